@@ -1,0 +1,250 @@
+#include "platform/message_bus.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "platform/log.h"
+
+namespace q731 {
+
+namespace {
+
+constexpr char kMagic[4] = {'Q', '7', '3', '1'};
+constexpr std::uint8_t kVersion = 1;
+constexpr int kMaxPacketsPerConnection = 16;
+constexpr int kConnectionReadTimeoutMs = 200;
+
+void PutLe(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+std::uint64_t GetLe(std::string_view in, std::size_t offset, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(in[offset + i])) << (8 * i);
+    }
+    return value;
+}
+
+bool ValidBusName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxBusName) return false;
+    for (char c : name) {
+        if (c < 0x21 || c > 0x7E) return false;
+    }
+    return true;
+}
+
+bool MakeAddress(const std::filesystem::path& path, sockaddr_un& address, std::string* error) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    const std::string text = path.string();
+    if (text.size() >= sizeof(address.sun_path)) {
+        if (error) *error = "socket path too long: " + text;
+        return false;
+    }
+    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+std::string EncodeBusMessage(const BusMessage& message) {
+    if (!ValidBusName(message.name) || message.payload.size() > kMaxBusPayload) return {};
+    std::string out(kMagic, sizeof kMagic);
+    PutLe(out, kVersion, 1);
+    PutLe(out, 0, 1);
+    PutLe(out, message.name.size(), 2);
+    PutLe(out, message.payload.size(), 2);
+    PutLe(out, 0, 2);
+    PutLe(out, static_cast<std::uint64_t>(message.wParam), 8);
+    PutLe(out, static_cast<std::uint64_t>(message.lParam), 8);
+    out += message.name;
+    out += message.payload;
+    return out;
+}
+
+std::optional<BusMessage> DecodeBusMessage(std::string_view packet, std::string* why) {
+    auto fail = [why](const char* reason) -> std::optional<BusMessage> {
+        if (why) *why = reason;
+        return std::nullopt;
+    };
+    if (packet.size() < kBusHeaderBytes) return fail("short packet");
+    if (packet.size() > kMaxBusPacket) return fail("oversized packet");
+    if (std::memcmp(packet.data(), kMagic, sizeof kMagic) != 0) return fail("bad magic");
+    if (GetLe(packet, 4, 1) != kVersion) return fail("unknown version");
+    const std::size_t nameLength = GetLe(packet, 6, 2);
+    const std::size_t payloadLength = GetLe(packet, 8, 2);
+    if (nameLength > kMaxBusName || payloadLength > kMaxBusPayload) return fail("bad lengths");
+    if (kBusHeaderBytes + nameLength + payloadLength != packet.size()) {
+        return fail("lengths do not match the packet");
+    }
+    BusMessage message;
+    message.wParam = static_cast<std::int64_t>(GetLe(packet, 12, 8));
+    message.lParam = static_cast<std::int64_t>(GetLe(packet, 20, 8));
+    message.name = std::string(packet.substr(kBusHeaderBytes, nameLength));
+    message.payload = std::string(packet.substr(kBusHeaderBytes + nameLength, payloadLength));
+    if (!ValidBusName(message.name)) return fail("bad name");
+    return message;
+}
+
+std::filesystem::path BusSocketPath(const std::filesystem::path& runtimeFolder) {
+    return runtimeFolder / "bus.sock";
+}
+
+MessageBusServer::~MessageBusServer() { Stop(); }
+
+bool MessageBusServer::Start(const std::filesystem::path& socketPath, Filter accept,
+                             Handler handler, std::string* error) {
+    Stop();
+    sockaddr_un address{};
+    if (!MakeAddress(socketPath, address, error)) return false;
+
+    // A socket file nobody answers on is left over from a run that died.
+    if (std::filesystem::exists(socketPath)) {
+        const int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        const bool live = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&address),
+                                                  sizeof address) == 0;
+        if (probe >= 0) ::close(probe);
+        if (live) {
+            if (error) *error = "another program is listening on " + socketPath.string();
+            return false;
+        }
+        ::unlink(socketPath.c_str());
+    }
+
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        if (error) *error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
+    // Only the owner may connect: the folder is private, the socket is made 0600,
+    // and the peer check in Serve is the last line.
+    const int bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (bound != 0 || ::chmod(socketPath.c_str(), 0600) != 0 || ::listen(fd, 8) != 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
+        if (error) *error = "cannot listen on " + socketPath.string() + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    path_ = socketPath;
+    accept_ = std::move(accept);
+    handler_ = std::move(handler);
+    listenFd_ = fd;
+    thread_ = std::thread([this] { Serve(); });
+    return true;
+}
+
+void MessageBusServer::Stop() {
+    if (listenFd_ < 0) return;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(stopPipe_[1], &byte, 1);
+    if (thread_.joinable()) thread_.join();
+    ::close(listenFd_);
+    ::close(stopPipe_[0]);
+    ::close(stopPipe_[1]);
+    listenFd_ = -1;
+    stopPipe_[0] = stopPipe_[1] = -1;
+    ::unlink(path_.c_str());
+}
+
+void MessageBusServer::Serve() {
+    while (true) {
+        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            LogError(std::string("message bus: poll: ") + std::strerror(errno));
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        if ((fds[0].revents & POLLIN) == 0) continue;
+        const int connection = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) continue;
+        ucred peer{};
+        socklen_t length = sizeof peer;
+        if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+            peer.uid != ::getuid()) {
+            LogWarning("message bus: refused a connection from another user");
+            dropped_.fetch_add(1);
+            ::close(connection);
+            continue;
+        }
+        ServeConnection(connection);
+        ::close(connection);
+    }
+}
+
+void MessageBusServer::ServeConnection(int fd) {
+    // A slow or silent client gets a short window; it cannot hold up the bus.
+    std::string buffer(kMaxBusPacket + 1, '\0');
+    for (int packets = 0; packets < kMaxPacketsPerConnection; ++packets) {
+        pollfd pfd{fd, POLLIN, 0};
+        pollfd stop{stopPipe_[0], POLLIN, 0};
+        pollfd both[2] = {pfd, stop};
+        const int ready = ::poll(both, 2, kConnectionReadTimeoutMs);
+        if (ready <= 0 || both[1].revents != 0) return;
+        const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), MSG_TRUNC);
+        if (got <= 0) return;
+        if (static_cast<std::size_t>(got) > kMaxBusPacket) {
+            LogWarning("message bus: dropped an oversized packet of " + std::to_string(got) +
+                       " bytes");
+            dropped_.fetch_add(1);
+            continue;
+        }
+        std::string why;
+        auto message = DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)),
+                                        &why);
+        if (!message) {
+            LogWarning("message bus: dropped a malformed packet (" + why + ")");
+            dropped_.fetch_add(1);
+            continue;
+        }
+        if (accept_ && !accept_(message->name)) {
+            LogWarning("message bus: dropped unknown message '" + message->name + "'");
+            dropped_.fetch_add(1);
+            continue;
+        }
+        delivered_.fetch_add(1);
+        if (handler_) handler_(std::move(*message));
+    }
+}
+
+bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& message,
+                    std::string* error) {
+    const std::string packet = EncodeBusMessage(message);
+    if (packet.empty()) {
+        if (error) *error = "message cannot be encoded (name or payload too long)";
+        return false;
+    }
+    sockaddr_un address{};
+    if (!MakeAddress(socketPath, address, error)) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        if (error) *error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) ==
+                  static_cast<ssize_t>(packet.size());
+    if (!ok && error) *error = "cannot reach " + socketPath.string() + ": " + std::strerror(errno);
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace q731
+
+namespace q731 {
+bool SendBusMessageWithin(const std::filesystem::path& socketPath, const BusMessage& message,
+                          int patienceMs, std::string* error) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMs);
+    while (true) {
+        if (SendBusMessage(socketPath, message, error)) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+}  // namespace q731

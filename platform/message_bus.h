@@ -1,0 +1,86 @@
+#pragma once
+// The local message bus: how other programs of the same user reach the running
+// control centre (wake-up, lighting control, game events). A Unix seqpacket
+// socket in the private runtime folder; peers of another user id are refused.
+//
+// Packet (little-endian): "Q731" magic, version 1, a reserved byte, name length
+// (u16), payload length (u16), reserved (u16), wParam (i64), lParam (i64), then
+// the name (printable ASCII) and the payload. Anything else is dropped.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace q731 {
+
+struct BusMessage {
+    std::string name;
+    std::int64_t wParam = 0;
+    std::int64_t lParam = 0;
+    std::string payload;
+};
+
+inline constexpr std::size_t kBusHeaderBytes = 30;
+inline constexpr std::size_t kMaxBusName = 255;
+inline constexpr std::size_t kMaxBusPayload = 4096;
+inline constexpr std::size_t kMaxBusPacket = kBusHeaderBytes + kMaxBusName + kMaxBusPayload;
+
+// Empty when the message cannot be encoded (name or payload too long, bad name).
+std::string EncodeBusMessage(const BusMessage& message);
+std::optional<BusMessage> DecodeBusMessage(std::string_view packet, std::string* why = nullptr);
+
+class MessageBusServer {
+public:
+    using Handler = std::function<void(BusMessage)>;
+    using Filter = std::function<bool(std::string_view name)>;
+
+    MessageBusServer() = default;
+    ~MessageBusServer();
+    MessageBusServer(const MessageBusServer&) = delete;
+    MessageBusServer& operator=(const MessageBusServer&) = delete;
+
+    // Listens on `socketPath` (a stale socket file left by a dead server is
+    // replaced; a live one is not). `handler` runs on the bus thread for every
+    // well-formed message whose name `accept` allows.
+    bool Start(const std::filesystem::path& socketPath, Filter accept, Handler handler,
+               std::string* error = nullptr);
+    void Stop();
+    bool Running() const { return listenFd_ >= 0; }
+
+    int Delivered() const { return delivered_.load(); }
+    int Dropped() const { return dropped_.load(); }
+
+private:
+    void Serve();
+    void ServeConnection(int fd);
+
+    std::filesystem::path path_;
+    Filter accept_;
+    Handler handler_;
+    int listenFd_ = -1;
+    int stopPipe_[2] = {-1, -1};
+    std::thread thread_;
+    std::atomic<int> delivered_{0};
+    std::atomic<int> dropped_{0};
+};
+
+bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& message,
+                    std::string* error = nullptr);
+
+// The bus socket inside a runtime folder.
+std::filesystem::path BusSocketPath(const std::filesystem::path& runtimeFolder);
+
+}  // namespace q731
+
+namespace q731 {
+// Retries while the socket is not there yet or refuses (a first instance that
+// is still starting), for at most `patienceMs`.
+bool SendBusMessageWithin(const std::filesystem::path& socketPath, const BusMessage& message,
+                          int patienceMs, std::string* error = nullptr);
+}  // namespace q731

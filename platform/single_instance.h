@@ -1,0 +1,30 @@
+#pragma once
+// One running copy per user: an advisory lock (flock) on a file in the runtime
+// folder. The kernel drops the lock when its holder dies, so the lock file left
+// behind by a crashed run never blocks the next start.
+
+#include <filesystem>
+#include <string>
+
+namespace q731 {
+
+class InstanceLock {
+public:
+    enum class Result { Acquired, HeldElsewhere, Error };
+
+    InstanceLock() = default;
+    ~InstanceLock();
+    InstanceLock(InstanceLock&& other) noexcept;
+    InstanceLock& operator=(InstanceLock&& other) noexcept;
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    Result Acquire(const std::filesystem::path& lockFile, std::string* error = nullptr);
+    void Release();
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace q731
