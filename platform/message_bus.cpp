@@ -78,6 +78,7 @@ std::optional<BusMessage> DecodeBusMessage(std::string_view packet, std::string*
     if (packet.size() > kMaxBusPacket) return fail("oversized packet");
     if (std::memcmp(packet.data(), kMagic, sizeof kMagic) != 0) return fail("bad magic");
     if (GetLe(packet, 4, 1) != kVersion) return fail("unknown version");
+    if (GetLe(packet, 5, 1) != 0 || GetLe(packet, 10, 2) != 0) return fail("reserved bytes set");
     const std::size_t nameLength = GetLe(packet, 6, 2);
     const std::size_t payloadLength = GetLe(packet, 8, 2);
     if (nameLength > kMaxBusName || payloadLength > kMaxBusPayload) return fail("bad lengths");

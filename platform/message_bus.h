@@ -26,7 +26,7 @@ struct BusMessage {
     std::string payload;
 };
 
-inline constexpr std::size_t kBusHeaderBytes = 30;
+inline constexpr std::size_t kBusHeaderBytes = 28;
 inline constexpr std::size_t kMaxBusName = 255;
 inline constexpr std::size_t kMaxBusPayload = 4096;
 inline constexpr std::size_t kMaxBusPacket = kBusHeaderBytes + kMaxBusName + kMaxBusPayload;

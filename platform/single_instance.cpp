@@ -8,6 +8,10 @@
 
 #include <utility>
 
+#include "platform/log.h"
+#include "platform/message_bus.h"
+#include "platform/message_names.h"
+
 namespace q731 {
 
 InstanceLock::~InstanceLock() { Release(); }
@@ -53,6 +57,33 @@ void InstanceLock::Release() {
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+}  // namespace q731
+
+namespace q731 {
+
+InstanceRole ClaimInstance(const std::filesystem::path& runtimeFolder, InstanceLock& lock,
+                           std::string* error) {
+    if (runtimeFolder.empty()) {
+        if (error) *error = "no private runtime folder";
+        return InstanceRole::Failed;
+    }
+    switch (lock.Acquire(runtimeFolder / "instance.lock", error)) {
+        case InstanceLock::Result::Acquired:
+            return InstanceRole::Primary;
+        case InstanceLock::Result::Error:
+            return InstanceRole::Failed;
+        case InstanceLock::Result::HeldElsewhere:
+            break;
+    }
+    // The running copy may still be starting: give its bus a moment to come up.
+    BusMessage wake{std::string(messages::kWake), 0, 1, {}};
+    std::string sendError;
+    if (!SendBusMessageWithin(BusSocketPath(runtimeFolder), wake, 2000, &sendError)) {
+        LogWarning("could not wake the running copy: " + sendError);
+    }
+    return InstanceRole::Secondary;
 }
 
 }  // namespace q731

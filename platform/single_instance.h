@@ -28,3 +28,15 @@ private:
 };
 
 }  // namespace q731
+
+namespace q731 {
+
+enum class InstanceRole { Primary, Secondary, Failed };
+
+// Start-up's single-instance step: takes the lock in `runtimeFolder`; when a
+// running copy holds it, sends that copy the wake message (wParam 0, lParam 1)
+// over the local bus and reports Secondary, and the caller exits with code 0.
+InstanceRole ClaimInstance(const std::filesystem::path& runtimeFolder, InstanceLock& lock,
+                           std::string* error = nullptr);
+
+}  // namespace q731

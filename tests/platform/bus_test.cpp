@@ -1,0 +1,183 @@
+#include "platform/message_bus.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <random>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/message_names.h"
+
+namespace q731 {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/q731-bus-XXXXXX";
+        dir_ = ::mkdtemp(pattern);
+        socket_ = BusSocketPath(dir_);
+        ASSERT_TRUE(server_.Start(
+            socket_,
+            [](std::string_view name) {
+                for (auto accepted : messages::kAcceptedFromOutside) {
+                    if (accepted == name) return true;
+                }
+                return false;
+            },
+            [this](BusMessage message) {
+                std::lock_guard lock(mutex_);
+                received_.push_back(std::move(message));
+                cv_.notify_all();
+            }));
+    }
+    void TearDown() override {
+        server_.Stop();
+        fs::remove_all(dir_);
+    }
+
+    // Sends raw bytes as one packet.
+    bool SendRaw(const std::string& bytes) {
+        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_.c_str());
+        bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                  ::send(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+        ::close(fd);
+        return ok;
+    }
+
+    // Waits until `count` messages were delivered and `dropped` were dropped.
+    bool WaitFor(int count, int dropped) {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, 5s, [&] {
+            return static_cast<int>(received_.size()) >= count && server_.Dropped() >= dropped;
+        }) || (static_cast<int>(received_.size()) >= count && server_.Dropped() >= dropped);
+    }
+
+    fs::path dir_;
+    fs::path socket_;
+    MessageBusServer server_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<BusMessage> received_;
+};
+
+TEST_F(BusTest, DeliversWellFormedMessagesWithTheirParameters) {
+    ASSERT_TRUE(SendBusMessage(socket_, {"Game_Kill", 0, 5, {}}));
+    ASSERT_TRUE(SendBusMessage(socket_, {std::string(messages::kLightingControl), 1, -1, "xy"}));
+    ASSERT_TRUE(WaitFor(2, 0));
+    EXPECT_EQ(received_[0].name, "Game_Kill");
+    EXPECT_EQ(received_[0].wParam, 0);
+    EXPECT_EQ(received_[0].lParam, 5);
+    EXPECT_EQ(received_[1].lParam, -1);
+    EXPECT_EQ(received_[1].payload, "xy");
+    struct stat info {};
+    ASSERT_EQ(::stat(socket_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(BusTest, DropsMalformedOversizedAndUnknownMessagesAndKeepsServing) {
+    LogCapture log;
+    std::string good = EncodeBusMessage({"Game_End", 2, 3, {}});
+    std::string badMagic = good;
+    badMagic[0] = 'X';
+    std::string lengthMismatch = good + "extra";
+    std::string oversized = good + std::string(kMaxBusPacket, 'z');
+    std::string shortPacket = good.substr(0, 10);
+    for (const std::string& packet : {badMagic, lengthMismatch, oversized, shortPacket}) {
+        ASSERT_TRUE(SendRaw(packet));
+    }
+    ASSERT_TRUE(SendBusMessage(socket_, {"Format_Disk", 0, 0, {}}));
+    ASSERT_TRUE(SendBusMessage(socket_, {"Game_Start", 1, 2, {}}));
+    ASSERT_TRUE(WaitFor(1, 5));
+    EXPECT_EQ(server_.Dropped(), 5);
+    ASSERT_EQ(received_.size(), 1u);
+    EXPECT_EQ(received_[0].name, "Game_Start");
+    EXPECT_TRUE(log.Contains("oversized"));
+    EXPECT_TRUE(log.Contains("unknown message 'Format_Disk'"));
+}
+
+TEST_F(BusTest, ClientRefusesWhatCannotBeEncoded) {
+    std::string error;
+    EXPECT_FALSE(SendBusMessage(socket_, {std::string(300, 'a'), 0, 0, {}}, &error));
+    EXPECT_FALSE(SendBusMessage(socket_, {"Game_Kill", 0, 0, std::string(kMaxBusPayload + 1, 'p')}));
+    EXPECT_FALSE(SendBusMessage(socket_, {"two words", 0, 0, {}}));
+    EXPECT_FALSE(SendBusMessage(dir_ / "nobody.sock", {"Game_Kill", 0, 0, {}}, &error));
+    EXPECT_NE(error.find("cannot reach"), std::string::npos);
+}
+
+TEST_F(BusTest, ALiveServerIsNotReplacedButAStaleSocketIs) {
+    MessageBusServer second;
+    std::string error;
+    EXPECT_FALSE(second.Start(socket_, nullptr, nullptr, &error));
+    EXPECT_NE(error.find("another program"), std::string::npos);
+    server_.Stop();
+    // Leave a dead socket file behind, as a crashed run would.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    EXPECT_TRUE(second.Start(socket_, nullptr, nullptr, &error)) << error;
+}
+
+TEST_F(BusTest, PeersOfAnotherUserAreRefused) {
+    if (::getuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    // Open the way so that only the peer check stands between them.
+    ::chmod(dir_.c_str(), 0755);
+    ::chmod(socket_.c_str(), 0666);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setuid(65534) != 0) ::_exit(3);
+        ::_exit(SendBusMessage(socket_, {"Game_Kill", 0, 5, {}}) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the connection itself is accepted";
+    ASSERT_TRUE(WaitFor(0, 1));
+    EXPECT_TRUE(received_.empty());
+}
+
+TEST(BusCodec, RandomPacketsNeverCrashTheDecoder) {
+    std::mt19937 random(731);
+    const std::string valid = EncodeBusMessage({"Game_Death", 7, 9, "payload"});
+    int decoded = 0;
+    for (int round = 0; round < 100000; ++round) {
+        std::string packet = valid;
+        switch (round % 3) {
+            case 0:  // flip a few bytes
+                for (int flips = 0; flips < 3; ++flips) {
+                    packet[random() % packet.size()] = static_cast<char>(random());
+                }
+                break;
+            case 1:  // cut or extend
+                packet.resize(random() % (valid.size() * 2));
+                break;
+            default:  // pure noise
+                packet.resize(random() % 64);
+                for (char& c : packet) c = static_cast<char>(random());
+        }
+        if (auto message = DecodeBusMessage(packet)) {
+            ++decoded;
+            EXPECT_EQ(EncodeBusMessage(*message), packet) << "accepted packets are canonical";
+        }
+    }
+    EXPECT_GT(decoded, 0);
+}
+
+}  // namespace
+}  // namespace q731

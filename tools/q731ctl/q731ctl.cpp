@@ -1,0 +1,87 @@
+// q731ctl: sends one message to the running control centre over the local bus.
+//
+//   q731ctl Game_Kill 0 5
+//   q731ctl {4695579F-999A-41d4-9FAF-EFFCE93EBF17} 1 0
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/folders.h"
+#include "platform/message_bus.h"
+#include "platform/message_names.h"
+
+namespace {
+
+void PrintHelp() {
+    std::printf(
+        "usage: q731ctl [--socket PATH] NAME [WPARAM [LPARAM]]\n"
+        "\n"
+        "Sends the message NAME with two integer parameters (default 0) to the\n"
+        "control centre running for this user, over the socket in\n"
+        "$XDG_RUNTIME_DIR/q731-control-center/. Exit status: 0 sent, 1 not sent,\n"
+        "2 bad arguments.\n"
+        "\n"
+        "Messages the control centre acts on:\n"
+        "  Q731                                    bring the window to the front\n"
+        "  Game_Start | Game_End | Game_Kill | Game_Death  VARIANT MODE\n"
+        "                                          show lighting mode MODE on the current\n"
+        "                                          device for five seconds (VARIANT 0 keeps\n"
+        "                                          the mode to return to; 1 and 2 do not)\n"
+        "  {4695579F-999A-41d4-9FAF-EFFCE93EBF17}  1 STATE  lighting control on (1) / off (0)\n"
+        "  {4695579F-999A-41d4-9FAF-EFFCE93EBF18}  send the device-tab table to WorkTool\n"
+        "  {4695579F-999A-41d4-9FAF-EFFCE93EBF15}  forwarded to the settings window\n");
+}
+
+bool ParseInt(std::string_view text, long long& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string socketPath;
+    int next = 1;
+    if (next < argc && (std::strcmp(argv[next], "--help") == 0 || std::strcmp(argv[next], "-h") == 0)) {
+        PrintHelp();
+        return 0;
+    }
+    if (next + 1 < argc && std::strcmp(argv[next], "--socket") == 0) {
+        socketPath = argv[next + 1];
+        next += 2;
+    }
+    const int rest = argc - next;
+    if (rest < 1 || rest > 3) {
+        PrintHelp();
+        return 2;
+    }
+    q731::BusMessage message;
+    message.name = argv[next];
+    long long values[2] = {0, 0};
+    for (int i = 0; i < rest - 1; ++i) {
+        if (!ParseInt(argv[next + 1 + i], values[i])) {
+            std::fprintf(stderr, "q731ctl: not an integer: %s\n", argv[next + 1 + i]);
+            return 2;
+        }
+    }
+    message.wParam = values[0];
+    message.lParam = values[1];
+
+    if (socketPath.empty()) {
+        const auto runtime = q731::Folders::Detect().RuntimeFolder();
+        if (runtime.empty()) {
+            std::fprintf(stderr, "q731ctl: no private runtime folder for this user\n");
+            return 1;
+        }
+        socketPath = q731::BusSocketPath(runtime).string();
+    }
+    std::string error;
+    if (!q731::SendBusMessage(socketPath, message, &error)) {
+        std::fprintf(stderr, "q731ctl: %s (is the control centre running?)\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
