@@ -78,7 +78,8 @@ void ManualClock::WakeAll() {
     // Poking under our mutex keeps a sleeper from unregistering (and its waker
     // from going away) while we touch it.
     std::lock_guard lock(mutex_);
-    for (Waker* waker : sleepers_) waker->Poke();
+    for (Waker* waker : sleepers_)
+        waker->Poke();
 }
 
 int ManualClock::SleeperCount() const {
@@ -88,9 +89,8 @@ int ManualClock::SleeperCount() const {
 
 bool ManualClock::WaitForSleepers(int count, Millis timeout) const {
     std::unique_lock lock(mutex_);
-    return sleepersChanged_.wait_for(lock, timeout, [&] {
-        return static_cast<int>(sleepers_.size()) >= count;
-    });
+    return sleepersChanged_.wait_for(lock, timeout,
+                                     [&] { return static_cast<int>(sleepers_.size()) >= count; });
 }
 
 }  // namespace q731

@@ -1,10 +1,10 @@
 #include "platform/files.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include <atomic>
 #include <system_error>
@@ -93,9 +93,9 @@ ReadStatus ReadFileBytes(const fs::path& path, std::string& out, std::size_t max
 bool WriteFileAtomically(const fs::path& path, std::string_view data, std::string* error) {
     static std::atomic<unsigned> counter{0};
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    const fs::path temp = dir / ("." + path.filename().string() + ".tmp-" +
-                                 std::to_string(::getpid()) + "-" +
-                                 std::to_string(counter.fetch_add(1)));
+    const fs::path temp =
+        dir / ("." + path.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1)));
     mode_t mode = 0644;
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
@@ -105,8 +105,8 @@ bool WriteFileAtomically(const fs::path& path, std::string_view data, std::strin
         SetError(error, Errno("cannot create", temp));
         return false;
     }
-    const bool ok = WriteAll(fd.get(), data) && ::fchmod(fd.get(), mode) == 0 &&
-                    ::fsync(fd.get()) == 0;
+    const bool ok =
+        WriteAll(fd.get(), data) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
     const int closeResult = ::close(fd.release());
     if (!ok || closeResult != 0) {
         SetError(error, Errno("cannot write", temp));
@@ -125,11 +125,11 @@ bool WriteFileAtomically(const fs::path& path, std::string_view data, std::strin
 }
 
 fs::path MoveAside(const fs::path& path, std::string_view tag, std::string_view stamp) {
-    const std::string base = path.filename().string() + "." + std::string(tag) + "-" +
-                             std::string(stamp);
+    const std::string base =
+        path.filename().string() + "." + std::string(tag) + "-" + std::string(stamp);
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        fs::path target = path.parent_path() /
-                          (attempt == 0 ? base : base + "-" + std::to_string(attempt));
+        fs::path target =
+            path.parent_path() / (attempt == 0 ? base : base + "-" + std::to_string(attempt));
         // link + unlink never replaces an existing file, unlike rename.
         if (::link(path.c_str(), target.c_str()) == 0) {
             ::unlink(path.c_str());

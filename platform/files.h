@@ -20,8 +20,7 @@ ReadStatus ReadFileBytes(const fs::path& path, std::string& out, std::size_t max
 // Replaces `path` with `data` so that a crash at any moment leaves either the
 // old or the new content: write a temporary in the same folder, fsync it,
 // rename it over the target, fsync the folder. An existing file keeps its mode.
-bool WriteFileAtomically(const fs::path& path, std::string_view data,
-                         std::string* error = nullptr);
+bool WriteFileAtomically(const fs::path& path, std::string_view data, std::string* error = nullptr);
 
 // Renames `path` to "<name>.<tag>-<stamp>" beside it (a number is added when
 // that name is taken) and returns the new path, or an empty path on failure.

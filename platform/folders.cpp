@@ -97,14 +97,15 @@ Folders Folders::Detect() {
     folders.config = configHome / kAppFolderName;
 
     fs::path runtime = EnvPath("XDG_RUNTIME_DIR");
-    folders.runtime = runtime.empty()
-                          ? fs::temp_directory_path() /
-                                ("q731-control-center-" + std::to_string(::getuid()))
-                          : runtime / "q731-control-center";
+    folders.runtime = runtime.empty() ? fs::temp_directory_path() /
+                                            ("q731-control-center-" + std::to_string(::getuid()))
+                                      : runtime / "q731-control-center";
     return folders;
 }
 
-fs::path Folders::UserDataFolder() const { return PrivateFolder(userData); }
+fs::path Folders::UserDataFolder() const {
+    return PrivateFolder(userData);
+}
 
 fs::path Folders::DeviceFolder(const std::string& name) const {
     if (!IsSafeIdentifier(name)) return {};
@@ -113,8 +114,12 @@ fs::path Folders::DeviceFolder(const std::string& name) const {
     return PrivateFolder(root / name);
 }
 
-fs::path Folders::ConfigFolder() const { return PrivateFolder(config); }
+fs::path Folders::ConfigFolder() const {
+    return PrivateFolder(config);
+}
 
-fs::path Folders::RuntimeFolder() const { return PrivateFolder(runtime, true); }
+fs::path Folders::RuntimeFolder() const {
+    return PrivateFolder(runtime, true);
+}
 
 }  // namespace q731

@@ -25,7 +25,8 @@ bool ValidValue(std::string_view text) {
 }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
         text.remove_suffix(1);
     }
@@ -63,8 +64,8 @@ KeyStore::Values KeyStore::Load() const {
         if (value.starts_with("dword:")) {
             std::uint32_t number = 0;
             const std::string_view digits = value.substr(6);
-            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(),
-                                                   number);
+            const auto [end, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), number);
             if (ec == std::errc() && end == digits.data() + digits.size()) {
                 values[section][name] = number;
             }

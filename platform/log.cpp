@@ -1,12 +1,12 @@
 #include "platform/log.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
-#include <strings.h>
 
 namespace q731 {
 
@@ -26,8 +26,10 @@ struct Sink {
     Sink() {
         if (const char* env = std::getenv("Q731_LOG")) {
             static constexpr std::pair<const char*, LogLevel> kNames[] = {
-                {"debug", LogLevel::Debug},     {"info", LogLevel::Info},
-                {"warning", LogLevel::Warning}, {"error", LogLevel::Error},
+                {"debug", LogLevel::Debug},
+                {"info", LogLevel::Info},
+                {"warning", LogLevel::Warning},
+                {"error", LogLevel::Error},
                 {"off", LogLevel::Off}};
             for (const auto& [name, value] : kNames) {
                 if (strcasecmp(env, name) == 0) level = value;
@@ -47,11 +49,16 @@ Sink& TheSink() {
 
 const char* LevelName(LogLevel level) {
     switch (level) {
-        case LogLevel::Debug: return "debug";
-        case LogLevel::Info: return "info";
-        case LogLevel::Warning: return "warning";
-        case LogLevel::Error: return "error";
-        case LogLevel::Off: break;
+        case LogLevel::Debug:
+            return "debug";
+        case LogLevel::Info:
+            return "info";
+        case LogLevel::Warning:
+            return "warning";
+        case LogLevel::Error:
+            return "error";
+        case LogLevel::Off:
+            break;
     }
     return "";
 }
@@ -75,7 +82,8 @@ void Log(LogLevel level, std::string_view text) {
     if (text.size() > kMaxLogLineBytes) text = text.substr(0, kMaxLogLineBytes);
     Sink& sink = TheSink();
     std::lock_guard lock(sink.mutex);
-    for (LogCapture* capture : sink.captures) capture->Append(text);
+    for (LogCapture* capture : sink.captures)
+        capture->Append(text);
     if (level < sink.level) return;
     std::FILE* out = sink.file ? sink.file : stderr;
     std::fprintf(out, "q731 %s: %.*s\n", LevelName(level), static_cast<int>(text.size()),
@@ -109,14 +117,15 @@ std::vector<std::string> LogCapture::Lines() const {
     return {state_->lines.begin(), state_->lines.end()};
 }
 
-bool LogCapture::Contains(std::string_view fragment) const { return Count(fragment) > 0; }
+bool LogCapture::Contains(std::string_view fragment) const {
+    return Count(fragment) > 0;
+}
 
 std::size_t LogCapture::Count(std::string_view fragment) const {
     std::lock_guard lock(state_->mutex);
-    return static_cast<std::size_t>(
-        std::count_if(state_->lines.begin(), state_->lines.end(), [&](const std::string& line) {
-            return line.find(fragment) != std::string::npos;
-        }));
+    return static_cast<std::size_t>(std::count_if(
+        state_->lines.begin(), state_->lines.end(),
+        [&](const std::string& line) { return line.find(fragment) != std::string::npos; }));
 }
 
 void LogCapture::Clear() {

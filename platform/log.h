@@ -14,10 +14,18 @@ namespace q731 {
 enum class LogLevel : int { Debug = 0, Info = 1, Warning = 2, Error = 3, Off = 4 };
 
 void Log(LogLevel level, std::string_view text);
-inline void LogDebug(std::string_view text) { Log(LogLevel::Debug, text); }
-inline void LogInfo(std::string_view text) { Log(LogLevel::Info, text); }
-inline void LogWarning(std::string_view text) { Log(LogLevel::Warning, text); }
-inline void LogError(std::string_view text) { Log(LogLevel::Error, text); }
+inline void LogDebug(std::string_view text) {
+    Log(LogLevel::Debug, text);
+}
+inline void LogInfo(std::string_view text) {
+    Log(LogLevel::Info, text);
+}
+inline void LogWarning(std::string_view text) {
+    Log(LogLevel::Warning, text);
+}
+inline void LogError(std::string_view text) {
+    Log(LogLevel::Error, text);
+}
 
 // Lines below this level are not written to the sink (captures still see them).
 void SetLogLevel(LogLevel level);

@@ -1,13 +1,13 @@
 #include "platform/message_bus.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/log.h"
 
@@ -21,7 +21,8 @@ constexpr int kMaxPacketsPerConnection = 16;
 constexpr int kConnectionReadTimeoutMs = 200;
 
 void PutLe(std::string& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
 std::uint64_t GetLe(std::string_view in, std::size_t offset, int bytes) {
@@ -98,7 +99,9 @@ std::filesystem::path BusSocketPath(const std::filesystem::path& runtimeFolder) 
     return runtimeFolder / "bus.sock";
 }
 
-MessageBusServer::~MessageBusServer() { Stop(); }
+MessageBusServer::~MessageBusServer() {
+    Stop();
+}
 
 bool MessageBusServer::Start(const std::filesystem::path& socketPath, Filter accept,
                              Handler handler, std::string* error) {
@@ -127,7 +130,8 @@ bool MessageBusServer::Start(const std::filesystem::path& socketPath, Filter acc
     // Only the owner may connect: the folder is private, the socket is made 0600,
     // and the peer check in Serve is the last line.
     const int bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    if (bound != 0 || ::chmod(socketPath.c_str(), 0600) != 0 || ::listen(fd, 8) != 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
+    if (bound != 0 || ::chmod(socketPath.c_str(), 0600) != 0 || ::listen(fd, 8) != 0 ||
+        ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
         if (error) *error = "cannot listen on " + socketPath.string() + ": " + std::strerror(errno);
         ::close(fd);
         return false;
@@ -197,8 +201,8 @@ void MessageBusServer::ServeConnection(int fd) {
             continue;
         }
         std::string why;
-        auto message = DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)),
-                                        &why);
+        auto message =
+            DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)), &why);
         if (!message) {
             LogWarning("message bus: dropped a malformed packet (" + why + ")");
             dropped_.fetch_add(1);

@@ -43,7 +43,7 @@ inline constexpr std::string_view kDeviceChange = "winmm_devicechange";
 
 // Messages that other programs of the same user may deliver over the local bus.
 inline constexpr std::array<std::string_view, 9> kAcceptedFromOutside = {
-    kWake,           kSettingsForward, kLightingControl, kTabTableRequest, kStartAnnounce,
+    kWake,          kSettingsForward, kLightingControl, kTabTableRequest, kStartAnnounce,
     kGameEvents[0], kGameEvents[1],   kGameEvents[2],   kGameEvents[3]};
 
 }  // namespace q731::messages

@@ -7,10 +7,13 @@ namespace q731 {
 void StopEvent::Set() {
     std::lock_guard lock(mutex_);
     set_.store(true, std::memory_order_release);
-    for (Waker* waker : wakers_) waker->Poke();
+    for (Waker* waker : wakers_)
+        waker->Poke();
 }
 
-void StopEvent::Reset() { set_.store(false, std::memory_order_release); }
+void StopEvent::Reset() {
+    set_.store(false, std::memory_order_release);
+}
 
 void StopEvent::Attach(Waker* waker) {
     std::lock_guard lock(mutex_);
@@ -41,7 +44,8 @@ bool StopEvent::WaitUntil(Clock& clock, SteadyTime deadline) {
 void StopEvent::Wait() {
     Waker waker;
     Attach(&waker);
-    while (!IsSet()) waker.Wait();
+    while (!IsSet())
+        waker.Wait();
     Detach(&waker);
 }
 

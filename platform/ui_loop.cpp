@@ -15,11 +15,17 @@ struct UiLoop::SendState {
 
 UiLoop::UiLoop(Clock& clock) : clock_(clock), uiThread_(std::this_thread::get_id()) {}
 
-UiLoop::~UiLoop() { BeginShutdown(); }
+UiLoop::~UiLoop() {
+    BeginShutdown();
+}
 
-void UiLoop::BindToCurrentThread() { uiThread_.store(std::this_thread::get_id()); }
+void UiLoop::BindToCurrentThread() {
+    uiThread_.store(std::this_thread::get_id());
+}
 
-bool UiLoop::IsUiThread() const { return uiThread_.load() == std::this_thread::get_id(); }
+bool UiLoop::IsUiThread() const {
+    return uiThread_.load() == std::this_thread::get_id();
+}
 
 void UiLoop::NotifyWork() {
     std::function<void()> hook;
@@ -247,4 +253,3 @@ void RunUntil(UiLoop& loop, ManualClock& clock, SteadyTime target) {
 }
 
 }  // namespace q731
-

@@ -47,8 +47,7 @@ public:
 
     // Send with a result: nullopt when the call did not run.
     template <typename F, typename R = std::invoke_result_t<F&>>
-        requires(!std::is_void_v<R>)
-    std::optional<R> SendFor(F&& fn) {
+    requires(!std::is_void_v<R>) std::optional<R> SendFor(F&& fn) {
         std::optional<R> result;
         Send([&] { result.emplace(fn()); });
         return result;

@@ -31,7 +31,9 @@ WorkerSlots::WorkerSlots(void* mainWindow) : mainWindow_(mainWindow) {
     }
 }
 
-WorkerSlots::~WorkerSlots() { StopAll(); }
+WorkerSlots::~WorkerSlots() {
+    StopAll();
+}
 
 bool WorkerSlots::Start(int slotIndex, std::string name, Body body) {
     if (slotIndex < 0 || slotIndex >= kSlotCount || !body) return false;
@@ -75,7 +77,8 @@ bool WorkerSlots::IsRunning(int slot) const {
 
 WorkerSlots::ShutdownReport WorkerSlots::StopAll(Millis perWorker) {
     ShutdownReport report;
-    for (auto& slot : slots_) slot->stop.Set();
+    for (auto& slot : slots_)
+        slot->stop.Set();
     for (auto& slot : slots_) {
         if (!slot->thread.joinable()) continue;
         bool ended;
@@ -97,7 +100,9 @@ WorkerSlots::ShutdownReport WorkerSlots::StopAll(Millis perWorker) {
     return report;
 }
 
-int WorkerSlots::AbandonedThreads() { return gAbandoned.load(); }
+int WorkerSlots::AbandonedThreads() {
+    return gAbandoned.load();
+}
 
 void RunWorkerLoop(const WorkerArgs& args, Clock& clock, const std::function<Millis()>& pass,
                    Millis firstWait) {

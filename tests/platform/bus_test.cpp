@@ -61,9 +61,13 @@ protected:
     // Waits until `count` messages were delivered and `dropped` were dropped.
     bool WaitFor(int count, int dropped) {
         std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, 5s, [&] {
-            return static_cast<int>(received_.size()) >= count && server_.Dropped() >= dropped;
-        }) || (static_cast<int>(received_.size()) >= count && server_.Dropped() >= dropped);
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        // Drops do not signal the condition variable: look again every few ms.
+        while (static_cast<int>(received_.size()) < count || server_.Dropped() < dropped) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            cv_.wait_for(lock, 5ms);
+        }
+        return true;
     }
 
     fs::path dir_;
@@ -112,7 +116,8 @@ TEST_F(BusTest, DropsMalformedOversizedAndUnknownMessagesAndKeepsServing) {
 TEST_F(BusTest, ClientRefusesWhatCannotBeEncoded) {
     std::string error;
     EXPECT_FALSE(SendBusMessage(socket_, {std::string(300, 'a'), 0, 0, {}}, &error));
-    EXPECT_FALSE(SendBusMessage(socket_, {"Game_Kill", 0, 0, std::string(kMaxBusPayload + 1, 'p')}));
+    EXPECT_FALSE(
+        SendBusMessage(socket_, {"Game_Kill", 0, 0, std::string(kMaxBusPayload + 1, 'p')}));
     EXPECT_FALSE(SendBusMessage(socket_, {"two words", 0, 0, {}}));
     EXPECT_FALSE(SendBusMessage(dir_ / "nobody.sock", {"Game_Kill", 0, 0, {}}, &error));
     EXPECT_NE(error.find("cannot reach"), std::string::npos);
@@ -146,8 +151,9 @@ TEST_F(BusTest, PeersOfAnotherUserAreRefused) {
     }
     int status = 0;
     ::waitpid(child, &status, 0);
+    // The send itself may or may not get through before the server hangs up.
     ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "the connection itself is accepted";
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not become another user";
     ASSERT_TRUE(WaitFor(0, 1));
     EXPECT_TRUE(received_.empty());
 }
@@ -169,7 +175,8 @@ TEST(BusCodec, RandomPacketsNeverCrashTheDecoder) {
                 break;
             default:  // pure noise
                 packet.resize(random() % 64);
-                for (char& c : packet) c = static_cast<char>(random());
+                for (char& c : packet)
+                    c = static_cast<char>(random());
         }
         if (auto message = DecodeBusMessage(packet)) {
             ++decoded;

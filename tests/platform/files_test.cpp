@@ -44,7 +44,8 @@ TEST(Files, AtomicWriteReplacesContentKeepsModeAndLeavesNoTemporary) {
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     int entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++entries;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path()))
+        ++entries;
     EXPECT_EQ(entries, 1);
 }
 

@@ -24,12 +24,14 @@ TEST(MessageRegistry, EqualNamesGiveEqualIdsWithoutRegardToCase) {
 
     // The mouse list names one message twice: six registrations, five ids.
     std::set<MessageId> mouseIds;
-    for (auto name : messages::kMouseMessages) mouseIds.insert(registry.Register(name));
+    for (auto name : messages::kMouseMessages)
+        mouseIds.insert(registry.Register(name));
     EXPECT_EQ(mouseIds.size(), 5u);
 
     // The fifth process message is not the sixteenth-to-nineteenth sequence.
     std::set<MessageId> processIds;
-    for (auto name : messages::kProcessMessages) processIds.insert(registry.Register(name));
+    for (auto name : messages::kProcessMessages)
+        processIds.insert(registry.Register(name));
     EXPECT_EQ(processIds.size(), 5u);
     EXPECT_FALSE(registry.Find("{4695579F-999A-41d4-9FAF-EFFCE93EBF19}").has_value());
 }

@@ -83,12 +83,14 @@ TEST_F(UiLoopTest, LateLoopFiresPeriodicTimerOnceNotABurst) {
 TEST_F(UiLoopTest, PostsFromWorkersRunOnTheUiThreadInOrder) {
     std::vector<int> order;
     std::thread worker([&] {
-        for (int i = 0; i < 100; ++i) loop.Post([&order, i] { order.push_back(i); });
+        for (int i = 0; i < 100; ++i)
+            loop.Post([&order, i] { order.push_back(i); });
     });
     worker.join();
     loop.ProcessPending();
     ASSERT_EQ(order.size(), 100u);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[i], i);
 }
 
 TEST_F(UiLoopTest, SendRunsOnUiThreadAndReturnsTheResult) {

@@ -26,7 +26,8 @@ TEST(WorkerSlots, WorkersHonouringTheirEventAreJoined) {
     EXPECT_FALSE(slots.Start(WorkerSlots::kDeviceScanSlot, "again", body)) << "slot busy";
     EXPECT_FALSE(slots.Start(20, "out of range", body));
     EXPECT_FALSE(slots.Start(-1, "out of range", body));
-    while (passes < 10) std::this_thread::sleep_for(1ms);
+    while (passes < 10)
+        std::this_thread::sleep_for(1ms);
     const auto report = slots.StopAll();
     EXPECT_EQ(report.stopped, 2);
     EXPECT_EQ(report.abandoned, 0);
@@ -54,7 +55,8 @@ TEST(WorkerSlots, WorkerIgnoringItsEventCostsAboutTheWaitAndIsLeftRunning) {
         ASSERT_TRUE(slots.Start(8, "stubborn", [release, finished](const WorkerArgs& args) {
             // Touches its own stop event long after shutdown gave up on it:
             // the slot must still be alive then.
-            while (!release->load()) std::this_thread::sleep_for(1ms);
+            while (!release->load())
+                std::this_thread::sleep_for(1ms);
             args.stopEvent->IsSet();
             finished->store(true);
         }));
@@ -68,7 +70,8 @@ TEST(WorkerSlots, WorkerIgnoringItsEventCostsAboutTheWaitAndIsLeftRunning) {
     EXPECT_TRUE(log.Contains("did not stop within 1000 ms"));
     EXPECT_GE(WorkerSlots::AbandonedThreads(), 1);
     release->store(true);
-    while (!finished->load()) std::this_thread::sleep_for(1ms);
+    while (!finished->load())
+        std::this_thread::sleep_for(1ms);
 }
 
 TEST(WorkerLoop, ManualClockPacesThePasses) {
@@ -85,7 +88,8 @@ TEST(WorkerLoop, ManualClockPacesThePasses) {
     ASSERT_TRUE(clock.WaitForSleepers(1));
     EXPECT_EQ(passes.load(), 0) << "the first pass waits on the event first";
     clock.Advance(1ms);
-    while (passes.load() < 1) std::this_thread::yield();
+    while (passes.load() < 1)
+        std::this_thread::yield();
     // The pass has run, so the old sleep is over; wait for the next one before
     // moving time, or its deadline would be taken from the moved clock.
     ASSERT_TRUE(clock.WaitForSleepers(1));
@@ -93,7 +97,8 @@ TEST(WorkerLoop, ManualClockPacesThePasses) {
     ASSERT_TRUE(clock.WaitForSleepers(1));
     EXPECT_EQ(passes.load(), 1);
     clock.Advance(1ms);
-    while (passes.load() < 2) std::this_thread::yield();
+    while (passes.load() < 2)
+        std::this_thread::yield();
     stop.Set();
     worker.join();
     EXPECT_EQ(passes.load(), 2);

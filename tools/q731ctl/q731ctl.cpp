@@ -45,7 +45,8 @@ bool ParseInt(std::string_view text, long long& value) {
 int main(int argc, char** argv) {
     std::string socketPath;
     int next = 1;
-    if (next < argc && (std::strcmp(argv[next], "--help") == 0 || std::strcmp(argv[next], "-h") == 0)) {
+    if (next < argc &&
+        (std::strcmp(argv[next], "--help") == 0 || std::strcmp(argv[next], "-h") == 0)) {
         PrintHelp();
         return 0;
     }
