@@ -1,0 +1,49 @@
+#include "profiles/profile_paths.h"
+
+#include "platform/files.h"
+#include "platform/folders.h"
+
+namespace q731 {
+
+const DeviceKindRow& KindRow(DeviceKind kind) {
+    for (const DeviceKindRow& row : kDeviceKinds) {
+        if (row.kind == kind) return row;
+    }
+    return kDeviceKinds[0];
+}
+
+fs::path DeviceFolderPath(const Folders& folders, DeviceKind kind) {
+    return folders.DeviceFolder(KindRow(kind).folderName);
+}
+
+fs::path DefaultProfilePath(const fs::path& defaultDataFolder, DeviceKind kind) {
+    return defaultDataFolder / (std::string(KindRow(kind).folderName) + kProfileExtension);
+}
+
+fs::path ProfilePath(const fs::path& deviceFolder, std::string_view identifier) {
+    if (deviceFolder.empty() || !IsSafeIdentifier(identifier)) return {};
+    return deviceFolder / (std::string(identifier) + kProfileExtension);
+}
+
+fs::path ProfileListPath(const fs::path& deviceFolder) {
+    return deviceFolder / kProfileListFileName;
+}
+
+fs::path LightLibraryPath(const fs::path& deviceFolder) {
+    return deviceFolder / kLightLibraryFileName;
+}
+
+fs::path MacroListPath(const fs::path& deviceFolder, DeviceKind kind) {
+    return deviceFolder / KindRow(kind).macroListName;
+}
+
+fs::path DefaultLightPath(const fs::path& defaultDataFolder) {
+    return defaultDataFolder / kDefaultLightFileName;
+}
+
+fs::path ShootingFilePath(const fs::path& folder, int slot) {
+    if (slot < 0 || slot >= kShootingSlotCount) return {};
+    return folder / ("ShootData_" + std::to_string(slot) + ".Shoot");
+}
+
+}  // namespace q731
