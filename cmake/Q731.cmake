@@ -23,7 +23,8 @@ function(q731_add_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE q731_warnings ${ARG_PRIVATE_DEPS})
+  # fmt is the project's formatting library: every subsystem may use it.
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} fmt::fmt PRIVATE q731_warnings ${ARG_PRIVATE_DEPS})
 endfunction()
 
 # q731_add_test_suite(name SOURCES ... DEPS ... [LABELS ...])
