@@ -1,4 +1,5 @@
 #include "device_access/hidraw_backend.h"
+#include "device_access/udev_watch.h"
 
 #include <fcntl.h>
 #include <hidapi/hidapi.h>
@@ -183,6 +184,10 @@ class HidrawBackend final : public IHidBackend {
 public:
     std::string Name() const override { return "hidraw"; }
 
+    bool WatchChanges(std::shared_ptr<Waker> waker) override {
+        return watch_.Add(std::move(waker));
+    }
+
     std::optional<std::vector<std::string>> Enumerate() override {
         bool ok = false;
         const std::vector<NodeInfo> nodes = ListNodes(ok);
@@ -261,6 +266,9 @@ public:
         result.error = HidOpenError::None;
         return result;
     }
+
+private:
+    UdevWatch watch_;
 };
 
 }  // namespace
