@@ -103,6 +103,12 @@ public:
     ParsedDescriptor Run(std::span<const uint8_t> descriptor);
 
 private:
+    ParsedDescriptor Fail(DescriptorError error) {
+        result_.error = error;
+        result_.collections.clear();
+        return result_;
+    }
+
     DescriptorError Main(int tag, uint32_t value);
     DescriptorError Global(int tag, std::span<const uint8_t> data);
     DescriptorError Local(int tag, std::span<const uint8_t> data);
@@ -136,24 +142,16 @@ ParsedDescriptor Parser::Run(std::span<const uint8_t> descriptor) {
         const uint8_t prefix = descriptor[pos];
         if (prefix == kLongItemPrefix) {
             // Long items carry no meaning for us; skip them whole.
-            if (pos + 3 > descriptor.size()) {
-                result_.error = DescriptorError::Truncated;
-                return result_;
+            if (pos + 3 > descriptor.size() || pos + 3 + descriptor[pos + 1] > descriptor.size()) {
+                return Fail(DescriptorError::Truncated);
             }
             const std::size_t dataSize = descriptor[pos + 1];
-            if (pos + 3 + dataSize > descriptor.size()) {
-                result_.error = DescriptorError::Truncated;
-                return result_;
-            }
             pos += 3 + dataSize;
             continue;
         }
         static constexpr std::size_t kSizes[4] = {0, 1, 2, 4};
         const std::size_t size = kSizes[prefix & 0x3];
-        if (pos + 1 + size > descriptor.size()) {
-            result_.error = DescriptorError::Truncated;
-            return result_;
-        }
+        if (pos + 1 + size > descriptor.size()) return Fail(DescriptorError::Truncated);
         const auto data = descriptor.subspan(pos + 1, size);
         const int type = (prefix >> 2) & 0x3;
         const int tag = prefix >> 4;
@@ -161,17 +159,10 @@ ParsedDescriptor Parser::Run(std::span<const uint8_t> descriptor) {
         if (type == kTypeMain) error = Main(tag, Unsigned(data));
         if (type == kTypeGlobal) error = Global(tag, data);
         if (type == kTypeLocal) error = Local(tag, data);
-        if (error != DescriptorError::None) {
-            result_.error = error;
-            result_.collections.clear();
-            return result_;
-        }
+        if (error != DescriptorError::None) return Fail(error);
         pos += 1 + size;
     }
-    if (depth_ != 0) {
-        result_.error = DescriptorError::UnbalancedCollection;
-        result_.collections.clear();
-    }
+    if (depth_ != 0) return Fail(DescriptorError::UnbalancedCollection);
     return result_;
 }
 

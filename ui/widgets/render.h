@@ -1,0 +1,95 @@
+#pragma once
+// What a control needs to draw itself. The Qt back end paints with QPainter; the
+// recording renderer keeps a list of operations so that tests can check what a
+// control would draw without a screen.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/widgets/image_string.h"
+#include "ui/widgets/ui_types.h"
+
+namespace q731 {
+
+struct UiFont {
+    std::string family;
+    int size = 14;  // pixels, already scaled to the window
+    bool bold = false;
+    bool underline = false;
+    bool italic = false;
+    bool operator==(const UiFont&) const = default;
+};
+
+// An image to draw: the parsed string, the file it resolved to, the device
+// rectangle it fills and the window scale (for dest corners).
+struct ImageDraw {
+    const TDrawInfo* info = nullptr;
+    std::string path;
+    UiRect dest;
+    double scale = 1.0;
+    // Hue (-180..180), saturation and lightness (percent, 100 = unchanged) for bHSL images.
+    int hue = 0;
+    int saturation = 100;
+    int lightness = 100;
+};
+
+class IRenderer {
+public:
+    virtual ~IRenderer() = default;
+    virtual void PushClip(const UiRect& rect) = 0;
+    virtual void PopClip() = 0;
+    virtual void FillRect(const UiRect& rect, UiColor color) = 0;
+    virtual void FillRoundRect(const UiRect& rect, int radius, UiColor color) = 0;
+    virtual void DrawBorder(const UiRect& rect, int width, UiColor color, int radius) = 0;
+    // False when the image cannot be loaded; nothing is drawn then.
+    virtual bool DrawImage(const ImageDraw& image) = 0;
+    virtual void DrawText(const UiRect& rect, std::string_view text, UiColor color,
+                          const UiFont& font, unsigned style) = 0;
+    // Saturation (x) by value (y) field of one hue, and a hue strip, for colour pickers.
+    virtual void DrawColorField(const UiRect& rect, int hue) = 0;
+    virtual void DrawHueStrip(const UiRect& rect) = 0;
+};
+
+class RecordingRenderer final : public IRenderer {
+public:
+    enum class Kind { Clip, Unclip, Fill, RoundFill, Border, Image, Text, ColorField, HueStrip };
+    struct Op {
+        Kind kind;
+        UiRect rect;
+        UiColor color = 0;
+        std::string text;  // text, or the image's file name
+        int value = 0;     // border width, radius, hue or image fade
+    };
+
+    void PushClip(const UiRect& rect) override { ops.push_back({Kind::Clip, rect, 0, {}, 0}); }
+    void PopClip() override { ops.push_back({Kind::Unclip, {}, 0, {}, 0}); }
+    void FillRect(const UiRect& rect, UiColor color) override {
+        ops.push_back({Kind::Fill, rect, color, {}, 0});
+    }
+    void FillRoundRect(const UiRect& rect, int radius, UiColor color) override {
+        ops.push_back({Kind::RoundFill, rect, color, {}, radius});
+    }
+    void DrawBorder(const UiRect& rect, int width, UiColor color, int) override {
+        ops.push_back({Kind::Border, rect, color, {}, width});
+    }
+    bool DrawImage(const ImageDraw& image) override {
+        ops.push_back({Kind::Image, image.dest, 0, image.info ? image.info->sImageName : "",
+                       image.info ? image.info->uFade : 0});
+        return true;
+    }
+    void DrawText(const UiRect& rect, std::string_view text, UiColor color, const UiFont& font,
+                  unsigned) override {
+        ops.push_back({Kind::Text, rect, color, std::string(text), font.size});
+    }
+    void DrawColorField(const UiRect& rect, int hue) override {
+        ops.push_back({Kind::ColorField, rect, 0, {}, hue});
+    }
+    void DrawHueStrip(const UiRect& rect) override {
+        ops.push_back({Kind::HueStrip, rect, 0, {}, 0});
+    }
+
+    std::vector<Op> ops;
+};
+
+}  // namespace q731
