@@ -76,9 +76,7 @@ std::string ListedProfileName(const fs::path& deviceFolder, std::string_view ide
     return {};
 }
 
-ProfileList::ProfileList(WallClock clock) : clock_(std::move(clock)) {
-    if (!clock_) clock_ = [] { return std::chrono::system_clock::now(); };
-}
+ProfileList::ProfileList(WallClock clock) : clock_(OrSystemClock(std::move(clock))) {}
 
 void ProfileList::SetFolders(const fs::path& deviceFolder, const fs::path& defaultProfilePath) {
     deviceFolder_ = deviceFolder;
@@ -86,20 +84,13 @@ void ProfileList::SetFolders(const fs::path& deviceFolder, const fs::path& defau
 }
 
 std::string ProfileList::NewIdentifier(const Json::Value& list) {
-    // Two profiles made in one millisecond, or after the clock was set back,
-    // would share a stamp: step forward until the name is free everywhere.
-    auto when = clock_();
-    for (int attempt = 0; attempt < 100000; ++attempt, when += std::chrono::milliseconds(1)) {
-        std::string stamp = DocumentFile::TimeStamp(when);
+    std::string stamp = UniqueTimeStamp(clock_, [&](const std::string& candidate) {
         std::error_code ec;
-        if (issued_.count(stamp) != 0 || ListHasIdentifier(list, stamp) ||
-            fs::exists(ProfilePath(deviceFolder_, stamp), ec)) {
-            continue;
-        }
-        issued_.insert(stamp);
-        return stamp;
-    }
-    return {};
+        return issued_.count(candidate) != 0 || ListHasIdentifier(list, candidate) ||
+               fs::exists(ProfilePath(deviceFolder_, candidate), ec);
+    });
+    if (!stamp.empty()) issued_.insert(stamp);
+    return stamp;
 }
 
 Json::Value ProfileList::RebuildFromFiles() {

@@ -15,13 +15,12 @@
 #include <string_view>
 #include <vector>
 
+#include "profiles/identifiers.h"
 #include "profiles/profile_paths.h"
 
 namespace q731 {
 
 namespace fs = std::filesystem;
-
-using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
 struct ProfileEntry {
     std::string name;
