@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "device_access/hidraw_backend.h"
+#include "sim/sim_firmware.h"
 #include "sim/sim_products.h"
 
 namespace q731 {
@@ -28,19 +29,27 @@ SelectedBackend SelectHidBackend(std::string_view devicesSetting) {
     return selected;
 }
 
+namespace {
+
+std::shared_ptr<SimCommandFirmware> Firmware(SimChannel channel, SimMemoryLayout layout) {
+    return std::make_shared<SimCommandFirmware>(channel, layout);
+}
+
+}  // namespace
+
 void PlugDemoFamily(SimBus& bus) {
-    bus.Plug(MouseReceiverProduct());
-    bus.Plug(KeyboardWiredProduct());
-    bus.Plug(MousePadProduct());
+    bus.Plug(MouseReceiverProduct(), Firmware(SimChannel::Receiver, MouseMemoryLayout()));
+    bus.Plug(KeyboardWiredProduct(), Firmware(SimChannel::Wired, KeyboardMemoryLayout()));
+    bus.Plug(MousePadProduct(), Firmware(SimChannel::Wired, MousePadMemoryLayout()));
     bus.Plug(HeadsetProduct());
 }
 
 void PlugFullFamily(SimBus& bus) {
-    bus.Plug(MouseWiredProduct());
-    bus.Plug(MouseReceiverProduct());
-    bus.Plug(KeyboardWiredProduct());
-    bus.Plug(KeyboardReceiverProduct());
-    bus.Plug(MousePadProduct());
+    bus.Plug(MouseWiredProduct(), Firmware(SimChannel::Wired, MouseMemoryLayout()));
+    bus.Plug(MouseReceiverProduct(), Firmware(SimChannel::Receiver, MouseMemoryLayout()));
+    bus.Plug(KeyboardWiredProduct(), Firmware(SimChannel::Wired, KeyboardMemoryLayout()));
+    bus.Plug(KeyboardReceiverProduct(), Firmware(SimChannel::Receiver, KeyboardMemoryLayout()));
+    bus.Plug(MousePadProduct(), Firmware(SimChannel::Wired, MousePadMemoryLayout()));
     bus.Plug(HeadsetProduct());
     for (DecoyKind kind : {DecoyKind::OtherInterface, DecoyKind::OtherCollection,
                            DecoyKind::WrongUsage, DecoyKind::OtherVendor}) {

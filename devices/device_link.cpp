@@ -1,0 +1,330 @@
+#include "devices/device_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/log.h"
+
+namespace q731 {
+
+namespace {
+
+// Reports that can sit in a connection's queue: draining more than this means
+// the device is flooding us, and the exchange goes ahead anyway.
+constexpr int kMaxStaleReports = 64;
+// An answer may be preceded by one report that answers something else.
+constexpr int kMaxReads = 2;
+
+class BusyGuard {
+public:
+    explicit BusyGuard(std::atomic<int>& busy) : busy_(busy) { ++busy_; }
+    ~BusyGuard() { --busy_; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    std::atomic<int>& busy_;
+};
+
+bool EchoMatches(const Frame& request, std::span<const uint8_t> reply) {
+    return reply[kFrameLength] == request[kFrameLength] &&
+           reply[kFrameAddressLow] == request[kFrameAddressLow] &&
+           reply[kFrameAddressHigh] == request[kFrameAddressHigh];
+}
+
+LinkResult StatusResult(uint8_t status) {
+    if (status == kStatusError) return LinkResult::StatusError;
+    if (status == kStatusBusy) return LinkResult::StatusBusy;
+    return LinkResult::Ok;
+}
+
+}  // namespace
+
+uint16_t FrameChecksum(std::span<const uint8_t, kFrameBytes> frame) {
+    uint32_t sum = 0;
+    for (std::size_t i = kFrameCommand; i < kFrameBytes; ++i)
+        sum += frame[i];
+    return static_cast<uint16_t>(sum);
+}
+
+void StampChecksum(Frame& frame) {
+    const uint16_t sum = FrameChecksum(frame);
+    frame[kFrameChecksumLow] = static_cast<uint8_t>(sum & 0xFF);
+    frame[kFrameChecksumHigh] = static_cast<uint8_t>(sum >> 8);
+}
+
+Frame MakeFrame(LinkCommand command, uint8_t byte4, uint16_t address) {
+    Frame frame{};
+    frame[0] = kFrameReportId;
+    frame[kFrameCommand] = static_cast<uint8_t>(command);
+    frame[kFrameLength] = byte4;
+    frame[kFrameAddressLow] = static_cast<uint8_t>(address & 0xFF);
+    frame[kFrameAddressHigh] = static_cast<uint8_t>(address >> 8);
+    StampChecksum(frame);
+    return frame;
+}
+
+CDeviceLink::CDeviceLink(std::shared_ptr<IHidBackend> backend)
+    : wired_(backend), receiver_(backend) {}
+
+CDeviceLink::~CDeviceLink() {
+    // Stop, close, and only then let the locks go with the object.
+    Close();
+}
+
+bool CDeviceLink::OpenChannel(int kind, const std::string& path) {
+    open_.store(false);
+    HidDevice& connection = kind == kChannelKindReceiver ? receiver_ : wired_;
+    // Closing first ends an exchange waiting on this connection, which then
+    // gives up the exchange lock.
+    connection.Close();
+    std::lock_guard lock(exchangeLock_);
+    const bool opened = connection.Open(path, true, true, true, false);
+    SelectChannel(kind);
+    open_.store(opened);
+    return opened;
+}
+
+void CDeviceLink::Close() {
+    open_.store(false);
+    wired_.Close();
+    receiver_.Close();
+}
+
+void CDeviceLink::SelectChannel(int kind) {
+    const bool receiver = kind == kChannelKindReceiver;
+    receiverSelected_.store(receiver);
+    chunkSize_.store(receiver ? kReceiverChunkBytes : kWiredChunkBytes);
+}
+
+bool CDeviceLink::SetTransferSize(uint16_t size) {
+    if (size > kMaxTransferSize) return false;
+    transferSize_.store(size);
+    return true;
+}
+
+void CDeviceLink::SetTimeouts(int kind, ChannelTimeouts timeouts) {
+    std::lock_guard lock(timeoutsMutex_);
+    (kind == kChannelKindReceiver ? receiverTimeouts_ : wiredTimeouts_) = timeouts;
+}
+
+ChannelTimeouts CDeviceLink::SelectedTimeouts() const {
+    std::lock_guard lock(timeoutsMutex_);
+    return receiverSelected_.load() ? receiverTimeouts_ : wiredTimeouts_;
+}
+
+LinkResult CDeviceLink::ExchangeFrame(const Frame& frame, std::span<uint8_t> reply,
+                                      std::size_t* outCount, bool light, bool matchEcho) {
+    BusyGuard busy(busy_);
+    if (outCount != nullptr) *outCount = 0;
+    if (!open_.load()) return LinkResult::Failed;
+    if (reply.size() < kFrameBytes) return LinkResult::WriteFailed;
+    const std::span<uint8_t> answer = reply.first(kFrameBytes);
+    const ChannelTimeouts timeouts = SelectedTimeouts();
+    const uint32_t writeMs = light ? timeouts.lightWriteMs : timeouts.writeMs;
+    const uint32_t readMs = light ? timeouts.lightReadMs : timeouts.readMs;
+
+    // Held across the write and the read: no other frame may take this answer.
+    std::lock_guard lock(exchangeLock_);
+    const bool receiver = receiverSelected_.load();
+    HidDevice& connection = Selected();
+
+    // A late answer to an earlier, timed-out request must not pass for this one.
+    Frame stale{};
+    for (int drained = 0; drained < kMaxStaleReports; ++drained) {
+        if (!connection.ReadReport(stale, 0).Ok()) break;
+    }
+    if (!connection.WriteReport(frame, writeMs).Ok()) return LinkResult::WriteFailed;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(readMs);
+    for (int read = 0; read < kMaxReads; ++read) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const uint32_t waitMs = static_cast<uint32_t>(std::max<int64_t>(left.count(), 0));
+        const HidIoResult result = connection.ReadReport(answer, waitMs);
+        if (outCount != nullptr) *outCount = result.bytes;
+        if (!result.Ok()) return LinkResult::Failed;
+        if (result.bytes < kFrameBytes) continue;  // too short to be an answer
+        if (answer[kFrameCommand] == frame[kFrameCommand] &&
+            (!matchEcho || EchoMatches(frame, answer))) {
+            return LinkResult::Ok;
+        }
+        if (receiver && answer[kFrameCommand] == static_cast<uint8_t>(LinkCommand::QueryLink)) {
+            return LinkResult::ReceiverLost;
+        }
+    }
+    return LinkResult::Failed;  // only answers to other requests arrived
+}
+
+LinkResult CDeviceLink::Exchange(std::span<const uint8_t> request, std::span<uint8_t> reply,
+                                 std::size_t* outCount) {
+    if (outCount != nullptr) *outCount = 0;
+    if (request.size() > kFrameBytes) return LinkResult::WriteFailed;
+    Frame frame{};
+    std::copy(request.begin(), request.end(), frame.begin());
+    return ExchangeFrame(frame, reply, outCount, false, false);
+}
+
+LinkResult CDeviceLink::ExchangeLight(std::span<const uint8_t> request, std::span<uint8_t> reply,
+                                      std::size_t* outCount) {
+    if (outCount != nullptr) *outCount = 0;
+    if (request.size() > kFrameBytes) return LinkResult::WriteFailed;
+    Frame frame{};
+    std::copy(request.begin(), request.end(), frame.begin());
+    return ExchangeFrame(frame, reply, outCount, true, false);
+}
+
+LinkResult CDeviceLink::SingleFrame(const Frame& frame, FrameLock lock, bool light,
+                                    std::span<uint8_t> reply, bool matchEcho) {
+    std::unique_lock<std::mutex> frameLock;
+    if (lock == FrameLock::Command) frameLock = std::unique_lock(commandLock_);
+    if (lock == FrameLock::Lighting) frameLock = std::unique_lock(lightingLock_);
+    const LinkResult result = ExchangeFrame(frame, reply, nullptr, light, matchEcho);
+    if (result != LinkResult::Ok) return result;
+    return StatusResult(reply[kFrameStatus]);
+}
+
+LinkResult CDeviceLink::Chunked(const Transfer& transfer) {
+    // Addresses travel as 16 bits: a transfer past the end would wrap and
+    // overwrite the start of the device's memory.
+    if (uint64_t{transfer.address} + transfer.total > kAddressSpace || transfer.chunk == 0) {
+        return LinkResult::WriteFailed;
+    }
+    Frame frame = MakeFrame(transfer.command);
+    Frame reply{};
+    for (uint32_t offset = 0; offset < transfer.total; offset += transfer.chunk) {
+        const uint32_t piece = std::min<uint32_t>(transfer.chunk, transfer.total - offset);
+        const uint32_t address = transfer.address + offset;
+        frame[kFrameLength] = static_cast<uint8_t>(piece);
+        frame[kFrameAddressLow] = static_cast<uint8_t>(address & 0xFF);
+        frame[kFrameAddressHigh] = static_cast<uint8_t>(address >> 8);
+        frame[kFrameStatus] = 0;
+        if (transfer.source != nullptr) {
+            std::copy_n(transfer.source + offset, piece, frame.begin() + kFrameData);
+        }
+        StampChecksum(frame);
+        if (transfer.light && IsBusy()) {
+            // Light frames are dropped, never queued, while a command is in flight.
+            LogDebug("放弃灯光数据");
+            continue;
+        }
+        const LinkResult result = SingleFrame(frame, transfer.lock, transfer.light, reply, true);
+        if (result != LinkResult::Ok) return result;
+        if (transfer.destination != nullptr) {
+            // The piece we asked for, never what the reply claims to carry.
+            std::copy_n(reply.begin() + kFrameData, piece, transfer.destination + offset);
+        }
+    }
+    return LinkResult::Ok;
+}
+
+LinkResult CDeviceLink::EnterConfig() {
+    Frame reply{};
+    return SingleFrame(MakeFrame(LinkCommand::EnterConfig), FrameLock::Command, false, reply,
+                       false);
+}
+
+LinkResult CDeviceLink::LeaveConfig() {
+    // The firmware needs a pause after the last data frame before it commits.
+    std::this_thread::sleep_for(kLeaveConfigPause);
+    Frame reply{};
+    return SingleFrame(MakeFrame(LinkCommand::LeaveConfig), FrameLock::Command, false, reply,
+                       false);
+}
+
+LinkResult CDeviceLink::EnableHostLighting() {
+    Frame reply{};
+    return SingleFrame(MakeFrame(LinkCommand::EnableHostLighting), FrameLock::Command, false, reply,
+                       false);
+}
+
+bool CDeviceLink::QueryLink() {
+    if (!receiverSelected_.load()) return true;  // a cable needs no asking
+    Frame reply{};
+    const LinkResult result =
+        SingleFrame(MakeFrame(LinkCommand::QueryLink), FrameLock::Command, false, reply, false);
+    return result == LinkResult::Ok && reply[kFrameData] == kLinkUpMarker;
+}
+
+LinkResult CDeviceLink::ReadDeviceInfo(std::span<uint8_t> destination) {
+    if (destination.size() < kDeviceInfoBytes) return LinkResult::WriteFailed;
+    return Chunked({LinkCommand::ReadDeviceInfo, FrameLock::Command, 0, kDeviceInfoBytes,
+                    ChunkSize(), false, nullptr, destination.data()});
+}
+
+LinkResult CDeviceLink::ReadMemory(std::span<uint8_t> destination, uint32_t address) {
+    return Chunked({LinkCommand::ReadMemory, FrameLock::Command, address,
+                    static_cast<uint32_t>(destination.size()), ChunkSize(), false, nullptr,
+                    destination.data()});
+}
+
+LinkResult CDeviceLink::WriteMemory(std::span<const uint8_t> source, uint32_t address) {
+    return Chunked({LinkCommand::WriteMemory, FrameLock::Command, address,
+                    static_cast<uint32_t>(source.size()), ChunkSize(), false, source.data(),
+                    nullptr});
+}
+
+LinkResult CDeviceLink::ReadKeyTable(std::span<uint8_t> destination) {
+    const uint32_t total = TransferSize();
+    if (destination.size() < total) return LinkResult::WriteFailed;
+    return Chunked({LinkCommand::ReadKeyTable, FrameLock::Command, 0, total, ChunkSize(), false,
+                    nullptr, destination.data()});
+}
+
+LinkResult CDeviceLink::WriteKeyTable(std::span<const uint8_t> source, int bank) {
+    if (bank != 0) return LinkResult::BadBank;
+    const uint32_t total = TransferSize();
+    if (source.size() < total) return LinkResult::WriteFailed;
+    return Chunked({LinkCommand::WriteKeyTable, FrameLock::Command,
+                    static_cast<uint32_t>(bank) * kKeyTableBankStride, total, ChunkSize(), false,
+                    source.data(), nullptr});
+}
+
+LinkResult CDeviceLink::WriteKeyColours(std::span<const uint8_t> source, uint32_t profile,
+                                        uint32_t stride) {
+    const uint64_t base = uint64_t{profile} * stride;
+    if (base >= kAddressSpace) return LinkResult::WriteFailed;
+    return Chunked({LinkCommand::WriteKeyColours, FrameLock::Lighting, static_cast<uint32_t>(base),
+                    static_cast<uint32_t>(source.size()), ChunkSize(), false, source.data(),
+                    nullptr});
+}
+
+LinkResult CDeviceLink::StreamLightFrame(std::span<const uint8_t> source) {
+    return Chunked({LinkCommand::StreamLightFrame, FrameLock::Lighting, 0,
+                    static_cast<uint32_t>(source.size()), ChunkSize(), true, source.data(),
+                    nullptr});
+}
+
+LinkResult CDeviceLink::WriteMacroMemory(std::span<const uint8_t> source) {
+    return Chunked({LinkCommand::WriteMacroMemory, FrameLock::Command, 0,
+                    static_cast<uint32_t>(source.size()), ChunkSize(), false, source.data(),
+                    nullptr});
+}
+
+LinkResult CDeviceLink::WriteShootData(std::span<const uint8_t> source) {
+    return Chunked({LinkCommand::WriteShootData, FrameLock::None, 0,
+                    static_cast<uint32_t>(source.size()), kShootChunkBytes, false, source.data(),
+                    nullptr});
+}
+
+LinkResult CDeviceLink::ReadPowerStatus(std::span<uint8_t> destination, uint8_t length,
+                                        uint16_t address) {
+    if (length > kFrameDataBytes || destination.size() < length) return LinkResult::WriteFailed;
+    Frame reply{};
+    const LinkResult result = SingleFrame(MakeFrame(LinkCommand::ReadPowerStatus, length, address),
+                                          FrameLock::Command, false, reply, false);
+    if (result == LinkResult::Ok) {
+        std::copy_n(reply.begin() + kFrameData, length, destination.begin());
+    }
+    return result;
+}
+
+LinkResult CDeviceLink::ReadLedMap(std::span<uint8_t> destination) {
+    const uint32_t total = TransferSize() / 3u;
+    if (destination.size() < total) return LinkResult::WriteFailed;
+    return Chunked({LinkCommand::ReadLedMap, FrameLock::Command, 0, total, ChunkSize(), false,
+                    nullptr, destination.data()});
+}
+
+}  // namespace q731
