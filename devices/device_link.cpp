@@ -247,6 +247,16 @@ bool CDeviceLink::QueryLink() {
     return result == LinkResult::Ok && reply[kFrameData] == kLinkUpMarker;
 }
 
+LinkResult CDeviceLink::QueryLinkDetailed(bool& up) {
+    up = true;
+    if (!receiverSelected_.load()) return LinkResult::Ok;
+    Frame reply{};
+    const LinkResult result =
+        SingleFrame(MakeFrame(LinkCommand::QueryLink), FrameLock::Command, false, reply, false);
+    up = result == LinkResult::Ok && reply[kFrameData] == kLinkUpMarker;
+    return result;
+}
+
 LinkResult CDeviceLink::ReadDeviceInfo(std::span<uint8_t> destination) {
     if (destination.size() < kDeviceInfoBytes) return LinkResult::WriteFailed;
     return Chunked({LinkCommand::ReadDeviceInfo, FrameLock::Command, 0, kDeviceInfoBytes,

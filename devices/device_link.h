@@ -147,6 +147,10 @@ public:
     LinkResult ReadLedMap(std::span<uint8_t> destination);  // transfer size / 3 bytes
     LinkResult EnableHostLighting();
     bool QueryLink();
+    // QueryLink with the exchange's own result: Failed means no answer came at
+    // all (a time-out), which callers treat apart from an answer saying "off".
+    // On the cable: Ok and up, with no traffic.
+    LinkResult QueryLinkDetailed(bool& up);
 
 private:
     enum class FrameLock { Command, Lighting, None };

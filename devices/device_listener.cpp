@@ -34,7 +34,9 @@ DeviceListener::DeviceListener(HidDevice& wired, HidDevice& receiver, Handler ha
     receiver_.connection = &receiver;
 }
 
-DeviceListener::~DeviceListener() { CloseAll(); }
+DeviceListener::~DeviceListener() {
+    CloseAll();
+}
 
 bool DeviceListener::Open(ListenerKind kind, const std::string& path) {
     Slot& slot = SlotOf(kind);
@@ -58,7 +60,9 @@ void DeviceListener::CloseAll() {
     Close(ListenerKind::Receiver);
 }
 
-bool DeviceListener::IsOpen(ListenerKind kind) const { return SlotOf(kind).open.load(); }
+bool DeviceListener::IsOpen(ListenerKind kind) const {
+    return SlotOf(kind).open.load();
+}
 
 void DeviceListener::StopLocked(Slot& slot) {
     slot.stop.store(true);

@@ -9,9 +9,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <vector>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device_access/hid_device.h"
 #include "platform/clock.h"
@@ -25,7 +25,7 @@ namespace device_event {
 inline constexpr std::uint16_t kResyncRequest = 0x0401;
 inline constexpr std::uint16_t kKeyboardProfileChanged = 0x0402;
 inline constexpr std::uint16_t kMouseButton = 0x0403;
-inline constexpr std::uint16_t kProfileHigh = 0x10;   // 0x10pp: profile p
+inline constexpr std::uint16_t kProfileHigh = 0x10;       // 0x10pp: profile p
 inline constexpr std::uint16_t kProfileStageHigh = 0x11;  // 0x11sp: profile p, DPI stage s
 }  // namespace device_event
 

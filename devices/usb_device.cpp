@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+
 #include "platform/log.h"
 #include "profiles/device_startup.h"
 
@@ -11,11 +13,15 @@ namespace {
 
 DeviceKind ProfileKindOf(DeviceKindCode kind) {
     switch (kind) {
-        case DeviceKindCode::Mouse: return DeviceKind::Mouse;
-        case DeviceKindCode::MousePad: return DeviceKind::MousePad;
-        case DeviceKindCode::Headset: return DeviceKind::Headset;
+        case DeviceKindCode::Mouse:
+            return DeviceKind::Mouse;
+        case DeviceKindCode::MousePad:
+            return DeviceKind::MousePad;
+        case DeviceKindCode::Headset:
+            return DeviceKind::Headset;
         case DeviceKindCode::Keyboard:
-        case DeviceKindCode::Base: break;
+        case DeviceKindCode::Base:
+            break;
     }
     return DeviceKind::Keyboard;
 }
@@ -23,11 +29,69 @@ DeviceKind ProfileKindOf(DeviceKindCode kind) {
 }  // namespace
 
 CVexloUSBDevice::CVexloUSBDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
-    : kind_(kind), link_(backend), listenerLink_(backend) {
+    : kind_(kind),
+      link_(backend),
+      listenerLink_(backend),
+      listener_(
+          listenerLink_.WiredConnection(), listenerLink_.ReceiverConnection(),
+          [this](std::uint16_t value, ListenerKind listenerKind) {
+              OnDeviceEvent(value, listenerKind);
+          },
+          "MS 设备同步线程设定退出") {
     profiles_.SetDeviceKind(ProfileKindOf(kind));
 }
 
-CVexloUSBDevice::~CVexloUSBDevice() = default;
+CVexloUSBDevice::~CVexloUSBDevice() {
+    CloseDevice();
+}
+
+bool CVexloUSBDevice::OpenListener(ListenerKind kind, const std::string& path) {
+    return listener_.Open(kind, path);
+}
+
+void CVexloUSBDevice::CloseListener(ListenerKind kind) {
+    listener_.Close(kind);
+}
+
+void CVexloUSBDevice::CloseDevice() {
+    listener_.CloseAll();
+    link_.Close();
+    if (loop_) loop_->KillTimers(this);
+}
+
+bool CVexloUSBDevice::PostToUi(std::function<void()> task) {
+    return loop_ != nullptr && loop_->Post(std::move(task));
+}
+
+void CVexloUSBDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+    (void)kind;
+    LogDebug(fmt::format("device event 0x{:04X}", value));
+    if (value == device_event::kResyncRequest) {
+        LogDebug("接收到自动添加设备的同步信息要求");
+        // Commands go out from the UI thread only; the timer is set there too.
+        PostToUi([this] {
+            loop_->SetOneShotTimer(this, kTimerResync, Millis(50), [this] { Resync(); });
+        });
+        return;
+    }
+    const int high = value >> 8;
+    if (high != device_event::kProfileHigh && high != device_event::kProfileStageHigh) return;
+    if (!link_.IsOpen()) return;
+    const int profile = value & 0x0F;
+    int stage = -1;
+    if (high == device_event::kProfileStageHigh) {
+        stage = (value >> 4) & 0x0F;
+        // Five stages exist: a larger nibble is a damaged report.
+        if (stage > 4) return;
+    }
+    PostToUi([this, profile, stage] { OnProfileStage(profile, stage); });
+}
+
+void CVexloUSBDevice::OnProfileStage(int profile, int stage) {
+    activeProfile_ = profile;
+    if (stage >= 0) activeStage_ = stage;
+    if (view_) view_->Refresh();
+}
 
 void CVexloUSBDevice::SetNames(std::string pageLayout, std::string tabName,
                                std::string lightingConfig) {
@@ -72,8 +136,9 @@ bool CVexloUSBDevice::CheckLink() {
 
 bool CVexloUSBDevice::StartProfiles() {
     NameLists names;
-    const bool ok = StartDeviceProfiles(ProfileKindOf(kind_), folders_.deviceFolder,
-                                        folders_.defaultDataFolder, ProfileData(), profiles_, names);
+    const bool ok =
+        StartDeviceProfiles(ProfileKindOf(kind_), folders_.deviceFolder, folders_.defaultDataFolder,
+                            ProfileData(), profiles_, names);
     definitions_ = std::move(names);
     return ok;
 }
@@ -88,7 +153,9 @@ bool CVexloUSBDevice::LoadProfile() {
     return true;
 }
 
-bool CVexloUSBDevice::SaveProfile() { return ProfileData().SaveProfile(); }
+bool CVexloUSBDevice::SaveProfile() {
+    return ProfileData().SaveProfile();
+}
 
 void CVexloUSBDevice::LoadDefinitions() {
     const DeviceKind kind = ProfileKindOf(kind_);

@@ -17,8 +17,10 @@
 
 #include "device_access/device_table.h"
 #include "devices/device_link.h"
+#include "devices/device_listener.h"
 #include "devices/lighting/effects.h"
 #include "devices/lighting/led_colours.h"
+#include "platform/ui_loop.h"
 #include "profiles/basic_profiledata.h"
 #include "profiles/name_lists.h"
 #include "profiles/profile_list.h"
@@ -104,6 +106,31 @@ public:
     CDeviceLink& ListenerLink() { return listenerLink_; }
     bool OnReceiver() const { return link_.ChannelSelector() == 1; }
 
+    // Where the device hands work to the UI thread (listener events, timers).
+    // Set by device selection; without one, device events are dropped.
+    void AttachLoop(UiLoop* loop) { loop_ = loop; }
+    UiLoop* Loop() const { return loop_; }
+
+    // Listener threads on the device's event interfaces.
+    bool OpenListener(ListenerKind kind, const std::string& path);
+    void CloseListener(ListenerKind kind);
+    DeviceListener& Listener() { return listener_; }
+    // Stops the listeners, closes the link and kills the device's timers.
+    virtual void CloseDevice();
+
+    // Timer ids the device owns on the UI loop (owner: the device).
+    static constexpr int kTimerResync = 1002;
+
+    // On a listener thread, for every event value. The base schedules Resync
+    // 50 ms later on the UI thread for 0x0401 and hands 0x10pp / 0x11sp to
+    // OnProfileStage on the UI thread while the command link is open.
+    virtual void OnDeviceEvent(std::uint16_t value, ListenerKind kind);
+    // UI thread: the device reports its active profile and, unless `stage` is
+    // -1, its DPI stage (0-4; anything else was dropped before).
+    virtual void OnProfileStage(int profile, int stage);
+    int ActiveProfile() const { return activeProfile_; }
+    int ActiveStage() const { return activeStage_; }
+
     // Device operations.
     virtual int Connect() { return 0; }
     virtual int Resync() { return 0; }
@@ -150,7 +177,9 @@ public:
     // Flags handed in by the main window.
     void SetHostLighting(bool on) { hostLighting_.store(on); }
     bool HostLighting() const { return hostLighting_.load(); }
-    void SetPowerPause(bool paused) { if (hasBattery_) powerPause_.store(paused); }
+    void SetPowerPause(bool paused) {
+        if (hasBattery_) powerPause_.store(paused);
+    }
     bool PowerPause() const { return powerPause_.load(); }
     void SetAttention(bool attention) { attention_.store(attention); }
     bool Attention() const { return attention_.load(); }
@@ -171,7 +200,12 @@ protected:
     // receiver is asked QueryLink first; a false answer sends nothing.
     LinkResult ConfigurationWrite(const std::function<LinkResult()>& body);
 
+    // Posts `task` to the UI thread; false without a loop.
+    bool PostToUi(std::function<void()> task);
+
     DeviceInfoBlock info_;
+    int activeProfile_ = 0;
+    int activeStage_ = 0;
     mutable std::mutex lightMutex_;  // guards light_ against render threads
     LightSetting light_;
 
@@ -186,8 +220,10 @@ private:
     int profileMode_ = 0;
     DeviceFolders folders_;
     IDeviceView* view_ = nullptr;
+    UiLoop* loop_ = nullptr;
     CDeviceLink link_;
     CDeviceLink listenerLink_;
+    DeviceListener listener_;
     LedColourList leds_;
     TimedSteps steps_;
     mutable std::mutex zoneMutex_;  // the LED-record lock

@@ -57,13 +57,15 @@ protected:
 };
 
 TEST_F(ListenerTest, EventValuesReachTheHandlerInOrder) {
-    DeviceListener listener(wired_, receiver_,
-                            [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
-                            "MS 设备同步线程设定退出");
+    DeviceListener listener(
+        wired_, receiver_,
+        [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
+        "MS 设备同步线程设定退出");
     ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
     EXPECT_TRUE(listener.IsOpen(ListenerKind::Wired));
     EXPECT_FALSE(listener.IsOpen(ListenerKind::Receiver));
-    for (std::uint16_t value : {0x1123, 0x0401, 0x0403}) SendEvent(value);
+    for (std::uint16_t value : {0x1123, 0x0401, 0x0403})
+        SendEvent(value);
     ASSERT_TRUE(received_.WaitFor(3));
     EXPECT_EQ(received_.values[0].first, 0x1123);
     EXPECT_EQ(received_.values[1].first, 0x0401);
@@ -72,9 +74,9 @@ TEST_F(ListenerTest, EventValuesReachTheHandlerInOrder) {
 }
 
 TEST_F(ListenerTest, ReportsOfOtherCollectionsAndShortReportsAreIgnored) {
-    DeviceListener listener(wired_, receiver_,
-                            [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
-                            "ended");
+    DeviceListener listener(
+        wired_, receiver_,
+        [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); }, "ended");
     ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
     SendEvent(0x1005);
     ASSERT_TRUE(received_.WaitFor(1));
@@ -90,9 +92,10 @@ TEST_F(ListenerTest, ReportsOfOtherCollectionsAndShortReportsAreIgnored) {
 
 TEST_F(ListenerTest, CloseEndsABlockedReadPromptlyAndReopenWorks) {
     LogCapture log;
-    DeviceListener listener(wired_, receiver_,
-                            [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
-                            "MS 设备同步线程设定退出");
+    DeviceListener listener(
+        wired_, receiver_,
+        [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
+        "MS 设备同步线程设定退出");
     ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
     std::this_thread::sleep_for(10ms);  // let the thread block in its read
     const auto before = std::chrono::steady_clock::now();
@@ -109,7 +112,8 @@ TEST_F(ListenerTest, CloseEndsABlockedReadPromptlyAndReopenWorks) {
 }
 
 TEST_F(ListenerTest, UnplugDoesNotSpinAndCloseStillEnds) {
-    DeviceListener listener(wired_, receiver_, [&](std::uint16_t, ListenerKind) {}, "ended");
+    DeviceListener listener(
+        wired_, receiver_, [&](std::uint16_t, ListenerKind) {}, "ended");
     ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
     bus_->Unplug(unit_);
     std::this_thread::sleep_for(50ms);

@@ -1,0 +1,405 @@
+#include "devices/device_manager.h"
+
+#include <fmt/format.h>
+
+#include "platform/log.h"
+
+namespace q731 {
+
+namespace {
+
+bool IsReceiverType(std::uint16_t type) {
+    return type == static_cast<std::uint16_t>(DeviceType::MouseReceiver) ||
+           type == static_cast<std::uint16_t>(DeviceType::KeyboardReceiver);
+}
+
+bool IsCableType(std::uint16_t type) {
+    return type == static_cast<std::uint16_t>(DeviceType::MouseWired) ||
+           type == static_cast<std::uint16_t>(DeviceType::KeyboardWired);
+}
+
+bool HasTwoWays(std::uint16_t type) {
+    return IsReceiverType(type) || IsCableType(type);
+}
+
+// The device-tab row of a product kind: receivers use their cable partner's.
+int TabRowOfType(std::uint16_t type) {
+    switch (static_cast<DeviceType>(type)) {
+        case DeviceType::MouseWired:
+        case DeviceType::MouseReceiver:
+            return 0;
+        case DeviceType::KeyboardWired:
+        case DeviceType::KeyboardReceiver:
+            return 1;
+        case DeviceType::MousePad:
+            return 2;
+        case DeviceType::Headset:
+            return 3;
+    }
+    return -1;
+}
+
+}  // namespace
+
+DeviceManager::DeviceManager(UiLoop& loop, std::shared_ptr<IHidBackend> backend,
+                             DeviceFactory factory)
+    : loop_(loop), backend_(std::move(backend)), factory_(std::move(factory)) {}
+
+DeviceManager::~DeviceManager() {
+    Shutdown();
+}
+
+void DeviceManager::CreateStartupTabs() {
+    CreateTab(0);
+    CreateTab(1);
+}
+
+std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(std::function<void()> firstPassDone) {
+    return std::make_unique<DeviceScanner>(
+        backend_, list_, loop_,
+        DeviceScanner::Handlers{[this](int index) { OnArrival(index); },
+                                [this](int index) { OnRemoval(index); }, std::move(firstPassDone)});
+}
+
+int DeviceManager::CreateTab(int row) {
+    if (row < 0 || row >= static_cast<int>(kDeviceTabs.size()) || TabOfRow(row) >= 0) {
+        return TabOfRow(row);
+    }
+    std::unique_ptr<CVexloUSBDevice> device = factory_ ? factory_(row) : nullptr;
+    if (!device) return -1;
+    const DeviceTabRow& tabRow = kDeviceTabs[static_cast<std::size_t>(row)];
+    const DeviceLayoutRow& layout = kDeviceLayouts[static_cast<std::size_t>(row)];
+    const int tableRow =
+        TableRow(tabRow.vendorId, tabRow.productId, tabRow.deviceType, kRoleCommand);
+    device->AttachLoop(&loop_);
+    device->SetNames(std::string(layout.pageLayout), std::string(tabRow.tabName),
+                     std::string(layout.lightingConfig));
+    device->SetKeyCount(layout.keyCount);
+    device->SetLedCount(layout.ledCount);
+    device->SetHasBattery(layout.hasBattery != 0);
+    if (tableRow >= 0) {
+        device->SetIdentity(
+            DeviceEntry::FromRow(kSupportedDevices[static_cast<std::size_t>(tableRow)]));
+    }
+    device->SetProfileMode(tabRow.pageNumber);
+    if (!device->Folders().deviceFolder.empty()) device->StartProfiles();
+    device->Initialise();
+
+    tabs_.push_back({device.get(), row, false, false, false});
+    devices_.push_back(std::move(device));
+    const int tab = static_cast<int>(tabs_.size()) - 1;
+    if (observer_) observer_->TabCreated(tab);
+    return tab;
+}
+
+int DeviceManager::TabOfRow(int row) const {
+    for (std::size_t tab = 0; tab < tabs_.size(); ++tab) {
+        if (tabs_[tab].row == row) return static_cast<int>(tab);
+    }
+    return -1;
+}
+
+int DeviceManager::TabOfDevice(const CVexloUSBDevice* device) const {
+    for (std::size_t tab = 0; tab < tabs_.size(); ++tab) {
+        if (tabs_[tab].device == device) return static_cast<int>(tab);
+    }
+    return -1;
+}
+
+CVexloUSBDevice* DeviceManager::DeviceOfProduct(const DeviceEntry& entry) {
+    const int tab = TabOfRow(TabRowOfType(entry.deviceType));
+    return tab < 0 ? nullptr : tabs_[static_cast<std::size_t>(tab)].device;
+}
+
+void DeviceManager::OnArrival(int index) {
+    const std::optional<DeviceEntry> entry = list_.Row(index);
+    if (!entry || !entry->connected) return;
+    const int row = TabRowOfType(entry->deviceType);
+    if (row < 0) return;
+    if (TabOfRow(row) < 0 && CreateTab(row) < 0) return;
+    if (entry->role == kRoleEvent) {
+        if (CVexloUSBDevice* device = DeviceOfProduct(*entry)) {
+            const ListenerKind kind =
+                IsReceiverType(entry->deviceType) ? ListenerKind::Receiver : ListenerKind::Wired;
+            if (!device->OpenListener(kind, entry->path)) {
+                LogWarning("cannot open the event interface " + entry->path);
+            }
+        }
+    } else {
+        Connect(index);
+    }
+    if (observer_) observer_->RestoreAndRaise();
+}
+
+void DeviceManager::Connect(int index) {
+    const std::optional<DeviceEntry> entry = list_.Row(index);
+    if (!entry) return;
+    if (HasTwoWays(entry->deviceType) && entry->paired) {
+        const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
+        if (partner && partner->connected && !partner->path.empty() && partner->partner == index) {
+            // Already reached the other way: a cable takes over, a receiver waits.
+            if (IsCableType(entry->deviceType)) SwitchChannel(index, entry->partner);
+            return;
+        }
+    }
+    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    if (!device || device->Link().IsOpen()) return;
+    const bool receiver = IsReceiverType(entry->deviceType);
+    if (!device->Link().OpenChannel(receiver ? kChannelKindReceiver : kChannelKindWired,
+                                    entry->path)) {
+        LogWarning(
+            "cannot open " + entry->path + ": " +
+            (receiver ? device->Link().ReceiverConnection() : device->Link().WiredConnection())
+                .LastOpenMessage());
+        return;
+    }
+    const int tab = TabOfDevice(device);
+    // A device on its receiver shows its tab only once it answers.
+    if (!receiver) ShowTab(tab, true, VisibleTabCount() == 0);
+    StartDeviceTimers(*device, Millis(500));
+}
+
+void DeviceManager::StartDeviceTimers(CVexloUSBDevice& device, Millis connectDelay) {
+    loop_.SetOneShotTimer(&device, kTimerConnect, connectDelay,
+                          [this, &device] { OnConnectTimer(device); });
+}
+
+void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
+    const int row = tabs_[static_cast<std::size_t>(TabOfDevice(&device))].row;
+    if (device.OnReceiver() && device.Link().IsOpen() && !device.CheckLink()) {
+        SetRowShown(row, false);
+        StartDeviceTimers(device, Millis(3000));
+        return;
+    }
+    if (device.OnReceiver()) SetRowShown(row, true);
+    device.Connect();
+    CVexloUSBDevice* target = &device;
+    auto tick = [this, target] {
+        if (!target->Link().IsOpen()) {
+            loop_.KillTimer(target, kTimerTick);
+            return;
+        }
+        target->LightTick();
+    };
+    loop_.SetOneShotTimer(target, kTimerTick, Millis(5), [this, target, tick] {
+        tick();
+        loop_.SetTimer(target, kTimerTick, Millis(50), tick);
+    });
+    if (device.HasBattery() && device.Link().IsOpen()) {
+        auto power = [target] { target->ReadPower(); };
+        loop_.SetOneShotTimer(target, kTimerPower, Millis(50), [this, target, power] {
+            power();
+            loop_.SetTimer(target, kTimerPower, Millis(5000), power);
+        });
+    }
+    if (device.OnReceiver()) {
+        loop_.SetOneShotTimer(target, kTimerLinkCheck, Millis(2000), [this, target] {
+            OnLinkCheck(*target);
+            loop_.SetTimer(target, kTimerLinkCheck, Millis(3000),
+                           [this, target] { OnLinkCheck(*target); });
+        });
+    }
+}
+
+void DeviceManager::OnLinkCheck(CVexloUSBDevice& device) {
+    if (!device.OnReceiver() || !device.Link().IsOpen()) {
+        loop_.KillTimer(&device, kTimerLinkCheck);
+        return;
+    }
+    const TabState& tab = tabs_[static_cast<std::size_t>(TabOfDevice(&device))];
+    const bool up = device.CheckLink();
+    if (up && !tab.visible) {
+        SetRowShown(tab.row, true);
+        if (device.HasBattery()) device.ReadPower();
+    } else if (!up && tab.visible) {
+        SetRowShown(tab.row, false);
+    }
+}
+
+void DeviceManager::SwitchChannel(int index, int partner) {
+    const std::optional<DeviceEntry> entry = list_.Row(index);
+    const std::optional<DeviceEntry> other = list_.Row(partner);
+    if (!entry || !other) return;
+    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    if (!device) return;
+    const bool toCable = device->OnReceiver();
+    // The cable's entry is `index` when a cable arrives or leaves; the
+    // receiver's is then the partner.
+    const std::string& path = toCable ? entry->path : other->path;
+    if (path.empty()) return;
+    loop_.KillTimers(device);
+    if (!device->Link().OpenChannel(toCable ? kChannelKindWired : kChannelKindReceiver, path)) {
+        LogWarning("channel switch: cannot open " + path);
+        return;
+    }
+    const int row = tabs_[static_cast<std::size_t>(TabOfDevice(device))].row;
+    if (toCable) {
+        StartDeviceTimers(*device, Millis(500));
+        SetRowShown(row, true);
+        if (device->HasBattery()) device->ReadPower();
+        return;
+    }
+    if (device->HasBattery()) {
+        ProbeAfterSwitch(*device, kSwitchProbeTries);
+    } else {
+        CVexloUSBDevice* target = device;
+        loop_.SetOneShotTimer(target, kTimerLinkCheck, Millis(2000), [this, target] {
+            OnLinkCheck(*target);
+            loop_.SetTimer(target, kTimerLinkCheck, Millis(3000),
+                           [this, target] { OnLinkCheck(*target); });
+        });
+    }
+}
+
+void DeviceManager::ProbeAfterSwitch(CVexloUSBDevice& device, int triesLeft) {
+    // Asked from a timer, one try per tick, so the window stays responsive
+    // while the receiver finds its device again.
+    bool up = false;
+    const LinkResult result = device.Link().QueryLinkDetailed(up);
+    const bool timedOut = result == LinkResult::Failed;
+    if (!up && !timedOut && triesLeft > 1) {
+        loop_.SetOneShotTimer(&device, kTimerSwitchProbe, Millis(50), [this, &device, triesLeft] {
+            ProbeAfterSwitch(device, triesLeft - 1);
+        });
+        return;
+    }
+    if (!timedOut) device.ReadPower();
+    CVexloUSBDevice* target = &device;
+    loop_.SetOneShotTimer(target, kTimerLinkCheck, Millis(2000), [this, target] {
+        OnLinkCheck(*target);
+        loop_.SetTimer(target, kTimerLinkCheck, Millis(3000),
+                       [this, target] { OnLinkCheck(*target); });
+    });
+}
+
+void DeviceManager::OnRemoval(int index) {
+    const std::optional<DeviceEntry> entry = list_.Row(index);
+    if (!entry) return;
+    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    if (!device) return;
+    if (entry->role == kRoleEvent) {
+        device->CloseListener(IsReceiverType(entry->deviceType) ? ListenerKind::Receiver
+                                                                : ListenerKind::Wired);
+        return;
+    }
+    if (HasTwoWays(entry->deviceType) && entry->paired) {
+        const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
+        if (partner && partner->connected) {
+            // The cable left while the receiver stays: back to the receiver.
+            // The receiver left while the cable stays: nothing changes.
+            if (IsCableType(entry->deviceType)) SwitchChannel(index, entry->partner);
+            return;
+        }
+    }
+    loop_.KillTimers(device);
+    device->Link().Close();
+    HideTab(TabOfDevice(device));
+}
+
+void DeviceManager::ShowTab(int tab, bool visible, bool select) {
+    if (tab < 0 || tab >= static_cast<int>(tabs_.size())) return;
+    TabState& state = tabs_[static_cast<std::size_t>(tab)];
+    state.visible = visible;
+    if (select) {
+        for (TabState& other : tabs_)
+            other.selected = false;
+    }
+    state.selected = select;
+    int synchronised = 0;
+    for (const TabState& other : tabs_)
+        synchronised += other.visible && other.synchronised;
+    if (synchronised < 2) {
+        for (TabState& other : tabs_)
+            other.synchronised = false;
+    }
+    Changed();
+}
+
+void DeviceManager::HideTab(int tab) {
+    if (tab < 0 || tab >= static_cast<int>(tabs_.size())) return;
+    const TabState& state = tabs_[static_cast<std::size_t>(tab)];
+    int next = -1;
+    if (state.visible && state.selected) {
+        if (observer_) observer_->SelectedTabHiding();
+        for (std::size_t other = 0; other < tabs_.size(); ++other) {
+            if (static_cast<int>(other) != tab && tabs_[other].visible) {
+                next = static_cast<int>(other);
+                break;
+            }
+        }
+    }
+    ShowTab(tab, false, false);
+    if (next >= 0) ShowTab(next, true, true);
+}
+
+void DeviceManager::SetRowShown(int row, bool shown) {
+    const int tab = TabOfRow(row);
+    if (tab < 0) return;
+    if (!shown) {
+        HideTab(tab);
+    } else if (!tabs_[static_cast<std::size_t>(tab)].visible) {
+        ShowTab(tab, true, VisibleTabCount() == 0);
+    }
+}
+
+void DeviceManager::SelectTab(int tab) {
+    if (tab < 0 || tab >= static_cast<int>(tabs_.size()) ||
+        !tabs_[static_cast<std::size_t>(tab)].visible) {
+        return;
+    }
+    ShowTab(tab, true, true);
+}
+
+void DeviceManager::SelectPrevious() {
+    const int current = CurrentTab();
+    if (current < 0) return;
+    for (int tab = current - 1; tab >= 0; --tab) {
+        if (tabs_[static_cast<std::size_t>(tab)].visible) return SelectTab(tab);
+    }
+}
+
+void DeviceManager::SelectNext() {
+    const int current = CurrentTab();
+    if (current < 0) return;
+    for (int tab = current + 1; tab < static_cast<int>(tabs_.size()); ++tab) {
+        if (tabs_[static_cast<std::size_t>(tab)].visible) return SelectTab(tab);
+    }
+}
+
+int DeviceManager::VisibleTabCount() const {
+    int count = 0;
+    for (const TabState& tab : tabs_)
+        count += tab.visible;
+    return count;
+}
+
+int DeviceManager::CurrentTab() const {
+    for (std::size_t tab = 0; tab < tabs_.size(); ++tab) {
+        if (tabs_[tab].visible && tabs_[tab].selected) return static_cast<int>(tab);
+    }
+    return -1;
+}
+
+CVexloUSBDevice* DeviceManager::CurrentDevice() const {
+    const int tab = CurrentTab();
+    return tab < 0 ? nullptr : tabs_[static_cast<std::size_t>(tab)].device;
+}
+
+void DeviceManager::SetSynchronised(int tab, bool synchronised) {
+    if (tab < 0 || tab >= static_cast<int>(tabs_.size())) return;
+    tabs_[static_cast<std::size_t>(tab)].synchronised = synchronised;
+    Changed();
+}
+
+void DeviceManager::Changed() {
+    if (observer_) observer_->TabsChanged();
+}
+
+void DeviceManager::Shutdown() {
+    for (auto& device : devices_) {
+        loop_.KillTimers(device.get());
+        device->CloseDevice();
+    }
+}
+
+}  // namespace q731
