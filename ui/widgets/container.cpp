@@ -239,7 +239,28 @@ void CContainerUI::LayoutLinear(const UiRect& rc, bool vertical) {
             slots.push_back({item.get(), want, pad});
         }
         if (slots.size() > 1) fixedTotal += gap * static_cast<int>(slots.size() - 1);
-        int share = flexible > 0 ? std::max(0, (along - fixedTotal) / flexible) : 0;
+        // Shared space: a flexible child held by its minimum or maximum takes
+        // that size, and the rest is shared again among the others.
+        std::vector<bool> pinned(slots.size(), false);
+        int share = 0;
+        for (bool again = true; again;) {
+            again = false;
+            share = flexible > 0 ? std::max(0, (along - fixedTotal) / flexible) : 0;
+            for (std::size_t i = 0; i < slots.size(); ++i) {
+                CControlUI* child = slots[i].child;
+                if (pinned[i] || (vertical ? slots[i].want.cy : slots[i].want.cx) > 0) continue;
+                int lo = Scale(vertical ? child->GetMinHeight() : child->GetMinWidth());
+                int hi = Scale(vertical ? child->GetMaxHeight() : child->GetMaxWidth());
+                int held = std::clamp(share, lo, std::max(lo, hi));
+                if (held == share) continue;
+                pinned[i] = true;
+                (vertical ? slots[i].want.cy : slots[i].want.cx) = held;
+                fixedTotal += held;
+                --flexible;
+                again = true;
+                break;
+            }
+        }
 
         int offset = scrollAlong ? (vertical ? scrollPos_.cy : scrollPos_.cx) : 0;
         int cursor = (vertical ? inner.top : inner.left) - offset;

@@ -285,12 +285,17 @@ bool CComboUI::SetAttribute(std::string_view name, std::string_view value) {
     } else if (key == "arrowimage") {
         arrowImage_ = std::string(value);
     } else if (key == "selectedid") {
-        if (auto v = ParseInt(value)) curSel_ = *v;  // checked when items exist
+        if (auto v = ParseInt(value)) curSel_ = std::max(-1, *v);  // checked in DoInit
     } else {
         return CContainerUI::SetAttribute(name, value);
     }
     Invalidate();
     return true;
+}
+
+void CComboUI::DoInit() {
+    // A "selectedid" from the layout that names no item selects nothing.
+    if (curSel_ >= GetCount()) curSel_ = -1;
 }
 
 bool CComboUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {

@@ -85,6 +85,7 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
 public:
     CComboUI();
     std::string_view GetClass() const override { return "ComboUI"; }
+    void DoInit() override;
     bool WantsFocus() const override { return true; }
     bool SetAttribute(std::string_view name, std::string_view value) override;
     void DoEvent(TEventUI& event) override;

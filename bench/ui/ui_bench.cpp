@@ -1,0 +1,111 @@
+// Repaint and relayout of a full window: 1000x640 design pixels holding 300
+// controls, at 144 dpi (1500x960 device pixels), painted with QPainter into an
+// image the way the native window paints.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <cstdlib>
+#include <string>
+
+#include "platform/ui_loop.h"
+#include "ui/qt/qt_platform.h"
+#include "ui/qt/qt_renderer.h"
+#include "ui/widgets/dialog_builder.h"
+#include "ui/widgets/paint_manager.h"
+
+namespace q731 {
+namespace {
+
+std::string Layout() {
+    std::string xml =
+        "<Window size='1000,640'><Font id='0' size='14' default='true'/>"
+        "<VerticalLayout bkcolor='#FF161B22' inset='8,8,8,8' childpadding='2'>";
+    for (int row = 0; row < 30; ++row) {
+        xml += "<HorizontalLayout childpadding='4'>";
+        for (int col = 0; col < 10; ++col) {
+            switch (col % 5) {
+                case 0:
+                    xml +=
+                        "<Button text='Button' bkcolor='#FF2F8CFF' borderround='4' "
+                        "textcolor='#FFFFFFFF' align='center'/>";
+                    break;
+                case 1:
+                    xml +=
+                        "<Label text='Label text that is long' endellipsis='true' "
+                        "textcolor='#FFC9D2DE'/>";
+                    break;
+                case 2:
+                    xml += "<Option group='g" + std::to_string(row) +
+                           "' text='Opt' textpadding='22,0,0,0' "
+                           "normalimage=\"file='gallery/img/radio_off.svg' dest='0,2,16,18'\" "
+                           "selectedimage=\"file='gallery/img/radio_on.svg' dest='0,2,16,18'\"/>";
+                    break;
+                case 3:
+                    xml +=
+                        "<Slider min='0' max='100' value='40' thumbsize='14,14' "
+                        "bkimage=\"file='gallery/img/track.svg' corner='4,0,4,0'\" "
+                        "foreimage=\"file='gallery/img/track_fill.svg' corner='4,0,4,0'\" "
+                        "thumbimage='gallery/img/thumb.svg'/>";
+                    break;
+                default:
+                    xml +=
+                        "<Control bkimage=\"file='gallery/img/frame.png' corner='6,6,6,6'\" "
+                        "bordercolor='#FF3A4658' bordersize='1'/>";
+                    break;
+            }
+        }
+        xml += "</HorizontalLayout>";
+    }
+    return xml + "</VerticalLayout></Window>";
+}
+
+struct Fixture {
+    Fixture() : pm(loop) {
+        CPaintManagerUI::SetResourcePath(Q731_SOURCE_DIR "/skin");
+        CDialogBuilder builder;
+        pm.AttachDialog(builder.Create(Layout(), {}, nullptr, &pm));
+        pm.SetDPI(144);
+        pm.SetClientSize(pm.GetDPIObj()->Scale(pm.GetInitSize()));
+        pm.UpdateLayout();
+    }
+    UiLoop loop;
+    CPaintManagerUI pm;
+};
+
+void BM_FullRepaint144(benchmark::State& state) {
+    Fixture fixture;
+    UiSize size = fixture.pm.GetClientSize();
+    QImage target(size.cx, size.cy, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        QtRenderer renderer(painter);
+        fixture.pm.Paint(renderer, {0, 0, size.cx, size.cy});
+    }
+    state.counters["controls"] = 300;
+}
+BENCHMARK(BM_FullRepaint144)->Unit(benchmark::kMillisecond);
+
+void BM_Relayout144(benchmark::State& state) {
+    Fixture fixture;
+    for (auto _ : state) {
+        fixture.pm.NeedUpdate();
+        fixture.pm.UpdateLayout();
+    }
+}
+BENCHMARK(BM_Relayout144)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace q731
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    q731::PrepareQtEnvironment();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

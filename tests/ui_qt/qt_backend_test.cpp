@@ -1,0 +1,175 @@
+// The Qt back end under QT_QPA_PLATFORM=offscreen: real widgets, real events.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "ui/qt/qt_platform.h"
+#include "ui/qt/qt_renderer.h"
+#include "ui/qt/qt_window.h"
+#include "ui/widgets/edit.h"
+#include "ui/widgets/list.h"
+
+namespace q731 {
+namespace {
+
+class Window : public WindowImplBase {
+public:
+    Window(std::string layout, UiLoop& loop) : WindowImplBase(loop), layout_(std::move(layout)) {}
+    std::string GetWindowClassName() const override { return "QtTestWnd"; }
+    std::string GetSkinFile() override { return layout_; }
+    void Notify(TNotifyUI& msg) override {
+        if (msg.sType != "windowinit" && msg.sType != "windowsize") {
+            seen.push_back(msg.sType + ":" + (msg.pSender ? msg.pSender->GetName() : ""));
+            if (auto* edit = dynamic_cast<CEditUI*>(msg.pSender);
+                edit && msg.sType == "killfocus") {
+                committed = edit->GetText();
+            }
+        }
+        WindowImplBase::Notify(msg);
+    }
+    QWidget* Widget() { return static_cast<QtWindowBackend*>(GetBackend())->Widget(); }
+    QPoint CenterOf(const std::string& name) {
+        m_pm.UpdateLayout();
+        const UiRect& rc = m_pm.FindControl(name)->GetPos();
+        return QPoint((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    }
+
+    std::vector<std::string> seen;
+    std::string committed;
+
+private:
+    std::string layout_;
+};
+
+class QtBackend : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "ui_qt_tests";
+        static char* argv[] = {name, nullptr};
+        PrepareQtEnvironment();
+        app_ = new QApplication(argc, argv);
+    }
+    QtBackend() : platform_(loop_) { SetUiPlatform(&platform_); }
+    ~QtBackend() override { SetUiPlatform(nullptr); }
+
+    std::unique_ptr<Window> Open(const std::string& body) {
+        auto window = std::make_unique<Window>(
+            "<Window size='300,200' caption='0,0,0,30'>" + body + "</Window>", loop_);
+        EXPECT_TRUE(window->Create(nullptr, "qt-test", kWsPopup | kWsVisible));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window->Widget()));
+        QCoreApplication::processEvents();
+        return window;
+    }
+
+    static QApplication* app_;
+    UiLoop loop_;
+    QtUiPlatform platform_;
+};
+QApplication* QtBackend::app_ = nullptr;
+
+TEST_F(QtBackend, AClickAtAControlsCoordinatesSendsClickFromThatControl) {
+    auto window = Open(
+        "<VerticalLayout><Control height='30'/><HorizontalLayout height='40'><Button name='left'/>"
+        "<Button name='right'/></HorizontalLayout><Control/></VerticalLayout>");
+    QTest::mouseClick(window->Widget(), Qt::LeftButton, {}, window->CenterOf("right"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->seen, (std::vector<std::string>{"click:right"}));
+}
+
+TEST_F(QtBackend, TypingIntoAnEditCommitsOnFocusLossWithKillFocus) {
+    auto window = Open(
+        "<VerticalLayout><Control height='30'/><Edit name='name' height='30' bkcolor='#FFFFFFFF'/>"
+        "<Button name='other' height='30'/><Control/></VerticalLayout>");
+    QTest::mouseClick(window->Widget(), Qt::LeftButton, {}, window->CenterOf("name"));
+    auto* field = window->Widget()->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->isVisible());
+    QTest::keyClicks(field, "Q731");
+    QTest::mouseClick(window->Widget(), Qt::LeftButton, {}, window->CenterOf("other"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->committed, "Q731");
+    EXPECT_EQ(window->GetPaintManager()->FindControl("name")->GetText(), "Q731");
+    EXPECT_EQ(window->seen,
+              (std::vector<std::string>{"setfocus:name", "textchanged:name", "textchanged:name",
+                                        "textchanged:name", "textchanged:name", "killfocus:name",
+                                        "click:other"}));
+}
+
+TEST_F(QtBackend, ComboDropDownChoosesAnItemWithItemSelect) {
+    auto window = Open(
+        "<VerticalLayout><Control height='30'/><Combo name='combo' height='30'>"
+        "<ListLabelElement text='a'/><ListLabelElement text='hidden' visible='false'/>"
+        "<ListLabelElement text='b'/></Combo><Control/></VerticalLayout>");
+    QTest::mouseClick(window->Widget(), Qt::LeftButton, {}, window->CenterOf("combo"));
+    auto* list = window->Widget()->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 2);  // the hidden item is not offered
+    QListWidgetItem* b = list->item(1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(b).center());
+    QCoreApplication::processEvents();
+    auto* combo = dynamic_cast<CComboUI*>(window->GetPaintManager()->FindControl("combo"));
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    EXPECT_EQ(window->seen, (std::vector<std::string>{"dropdown:combo", "itemselect:combo"}));
+}
+
+TEST_F(QtBackend, TheUiLoopRunsInsideTheQtEventLoop) {
+    bool posted = false;
+    int ticks = 0;
+    std::thread worker([&] { loop_.Post([&] { posted = true; }); });
+    worker.join();
+    loop_.SetTimer(this, 1, Millis(10), [&] { ++ticks; });
+    QTRY_VERIFY_WITH_TIMEOUT(posted && ticks >= 3, 5000);
+    loop_.KillTimer(this, 1);
+}
+
+TEST_F(QtBackend, CloseFromAClickEndsTheModalLoopWithItsCode) {
+    class Box : public Window {
+    public:
+        using Window::Window;
+        void Notify(TNotifyUI& msg) override {
+            if (msg.sType == "click") Close(msg.pSender->GetName() == "confirm_btn" ? 1 : 0);
+            Window::Notify(msg);
+        }
+    };
+    auto box = std::make_unique<Box>("<Window size='200,100'><Button name='confirm_btn'/></Window>",
+                                     loop_);
+    ASSERT_TRUE(box->Create(nullptr, "box"));
+    QWidget* widget = box->Widget();
+    QTimer::singleShot(50, widget,
+                       [&] { QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(100, 50)); });
+    EXPECT_EQ(box->ShowModal(), 1);
+}
+
+TEST_F(QtBackend, ImagesDrawWithSourceFadeAndMask) {
+    QTemporaryDir dir;
+    QImage source(4, 4, QImage::Format_ARGB32);
+    source.fill(QColor(255, 0, 255));
+    source.setPixelColor(0, 0, QColor(0, 0, 255));
+    ASSERT_TRUE(source.save(dir.filePath("img.png")));
+    QImage target(8, 8, QImage::Format_ARGB32_Premultiplied);
+    target.fill(Qt::white);
+    {
+        QPainter painter(&target);
+        QtRenderer renderer(painter);
+        auto info = ParseImageString("file='img.png' mask='#FF00FF' source='0,0,2,2'");
+        ImageDraw draw{&*info, dir.filePath("img.png").toStdString(), {0, 0, 8, 8}, 1.0};
+        EXPECT_TRUE(renderer.DrawImage(draw));
+        auto faded = ParseImageString("file='none.png' fade='10'");
+        ImageDraw missing{&*faded, dir.filePath("none.png").toStdString(), {0, 0, 8, 8}, 1.0};
+        EXPECT_FALSE(renderer.DrawImage(missing));
+    }
+    EXPECT_EQ(target.pixelColor(1, 1), QColor(0, 0, 255));      // the blue source pixel, stretched
+    EXPECT_EQ(target.pixelColor(6, 6), QColor(255, 255, 255));  // magenta keyed out
+}
+
+}  // namespace
+}  // namespace q731

@@ -1,0 +1,160 @@
+#include "ui/qt/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <chrono>
+
+#include "ui/qt/qt_window.h"
+
+namespace q731 {
+
+void PrepareQtEnvironment() {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
+}
+
+QtLoopDriver::QtLoopDriver(UiLoop& loop) : loop_(loop) {
+    loop_.BindToCurrentThread();
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { Drive(); });
+    loop_.SetWakeHook([this] { Schedule(); });
+    Schedule();
+}
+
+QtLoopDriver::~QtLoopDriver() {
+    loop_.SetWakeHook(nullptr);
+}
+
+void QtLoopDriver::Schedule() {
+    // Any thread: one queued call at a time is enough, it drains everything.
+    if (scheduled_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this, [this] { Drive(); }, Qt::QueuedConnection);
+}
+
+int QtLoopDriver::Drive() {
+    scheduled_.store(false);
+    int ran = loop_.ProcessPending();
+    auto deadline = loop_.NextDeadline();
+    if (!deadline) {
+        timer_.stop();
+        return ran;
+    }
+    auto wait = std::chrono::ceil<std::chrono::milliseconds>(*deadline - loop_.GetClock().Now());
+    timer_.start(static_cast<int>(std::clamp<long long>(wait.count(), 0, 24LL * 3600 * 1000)));
+    return ran;
+}
+
+QtUiPlatform::QtUiPlatform(UiLoop& loop) : loop_(loop), driver_(loop) {}
+QtUiPlatform::~QtUiPlatform() = default;
+
+std::unique_ptr<IWindowBackend> QtUiPlatform::CreateWindowBackend(WindowImplBase& window,
+                                                                  CWindowWnd* owner, unsigned style,
+                                                                  unsigned exStyle) {
+    return std::make_unique<QtWindowBackend>(window, owner, style, exStyle);
+}
+
+std::vector<ScreenInfo> QtUiPlatform::Screens() {
+    std::vector<ScreenInfo> screens;
+    auto rect = [](const QRect& r) {
+        return UiRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    };
+    for (QScreen* screen : QGuiApplication::screens()) {
+        screens.push_back({rect(screen->geometry()), rect(screen->availableGeometry()),
+                           int(screen->logicalDotsPerInch() + 0.5)});
+    }
+    return screens;
+}
+
+UiPoint QtUiPlatform::CursorPos() {
+    QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+std::unique_ptr<ITrayBackend> QtUiPlatform::CreateTray(const std::string& iconPath,
+                                                       const std::string& toolTip,
+                                                       std::function<void(bool right)> activated) {
+    class Tray final : public ITrayBackend {
+    public:
+        Tray(const std::string& icon, const std::string& tip, std::function<void(bool)> onClick)
+            : onClick_(std::move(onClick)) {
+            tray_.setIcon(QIcon(QString::fromStdString(icon)));
+            tray_.setToolTip(QString::fromStdString(tip));
+            QObject::connect(&tray_, &QSystemTrayIcon::activated, &tray_,
+                             [this](QSystemTrayIcon::ActivationReason reason) {
+                                 if (reason == QSystemTrayIcon::Context) {
+                                     onClick_(true);
+                                 } else if (reason == QSystemTrayIcon::Trigger) {
+                                     onClick_(false);
+                                 }
+                             });
+            tray_.show();
+        }
+        void SetToolTip(const std::string& text) override {
+            tray_.setToolTip(QString::fromStdString(text));
+        }
+        void SetIconFile(const std::string& path) override {
+            tray_.setIcon(QIcon(QString::fromStdString(path)));
+        }
+
+    private:
+        QSystemTrayIcon tray_;
+        std::function<void(bool)> onClick_;
+    };
+    return std::make_unique<Tray>(iconPath, toolTip, std::move(activated));
+}
+
+bool QtUiPlatform::AddApplicationFont(const std::filesystem::path& file) {
+    return QFontDatabase::addApplicationFont(QString::fromStdString(file.string())) >= 0;
+}
+
+void QtUiPlatform::RunMessageLoop() {
+    QApplication::exec();
+}
+void QtUiPlatform::QuitMessageLoop() {
+    QCoreApplication::quit();
+}
+
+namespace {
+QWidget* OwnerWidget(CWindowWnd* owner) {
+    if (!owner) return nullptr;
+    auto* backend = dynamic_cast<QtWindowBackend*>(owner->GetBackend());
+    return backend ? backend->Widget() : nullptr;
+}
+
+QString InitialPath(const FileDialogOptions& options) {
+    QString dir = QString::fromStdString(options.directory.string());
+    QString name = QString::fromStdString(options.initialName);
+    if (name.contains('*')) name.clear();  // a pattern is a filter, not a name
+    if (dir.isEmpty()) return name;
+    return name.isEmpty() ? dir : dir + '/' + name;
+}
+}  // namespace
+
+std::optional<std::filesystem::path> QtUiPlatform::OpenFile(CWindowWnd* owner,
+                                                            const FileDialogOptions& options) {
+    QString chosen =
+        QFileDialog::getOpenFileName(OwnerWidget(owner), QString::fromStdString(options.title),
+                                     InitialPath(options), QString::fromStdString(options.filter));
+    if (chosen.isEmpty()) return std::nullopt;
+    return std::filesystem::path(chosen.toStdString());
+}
+
+std::optional<std::filesystem::path> QtUiPlatform::SaveFile(CWindowWnd* owner,
+                                                            const FileDialogOptions& options) {
+    QFileDialog dialog(OwnerWidget(owner), QString::fromStdString(options.title),
+                       InitialPath(options), QString::fromStdString(options.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromStdString(options.defaultExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+}
+
+}  // namespace q731
