@@ -17,6 +17,11 @@
 #include "ui/widgets/edit.h"
 #include "ui/widgets/list.h"
 
+// Fontconfig keeps a cache for the life of the process; it is not ours to free.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
+
 namespace q731 {
 namespace {
 
@@ -57,6 +62,10 @@ protected:
         static char* argv[] = {name, nullptr};
         PrepareQtEnvironment();
         app_ = new QApplication(argc, argv);
+    }
+    static void TearDownTestSuite() {
+        delete app_;
+        app_ = nullptr;
     }
     QtBackend() : platform_(loop_) { SetUiPlatform(&platform_); }
     ~QtBackend() override { SetUiPlatform(nullptr); }
