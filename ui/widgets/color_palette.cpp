@@ -158,6 +158,9 @@ void CColorPaletteUI::PaintStatusImage(IRenderer& renderer) {
         int x = field.left + saturation_ * std::max(0, field.Width() - 1) / 255;
         int y = field.top + (255 - value_) * std::max(0, field.Height() - 1) / 255;
         int r = Scale(5);
+        // Keep the whole marker visible at the field's edges.
+        x = std::clamp(x, field.left + r, std::max(field.left + r, field.right - r));
+        y = std::clamp(y, field.top + r, std::max(field.top + r, field.bottom - r));
         renderer.DrawBorder({x - r, y - r, x + r, y + r}, std::max(1, Scale(2)), 0xFFFFFFFF, r);
     }
     if (!strip.IsEmpty()) {
