@@ -46,7 +46,8 @@ function(q731_add_test_suite name)
   endif()
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # q731_add_bench(name SOURCES ... DEPS ...)
