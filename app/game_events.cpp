@@ -1,0 +1,48 @@
+#include "app/game_events.h"
+
+namespace q731 {
+
+GameEventLighting::GameEventLighting(UiLoop& loop, std::function<CVexloUSBDevice*()> current,
+                                     std::function<bool(CVexloUSBDevice*)> present,
+                                     std::function<void(CVexloUSBDevice&, const LightSetting&)> apply)
+    : loop_(loop),
+      current_(std::move(current)),
+      present_(std::move(present)),
+      apply_(std::move(apply)) {}
+
+GameEventLighting::~GameEventLighting() { loop_.KillTimer(this, kRestoreTimer); }
+
+void GameEventLighting::OnGameEvent(long long variant, long long mode) {
+    CVexloUSBDevice* device = current_ ? current_() : nullptr;
+    const auto modeCount = device ? static_cast<long long>(device->Definitions().effectValues.size()) : 0;
+    const bool known = variant >= 0 && variant <= 2;
+    // A mode the device does not have is refused rather than sent as mode 0.
+    if (device && known && mode >= 0 && mode < modeCount) {
+        device->Link().SetSyncFlag(false);
+        LightSetting light = device->GetLightInfo();
+        // Keep the user's own mode only when no restore is pending: a second
+        // event within five seconds must not make the game's mode "the
+        // user's". A change on another device first restores the first one.
+        if (changed_ != nullptr && changed_ != device) Restore();
+        if (variant == 0 && changed_ == nullptr) {
+            light.oldMode = (light.selectItem == 0 || light.selectItem > 20) ? 1 : light.selectItem;
+        }
+        light.selectItem = static_cast<std::uint8_t>(mode);
+        apply_(*device, light);
+        changed_ = device;
+    }
+    loop_.SetOneShotTimer(this, kRestoreTimer, kShowFor, [this] { Restore(); });
+}
+
+void GameEventLighting::Restore() {
+    CVexloUSBDevice* device = changed_;
+    changed_ = nullptr;
+    loop_.KillTimer(this, kRestoreTimer);
+    if (!device || (present_ && !present_(device))) return;
+    device->Link().SetSyncFlag(false);
+    LightSetting light = device->GetLightInfo();
+    light.selectItem = light.oldMode;
+    apply_(*device, light);
+}
+
+}  // namespace q731

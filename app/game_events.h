@@ -1,0 +1,42 @@
+#pragma once
+// Lighting that follows game events from other programs ("Game_Start",
+// "Game_End", "Game_Kill", "Game_Death"): the current device shows the event's
+// mode for five seconds, then its own mode returns.
+
+#include <functional>
+
+#include "devices/usb_device.h"
+#include "platform/ui_loop.h"
+
+namespace q731 {
+
+class GameEventLighting {
+public:
+    static constexpr int kRestoreTimer = 1066;
+    static constexpr Millis kShowFor{5000};
+
+    // `current` gives the current device (or nothing); `present` says whether a
+    // device is still connected; `apply` stores a setting and sends it
+    // (SetLightInfo, SaveProfile, ApplyProfile, WriteSettings).
+    GameEventLighting(UiLoop& loop, std::function<CVexloUSBDevice*()> current,
+                      std::function<bool(CVexloUSBDevice*)> present,
+                      std::function<void(CVexloUSBDevice&, const LightSetting&)> apply);
+    ~GameEventLighting();
+
+    // wParam: variant (0 keeps the mode to return to, 1 and 2 do not, others
+    // change nothing); lParam: the lighting mode index.
+    void OnGameEvent(long long variant, long long mode);
+
+    bool RestorePending() const { return changed_ != nullptr; }
+
+private:
+    void Restore();
+
+    UiLoop& loop_;
+    std::function<CVexloUSBDevice*()> current_;
+    std::function<bool(CVexloUSBDevice*)> present_;
+    std::function<void(CVexloUSBDevice&, const LightSetting&)> apply_;
+    CVexloUSBDevice* changed_ = nullptr;  // the device whose mode is to come back
+};
+
+}  // namespace q731
