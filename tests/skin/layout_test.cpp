@@ -67,6 +67,23 @@ TEST_F(SkinTest, SubLayoutsHaveNoWindowElement) {
     }
 }
 
+TEST_F(SkinTest, OnlyTheMainWindowDeclaresFonts) {
+    // Fonts are shared between windows and their family follows the language:
+    // a secondary window declaring its own would reset them when it opens.
+    for (const std::string& file : kLayouts) {
+        if (file == "main.xml") continue;
+        XmlElement root = LoadSkinXml(file);
+        for (const XmlElement& child : root.children)
+            EXPECT_FALSE(EqualsNoCase(child.name, "Font")) << file;
+    }
+    bool mainHasDefault = false;
+    for (const XmlElement& child : LoadSkinXml("main.xml").children) {
+        if (const std::string* isDefault = child.Attribute("default"))
+            mainHasDefault = mainHasDefault || ParseBool(*isDefault);
+    }
+    EXPECT_TRUE(mainHasDefault);
+}
+
 TEST_F(SkinTest, ControlNamesAreUniqueInEachWindow) {
     for (const std::string& file : kLayouts) {
         std::map<std::string, int> seen;
