@@ -1,0 +1,89 @@
+#pragma once
+// Shared fixture for the skin's suite: the toolkit on the headless platform with
+// the resource path on the source tree's skin/ folder, the resource index and a
+// language loaded, and stand-ins for the two custom containers the skin's
+// sub-layouts are rooted in (the application registers the real ones).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/ui_loop.h"
+#include "ui/widgets/container.h"
+#include "ui/widgets/dialog_builder.h"
+#include "ui/widgets/headless.h"
+#include "ui/widgets/paint_manager.h"
+#include "ui/widgets/window.h"
+#include "ui/widgets/xml.h"
+
+namespace q731::skintest {
+
+inline const std::filesystem::path kSkinDir = std::filesystem::path(Q731_SOURCE_DIR) / "skin";
+inline const std::filesystem::path kDefaultDataDir =
+    std::filesystem::path(Q731_SOURCE_DIR) / "DefaultData";
+
+// The files of the skin the program builds windows from, as the program names them.
+inline const std::vector<std::string> kLayouts = {
+    "main.xml", "XML/CustomControlXML/DeviceOption.xml", "XML/CustomControlXML/MpDevicePower.xml",
+    "menu.xml", "AboutWnd.xml"};
+inline const std::vector<std::string> kLanguageFiles = {"lan_cn.xml", "lan_en.xml"};
+
+// The tab button and battery panel: horizontal layouts with their own class names.
+class DeviceOptionStandIn : public CHorizontalLayoutUI {
+public:
+    std::string_view GetClass() const override { return "DeviceOption"; }
+};
+class MpDevicePowerStandIn : public CHorizontalLayoutUI {
+public:
+    std::string_view GetClass() const override { return "MpDevicePower"; }
+};
+
+// A control of the class a layout element names, or nullptr.
+std::unique_ptr<CControlUI> CreateForElement(std::string_view elementName);
+
+// The parsed document of a skin file (fails the test when it does not parse).
+XmlElement LoadSkinXml(const std::string& file);
+
+// Every element of a document, depth first.
+void ForEachElement(const XmlElement& root, const std::function<void(const XmlElement&)>& visit);
+
+class SkinWindow : public WindowImplBase {
+public:
+    SkinWindow(std::string layout, UiLoop& loop)
+        : WindowImplBase(loop), layout_(std::move(layout)) {}
+    std::string GetWindowClassName() const override { return "SkinTestWnd"; }
+    std::string GetSkinFile() override { return layout_; }
+    CPaintManagerUI& Pm() { return m_pm; }
+    template <typename T = CControlUI>
+    T* Find(const std::string& name) {
+        return dynamic_cast<T*>(m_pm.FindControl(name));
+    }
+
+private:
+    std::string layout_;
+};
+
+class SkinTest : public ::testing::Test {
+protected:
+    SkinTest();
+    ~SkinTest() override;
+
+    // Creates the window of `layout` at `dpi`, laid out at its initial size.
+    std::unique_ptr<SkinWindow> Open(const std::string& layout, int dpi = 96);
+    // Builds a sub-layout into `window`'s manager and adds it to `container`, as
+    // the program does with tab buttons and battery panels.
+    CControlUI* AddSubLayout(SkinWindow& window, const std::string& file,
+                             const std::string& container);
+    static void Relayout(SkinWindow& window);
+
+    ManualClock clock_;
+    UiLoop loop_;
+    HeadlessPlatform platform_;
+    std::string savedResourcePath_;
+};
+
+}  // namespace q731::skintest
