@@ -26,18 +26,25 @@ enum class Owner {
     MacroRecording,  // macro recording
     MacroEditor,
     Shooting,
-    Lighting,        // the lighting page
-    LightingSync,    // synchronised lighting
+    Lighting,      // the lighting page
+    LightingSync,  // synchronised lighting
     Headset,
     MusicLighting,
-    MouseSettings,   // DPI, polling rate, pointer settings
+    MouseSettings,  // DPI, polling rate, pointer settings
     KeyboardSettings,
-    PageTabs,        // the function page tabs
+    PageTabs,  // the function page tabs
     ColourPalette,
     SystemSettings,  // the system's own mouse and keyboard settings
 };
 
-enum class NotifyKind { Click, SelectChanged, ValueChanged, MoveValueChanged, ItemSelect, KillFocus };
+enum class NotifyKind {
+    Click,
+    SelectChanged,
+    ValueChanged,
+    MoveValueChanged,
+    ItemSelect,
+    KillFocus
+};
 
 struct Route {
     Owner owner = Owner::None;

@@ -2,19 +2,23 @@
 
 namespace q731 {
 
-GameEventLighting::GameEventLighting(UiLoop& loop, std::function<CVexloUSBDevice*()> current,
-                                     std::function<bool(CVexloUSBDevice*)> present,
-                                     std::function<void(CVexloUSBDevice&, const LightSetting&)> apply)
+GameEventLighting::GameEventLighting(
+    UiLoop& loop, std::function<CVexloUSBDevice*()> current,
+    std::function<bool(CVexloUSBDevice*)> present,
+    std::function<void(CVexloUSBDevice&, const LightSetting&)> apply)
     : loop_(loop),
       current_(std::move(current)),
       present_(std::move(present)),
       apply_(std::move(apply)) {}
 
-GameEventLighting::~GameEventLighting() { loop_.KillTimer(this, kRestoreTimer); }
+GameEventLighting::~GameEventLighting() {
+    loop_.KillTimer(this, kRestoreTimer);
+}
 
 void GameEventLighting::OnGameEvent(long long variant, long long mode) {
     CVexloUSBDevice* device = current_ ? current_() : nullptr;
-    const auto modeCount = device ? static_cast<long long>(device->Definitions().effectValues.size()) : 0;
+    const auto modeCount =
+        device ? static_cast<long long>(device->Definitions().effectValues.size()) : 0;
     const bool known = variant >= 0 && variant <= 2;
     // A mode the device does not have is refused rather than sent as mode 0.
     if (device && known && mode >= 0 && mode < modeCount) {

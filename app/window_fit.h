@@ -28,7 +28,8 @@ std::vector<std::uint8_t> MakeTabTableBlock();
 template <std::size_t N>
 void CopyBlock(std::array<std::uint8_t, N>& buffer, const std::uint8_t* data, std::size_t size) {
     buffer.fill(0);
-    for (std::size_t i = 0; i < size && i < N; ++i) buffer[i] = data[i];
+    for (std::size_t i = 0; i < size && i < N; ++i)
+        buffer[i] = data[i];
 }
 
 }  // namespace q731

@@ -1,0 +1,189 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/system_events.h"
+#include "app/window_fit.h"
+#include "devices/device_manager.h"
+#include "devices/generic_device.h"
+#include "platform/folders.h"
+#include "platform/log.h"
+#include "platform/message_names.h"
+#include "platform/single_instance.h"
+#include "platform/worker_slots.h"
+#include "profiles/profile_paths.h"
+#include "sim/hid_backends.h"
+#include "ui/qt/qt_platform.h"
+#include "ui/widgets/dialog_builder.h"
+#include "ui/widgets/resource_manager.h"
+
+namespace q731 {
+
+namespace {
+
+constexpr const char* kWindowTitle = "Gaming Keyboard Q731 Control Center";
+// The private fonts, tried in this order; a missing one only means its family is
+// not available.
+constexpr const char* kFontFiles[] = {"Font/Simplified_Chinese.ttf", "Font/Galdorin-Regular.otf",
+                                      "Font/NotoSansThai-Regular.ttf",
+                                      "Font/NotoSansCJKtc-Regular.otf"};
+
+std::unique_ptr<CVexloUSBDevice> MakeDevice(int tabRow, const std::shared_ptr<IHidBackend>& backend,
+                                            const Folders& folders) {
+    static constexpr DeviceKindCode kKinds[] = {DeviceKindCode::Mouse, DeviceKindCode::Keyboard,
+                                                DeviceKindCode::MousePad, DeviceKindCode::Headset};
+    static constexpr DeviceKind kProfileKinds[] = {DeviceKind::Mouse, DeviceKind::Keyboard,
+                                                   DeviceKind::MousePad, DeviceKind::Headset};
+    if (tabRow < 0 || tabRow > 3) return nullptr;
+    auto device = std::make_unique<CGenericDevice>(kKinds[tabRow], backend);
+    device->SetFolders({DeviceFolderPath(folders, kProfileKinds[tabRow]), folders.defaultData});
+    return device;
+}
+
+}  // namespace
+
+int RunControlCentre(int argc, char** argv) {
+    const auto started = std::chrono::steady_clock::now();
+    SystemEvents::BlockTerminationSignals();
+
+    // One copy per user: a second start wakes the first and ends.
+    const Folders folders = Folders::Detect();
+    InstanceLock instance;
+    std::string error;
+    switch (ClaimInstance(folders.RuntimeFolder(), instance, &error)) {
+        case InstanceRole::Secondary:
+            return 0;
+        case InstanceRole::Failed:
+            LogWarning("single-instance lock unavailable (" + error + "); starting anyway");
+            break;
+        case InstanceRole::Primary:
+            break;
+    }
+
+    PrepareQtEnvironment();
+    QApplication qtApp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    UiLoop loop;
+    QtUiPlatform platform(loop);
+    SetUiPlatform(&platform);
+
+    for (const char* font : kFontFiles) {
+        const std::filesystem::path file = folders.skin.parent_path() / font;
+        std::error_code ec;
+        if (std::filesystem::exists(file, ec)) platform.AddApplicationFont(file);
+    }
+    CPaintManagerUI::SetResourcePath(folders.skin.string());
+    if (!CResourceManager::GetInstance().LoadResource("res.xml")) {
+        std::fprintf(stderr, "q731-control-center: no skin in %s\n", folders.skin.c_str());
+        SetUiPlatform(nullptr);
+        return 0;
+    }
+    CControlFactory::GetInstance().RegistControl(
+        "DeviceOption", [] { return std::make_unique<CDeviceOptionUI>(); });
+    CControlFactory::GetInstance().RegistControl(
+        "MpDevicePower", [] { return std::make_unique<CMpDevicePowerUI>(); });
+    MessageRegistry& registry = MessageRegistry::Global();
+    for (std::string_view name : messages::kProcessMessages)
+        registry.Register(name);
+
+    SelectedBackend hid = SelectHidBackend();
+    DeviceManager devices(loop, hid.backend,
+                          [&](int row) { return MakeDevice(row, hid.backend, folders); });
+    WorkerSlots workers;
+    MessageBusServer bus;
+    std::unique_ptr<DeviceScanner> scanner;
+    CMainWnd* window = nullptr;
+    bool shownOnce = false;
+
+    MainWindowServices services;
+    services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    services.startWorkers = [&] {
+        scanner = devices.MakeScanner([&] {
+            // After the first pass, whatever it found: the window may show.
+            if (!window) return;
+            window->SendMessage(registry.Register(messages::kWake), 0, 0);
+            if (!shownOnce) {
+                shownOnce = true;
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - started)
+                                    .count();
+                LogInfo("main window shown " + std::to_string(ms) + " ms after start");
+                if (std::getenv("Q731_REPORT_STARTUP")) {
+                    std::fprintf(stderr, "q731-control-center: window shown after %lld ms\n",
+                                 static_cast<long long>(ms));
+                }
+            }
+        });
+        workers.Start(WorkerSlots::kDeviceScanSlot, "device scan",
+                      [&](const WorkerArgs& args) { scanner->Run(args, SteadyClock::Instance()); });
+    };
+    services.shutdown = [&] {
+        // Sends from workers fail from here on, so none can block the exit.
+        loop.BeginShutdown();
+        const auto report = workers.StopAll();
+        if (report.abandoned > 0) LogError("some workers did not stop");
+        bus.Stop();
+        devices.Shutdown();
+        platform.QuitMessageLoop();
+    };
+    services.sendTabTable = [&](const std::vector<std::uint8_t>& block) {
+        const std::filesystem::path tool = folders.RuntimeFolder() / "worktool.sock";
+        std::error_code ec;
+        if (!std::filesystem::exists(tool, ec)) return;  // no outside tool listening
+        BusMessage message{"WM_COPYDATA", static_cast<std::int64_t>(kTabTableDataKind), 0,
+                           std::string(block.begin(), block.end())};
+        SendBusMessage(tool, message);
+    };
+
+    CMainWnd mainWindow(loop, devices, registry, services);
+    window = &mainWindow;
+    if (!mainWindow.Create(nullptr, kWindowTitle, kWsPopup)) {
+        std::fprintf(stderr, "q731-control-center: cannot build the main window\n");
+        services.shutdown();
+        SetUiPlatform(nullptr);
+        return 0;
+    }
+    mainWindow.CenterWindow();
+
+    const std::filesystem::path runtime = folders.RuntimeFolder();
+    if (!runtime.empty()) {
+        const bool listening = bus.Start(
+            BusSocketPath(runtime),
+            [](std::string_view name) {
+                for (std::string_view accepted : messages::kAcceptedFromOutside) {
+                    if (MessageNamesEqual(accepted, name)) return true;
+                }
+                return false;
+            },
+            [&loop, &mainWindow](BusMessage message) {
+                loop.Post([&mainWindow, message = std::move(message)] {
+                    mainWindow.OnBusMessage(message);
+                });
+            },
+            &error);
+        if (!listening) LogWarning("message bus: " + error);
+    }
+
+    SystemEvents events([&] { mainWindow.Exit(); },
+                        [&](bool sleeping) {
+                            mainWindow.SendMessage(main_msg::kPower, sleeping
+                                                                         ? main_msg::kPowerSuspend
+                                                                         : main_msg::kPowerResume);
+                        });
+    events.WatchSleep();
+
+    platform.RunMessageLoop();
+    workers.StopAll();
+    bus.Stop();
+    SetUiPlatform(nullptr);
+    return 0;
+}
+
+}  // namespace q731

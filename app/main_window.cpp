@@ -1,0 +1,592 @@
+#include "app/main_window.h"
+
+#include <fmt/format.h>
+
+#include <cstdlib>
+
+#include "app/about_window.h"
+#include "app/window_fit.h"
+#include "platform/log.h"
+#include "platform/message_names.h"
+#include "ui/widgets/menu.h"
+#include "ui/widgets/resource_manager.h"
+
+namespace q731 {
+
+namespace {
+
+constexpr int kAppIcon = 107;
+constexpr const char* kAppTitle = "Gaming Keyboard Q731 Control Center";
+constexpr const char* kLightingOn = "控制灯光";
+constexpr const char* kLightingOff = "不控制灯光";
+
+std::string LayoutPath(std::string_view tablePath) {
+    std::string path(tablePath);
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+// A device's page as the device sees it: its battery panel and a redraw.
+class TabDeviceView final : public IDeviceView {
+public:
+    TabDeviceView(CPaintManagerUI& manager, CMpDevicePowerUI& panel)
+        : manager_(manager), panel_(panel) {}
+    void Refresh() override { manager_.NeedUpdate(); }
+    void ShowPower(std::span<const std::uint8_t> block) override { panel_.ShowPower(block); }
+
+private:
+    CPaintManagerUI& manager_;
+    CMpDevicePowerUI& panel_;
+};
+
+}  // namespace
+
+CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& registry,
+                   MainWindowServices services)
+    : WindowImplBase(loop),
+      loop_(loop),
+      devices_(devices),
+      registry_(registry),
+      services_(std::move(services)),
+      gameEvents_(
+          loop, [this] { return devices_.CurrentDevice(); },
+          [this](CVexloUSBDevice* device) {
+              return devices_.TabOfDevice(device) >= 0 && device->Link().IsOpen();
+          },
+          [this](CVexloUSBDevice& device, const LightSetting& light) {
+              SaveAndSend(device, light);
+          }) {
+    wakeId_ = registry_.Register(messages::kWake);
+    settingsForwardId_ = registry_.Register(messages::kSettingsForward);
+    startAnnounceId_ = registry_.Register(messages::kStartAnnounce);
+    lightingControlId_ = registry_.Register(messages::kLightingControl);
+    tabTableId_ = registry_.Register(messages::kTabTableRequest);
+    registry_.Register(messages::kAudioCommand);
+    for (std::size_t i = 0; i < gameIds_.size(); ++i) {
+        gameIds_[i] = registry_.Register(messages::kGameEvents[i]);
+    }
+}
+
+CMainWnd::~CMainWnd() {
+    devices_.SetObserver(nullptr);
+    for (const TabState& tab : devices_.Tabs())
+        tab.device->SetView(nullptr);
+    tray_.DeleteTrayIcon();
+}
+
+std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) {
+    auto same = [className](std::string_view name) {
+        if (name.size() != className.size()) return false;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(name[i])) !=
+                std::tolower(static_cast<unsigned char>(className[i]))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (same("DeviceOption")) return std::make_unique<CDeviceOptionUI>();
+    if (same("MpDevicePower")) return std::make_unique<CMpDevicePowerUI>();
+    // Sub-trees that live in layouts of their own.
+    static constexpr std::pair<std::string_view, std::string_view> kSubTrees[] = {
+        {"DeviceProfileUI", "XML/CustomControlXML/DeviceProfile.xml"},
+        {"LightSetControlUI", "XML/CustomControlXML/LightControl.xml"},
+        {"Voice6533SetControlUI", "XML/CustomControlXML/Voice6533Control.xml"},
+        {"MagicSetControlUI", "XML/CustomControlXML/MagicControl.xml"},
+        {"KeySetControlUI", "XML/CustomControlXML/KeySetControl.xml"},
+        {"MacroSetControlUI", "XML/CustomControlXML/MacroControl.xml"},
+        {"ShootKeySetControlUI", "XML/CustomControlXML/ShootControl.xml"},
+        {"VirtualSetControlUI", "XML/CustomControlXML/VirtualSet.xml"},
+    };
+    for (const auto& [name, layout] : kSubTrees) {
+        if (!same(name)) continue;
+        CDialogBuilder builder;
+        if (auto tree = builder.Create(layout, {}, this, &m_pm)) return tree;
+        return std::make_unique<CContainerUI>();
+    }
+    // Custom controls and device pages whose classes are not part of this
+    // program yet stand as plain containers, so layouts naming them still build.
+    static constexpr std::string_view kPlain[] = {
+        "CircleProgress",      "SelectPanel",
+        "DeviceKeyButton",     "HandImgButton",
+        "RerurIvavud",         "HandImgSelectButton",
+        "RedioMacroButton",    "ComboEditContainerElement",
+        "VexloMousePadDevice", "VexloHS6533Device",
+        "VexloMouseDevice",    "VexloKeyboardDevice",
+        "DeviceProfile",       "LightControl",
+        "MagicControl",        "Voice6533Control",
+        "KeySetControl",       "ShootControl"};
+    for (std::string_view name : kPlain) {
+        if (same(name)) return std::make_unique<CContainerUI>();
+    }
+    return nullptr;
+}
+
+void CMainWnd::InitWindow() {
+    CResourceManager::GetInstance().LoadLanguage("lan_cn.xml");
+    SetIcon(kAppIcon);
+    devices_.SetObserver(this);
+    if (services_.trayAvailable) {
+        tray_.CreateTrayIcon(this, kAppIcon, kAppTitle, main_msg::kTray);
+    }
+}
+
+void CMainWnd::OnWindowInit() {
+    if (startedUp_) return;
+    startedUp_ = true;
+    // Announce the start and the lighting state to other programs.
+    SetLightingControl(true, true);
+    // The interface language: Chinese for a Chinese locale, English otherwise,
+    // until the user picks one in the settings window.
+    const char* locale = std::getenv("LC_ALL");
+    if (!locale || !*locale) locale = std::getenv("LANG");
+    const bool chinese = locale && std::string_view(locale).starts_with("zh");
+    ApplyLanguage(chinese ? 0 : 1);
+    devices_.CreateStartupTabs();
+    // Hidden until the first device scan has finished (the wake message),
+    // unless there is no tray to come back from.
+    if (services_.trayAvailable) ShowWindow(false, false);
+    if (services_.startWorkers) services_.startWorkers();
+    loop_.SetOneShotTimer(this, main_timer::kFit, Millis(100), [this] {
+        if (awake_) RefitToMonitor();
+    });
+    UpdateNoDeviceScreen();
+}
+
+bool CMainWnd::Gated(unsigned msg) const {
+    (void)msg;
+    return !awake_;
+}
+
+void CMainWnd::Notify(TNotifyUI& msg) {
+    const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
+    if (msg.sType != notify::kTimer) LogDebug(fmt::format("notify {} from {}", msg.sType, name));
+    if (msg.sType == notify::kWindowInit) {
+        OnWindowInit();
+    } else if (msg.sType == notify::kWindowSize) {
+        if (name == "root" && !sawWindowSize_) {
+            sawWindowSize_ = true;
+            RefitToMonitor();
+        }
+    } else if (msg.sType == notify::kSelectChanged) {
+        OnRoutedNotify(NotifyKind::SelectChanged, msg);
+    } else if (msg.sType == notify::kValueChanged) {
+        OnRoutedNotify(NotifyKind::ValueChanged, msg);
+    } else if (msg.sType == notify::kMoveValueChanged) {
+        OnRoutedNotify(NotifyKind::MoveValueChanged, msg);
+    } else if (msg.sType == notify::kItemSelect) {
+        OnRoutedNotify(NotifyKind::ItemSelect, msg);
+    } else if (msg.sType == notify::kKillFocus) {
+        OnRoutedNotify(NotifyKind::KillFocus, msg);
+    } else if (msg.sType == "click_wpremove" || msg.sType == "click_wpedit") {
+        return;  // the toolkit's own handling is skipped for these
+    }
+    WindowImplBase::Notify(msg);
+}
+
+void CMainWnd::OnClick(TNotifyUI& msg) {
+    const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
+    const Route route = RouteNotification(NotifyKind::Click, name);
+    if (route.owner == Owner::MainWindow) {
+        if (route.name == "closebtn") {
+            HideToTray();
+        } else if (route.name == "nodevice_ok_btn") {
+            if (services_.trayAvailable) ShowWindow(false, false);
+        } else if (route.name == "control_light_status") {
+            SetLightingControl(!lightingControl_, true);
+        } else if (route.name == "minbtn") {
+            if (backend_) backend_->Minimize();
+        } else if (route.name == "maxbtn") {
+            if (backend_) backend_->Maximize();
+            SyncMaximizeButtons(true);
+        } else if (route.name == "restorebtn") {
+            if (backend_) backend_->Restore();
+            SyncMaximizeButtons(false);
+        }
+        // "skinbtn" and "setbtn" open windows of their own; "gamemodebtn",
+        // "cloudbtn" and "smarteyesbtn" do nothing.
+        return;
+    }
+    if (route.owner == Owner::DeviceTabs) {
+        if (route.name == "device_select_prev") devices_.SelectPrevious();
+        if (route.name == "device_select_next") devices_.SelectNext();
+        return;
+    }
+    if (route.owner != Owner::None) {
+        LogDebug(fmt::format("'{}' belongs to a page that is not part of this build", name));
+    }
+}
+
+void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
+    if (!msg.pSender) return;
+    const Route route = RouteNotification(kind, msg.pSender->GetName());
+    switch (route.owner) {
+        case Owner::DeviceTabs:
+            if (kind == NotifyKind::SelectChanged) {
+                // The first tab button whose option is selected is the current tab.
+                for (std::size_t tab = 0; tab < tabButtons_.size(); ++tab) {
+                    COptionUI* option = tabButtons_[tab]->SelectOption();
+                    if (option && option->IsSelected() && tabButtons_[tab]->TabVisible()) {
+                        devices_.SelectTab(static_cast<int>(tab));
+                        break;
+                    }
+                }
+            }
+            break;
+        case Owner::PageTabs:
+            if (kind == NotifyKind::SelectChanged) {
+                if (CVexloUSBDevice* device = devices_.CurrentDevice()) {
+                    device->SetFunctionPage(PageTabNumber(route.name));
+                }
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = true;
+    if (msg == kMsgDestroy) {
+        tray_.DeleteTrayIcon();
+        ShowWindow(false, false);
+        loop_.KillTimers(this);
+        if (services_.shutdown) services_.shutdown();
+        handled = false;  // the toolkit's own clean-up runs too
+        return 0;
+    }
+    if (msg == wakeId_) {
+        RestoreAndRaise();
+        return 0;
+    }
+    if (msg == kMsgActivate) {
+        active_ = wParam != 0;
+        attention_ = active_;
+        for (const TabState& tab : devices_.Tabs())
+            tab.device->SetAttention(attention_);
+        handled = false;
+        return 0;
+    }
+    if (msg == kMsgMouseHover || msg == kMsgMouseLeave) {
+        if (!active_) {
+            attention_ = msg == kMsgMouseHover;
+            for (const TabState& tab : devices_.Tabs())
+                tab.device->SetAttention(attention_);
+        }
+        handled = false;
+        return 0;
+    }
+    if (msg == main_msg::kPower) {
+        if (wParam == main_msg::kPowerSuspend) {
+            awake_ = false;
+            for (const TabState& tab : devices_.Tabs())
+                tab.device->SetHostLighting(false);
+        } else if (wParam == main_msg::kPowerResume) {
+            awake_ = true;
+            for (const TabState& tab : devices_.Tabs()) {
+                tab.device->SetHostLighting(lightingControl_);
+                // The devices lost their state while the machine slept.
+                if (tab.device->Link().IsOpen()) tab.device->WriteSettings();
+            }
+        }
+        return 0;
+    }
+    if (msg == kMsgDisplayChange) {
+        RefitToMonitor();
+        return 0;
+    }
+    if (msg == kMsgDpiChanged) {
+        const int dpi = AcceptedScaleOr96(static_cast<int>(wParam & 0xFFFF));
+        m_pm.SetDPI(dpi);
+        m_pm.ResetDPIAssets();
+        dpi_ = dpi;
+        ResizeClient(kMainWindowWidth * dpi / 96, kMainWindowHeight * dpi / 96);
+        CenterWindow();
+        return 0;
+    }
+    // Everything below is ignored while the machine is suspended.
+    if (Gated(msg)) {
+        handled = false;
+        return 0;
+    }
+    if (msg == lightingControlId_) {
+        if (wParam == 1 && (lParam == 0 || lParam == 1)) SetLightingControl(lParam == 1, false);
+        return 0;
+    }
+    if (msg == tabTableId_) {
+        if (services_.sendTabTable) services_.sendTabTable(MakeTabTableBlock());
+        return 0;
+    }
+    if (msg == settingsForwardId_ || msg == startAnnounceId_) return 0;  // no settings window yet
+    for (MessageId id : gameIds_) {
+        if (msg == id) {
+            gameEvents_.OnGameEvent(static_cast<long long>(wParam), static_cast<long long>(lParam));
+            return 0;
+        }
+    }
+    switch (msg) {
+        case main_msg::kTray:
+            if (lParam == kMsgLButtonUp) OnTrayClick(false);
+            if (lParam == kMsgRButtonUp) OnTrayClick(true);
+            return 0;
+        case main_msg::kTrayMenuCommand:
+            return 0;
+        case main_msg::kDebug:
+            LogDebug("message 1224");
+            return 0;
+        case main_msg::kShowProgress:
+            if (CControlUI* progress = m_pm.FindControl("setting_progress"))
+                progress->SetVisible(true);
+            return 0;
+        case main_msg::kLanguage:
+            ApplyLanguage(static_cast<int>(wParam));
+            return 0;
+        case main_msg::kClearUpdateMark:
+            if (CControlUI* set = m_pm.FindControl("setbtn")) set->SetForeImage("");
+            return 0;
+        default:
+            break;
+    }
+    handled = false;
+    return 0;
+}
+
+void CMainWnd::OnBusMessage(const BusMessage& message) {
+    const std::optional<MessageId> id = registry_.Find(message.name);
+    if (!id) return;
+    bool handled = false;
+    HandleCustomMessage(*id, static_cast<WPARAM>(message.wParam),
+                        static_cast<LPARAM>(message.lParam), handled);
+}
+
+void CMainWnd::ApplyLanguage(int index) {
+    // The index comes from another window or program: check it.
+    if (index < 0 || static_cast<std::size_t>(index) >= services_.languageFiles.size()) {
+        LogWarning(fmt::format("language {} does not exist", index));
+        return;
+    }
+    CResourceManager::GetInstance().LoadLanguage(
+        services_.languageFiles[static_cast<std::size_t>(index)]);
+    CResourceManager::GetInstance().ReloadText();
+    m_pm.NeedUpdate();
+}
+
+void CMainWnd::SetLightingControl(bool on, bool announce) {
+    lightingControl_ = on;
+    if (CControlUI* label = m_pm.FindControl("control_light_status")) {
+        label->SetText(on ? kLightingOn : kLightingOff);
+    }
+    for (const TabState& tab : devices_.Tabs())
+        tab.device->SetHostLighting(on);
+    (void)announce;  // other programs learn the state through the bus when they ask
+}
+
+void CMainWnd::TellMiceAndKeyboards(bool shown) {
+    for (const TabState& tab : devices_.Tabs()) {
+        if (tab.row == 0 || tab.row == 1) tab.device->SetPowerPause(!shown);
+    }
+}
+
+void CMainWnd::CloseSecondaryWindows() {
+    if (about_) about_->Close(0);
+    CMenuWnd::DestroyMenu();
+}
+
+void CMainWnd::HideToTray() {
+    CloseSecondaryWindows();
+    if (!services_.trayAvailable) {
+        // Nowhere to come back from: minimise instead of hiding.
+        if (backend_) backend_->Minimize();
+        return;
+    }
+    ShowWindow(false, false);
+    TellMiceAndKeyboards(false);
+}
+
+void CMainWnd::UpdateNoDeviceScreen() {
+    if (CControlUI* noDevice = m_pm.FindControl("No_device_Link")) {
+        noDevice->SetVisible(devices_.VisibleTabCount() == 0);
+    }
+}
+
+void CMainWnd::RestoreAndRaise() {
+    UpdateNoDeviceScreen();
+    TellMiceAndKeyboards(true);
+    if (backend_) {
+        if (backend_->IsMinimized()) backend_->Restore();
+        backend_->Show(true, true);
+    }
+}
+
+void CMainWnd::OnTrayClick(bool right) {
+    if (right) {
+        loop_.SetOneShotTimer(this, main_timer::kTrayMenu, Millis(10), [this] {
+            CMenuWnd::DestroyMenu();
+            IUiPlatform* platform = GetUiPlatform();
+            const UiPoint cursor = platform ? platform->CursorPos() : UiPoint{0, 0};
+            CMenuWnd::Show(this, "menu.xml", cursor, kMenuAlignLeft | kMenuAlignBottom,
+                           [this](const std::string& item, int) { OnTrayMenuCommand(item); });
+        });
+        return;
+    }
+    UpdateNoDeviceScreen();
+    CloseSecondaryWindows();
+    if (backend_ && backend_->IsVisible() && !backend_->IsMinimized()) {
+        HideToTray();
+        return;
+    }
+    RefitToMonitor();
+    RestoreAndRaise();
+    m_pm.NeedUpdate();
+}
+
+void CMainWnd::OnTrayMenuCommand(const std::string& item) {
+    if (item == "exit") {
+        Exit();
+    } else if (item == "about_menu") {
+        ShowAbout();
+    }
+}
+
+void CMainWnd::ShowAbout() {
+    if (about_) return;
+    auto about = std::make_unique<CAboutWnd>(loop_);
+    if (!about->Create(this, "  ", kWsPopup | kWsVisible, kWsExToolWindow)) return;
+    about_ = about.get();
+    about->CenterWindow();
+    about->ShowModal();
+    about_ = nullptr;
+}
+
+void CMainWnd::Exit() {
+    if (exiting_) return;
+    exiting_ = true;
+    CloseSecondaryWindows();
+    Close(0);
+}
+
+void CMainWnd::RefitToMonitor() {
+    if (!backend_) return;
+    const bool wasShown = backend_->IsVisible() && !backend_->IsMinimized();
+    // A hidden window is resized where it is and stays hidden.
+    if (backend_->IsMinimized()) backend_->Restore();
+    int width = 0;
+    int height = 0;
+    if (IUiPlatform* platform = GetUiPlatform()) {
+        const UiRect window = backend_->GetWindowRect();
+        const UiPoint centre{(window.left + window.right) / 2, (window.top + window.bottom) / 2};
+        for (const ScreenInfo& screen : platform->Screens()) {
+            const UiRect& g = screen.geometry;
+            const bool contains = centre.x >= g.left && centre.x < g.right && centre.y >= g.top &&
+                                  centre.y < g.bottom;
+            if (width == 0 || contains) {
+                width = g.right - g.left;
+                height = g.bottom - g.top;
+            }
+        }
+    }
+    int dpi = ScaleForMonitor(width, height);
+    if (!IsAcceptedScale(dpi)) {
+        LogWarning("MAIN_WND DPI SET ERROR");
+        dpi = 96;
+    }
+    // The layout is designed at 96 dpi; at another scale the window grows with it.
+    CPaintManagerUI::SetAllDPI(dpi);
+    ResizeClient(kMainWindowWidth * dpi / 96, kMainWindowHeight * dpi / 96);
+    dpi_ = dpi;
+    CenterWindow();
+    if (wasShown) {
+        backend_->Show(true, false);
+    } else {
+        backend_->Show(false, false);
+    }
+}
+
+void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light) {
+    device.SetLightInfo(light);
+    device.SaveProfile();
+    device.ApplyProfile();
+    device.WriteSettings();
+}
+
+void CMainWnd::TabCreated(int tab) {
+    const TabState& state = devices_.Tabs().at(static_cast<std::size_t>(tab));
+    const DeviceTabRow& row = kDeviceTabs.at(static_cast<std::size_t>(state.row));
+    auto* header = dynamic_cast<CContainerUI*>(m_pm.FindControl("device_select_layout"));
+    auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_switch"));
+    auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
+    if (!header || !pages || !panels) {
+        LogError("main layout lacks the device tab containers");
+        return;
+    }
+    CDialogBuilder builder;
+    std::unique_ptr<CControlUI> panelTree =
+        builder.Create("XML/CustomControlXML/MpDevicePower.xml", {}, this, &m_pm);
+    std::unique_ptr<CControlUI> buttonTree =
+        builder.Create(LayoutPath(row.tabButtonLayout), {}, this, &m_pm);
+    auto* panel = dynamic_cast<CMpDevicePowerUI*>(panelTree.get());
+    auto* button = dynamic_cast<CDeviceOptionUI*>(buttonTree.get());
+    if (!panel || !button) {
+        LogError("cannot build the tab of " + std::string(row.tabName));
+        return;
+    }
+    panelTree.release();
+    buttonTree.release();
+    // The page: the device page layout when the skin has one, else an empty page.
+    std::unique_ptr<CControlUI> page = builder.Create(
+        LayoutPath(kDeviceLayouts.at(static_cast<std::size_t>(state.row)).pageLayout), {}, this,
+        &m_pm);
+    if (!page) page = std::make_unique<CVerticalLayoutUI>();
+    page->SetName(std::string(row.tabName) + "_page");
+
+    panels->Add(std::unique_ptr<CControlUI>(panel));
+    panel->SetKind(row.deviceType);
+    panel->SetIndex(panels->GetCount() - 1);
+    panel->SetHasBattery(state.device->HasBattery());
+    CControlUI* pagePtr = pages->Add(std::move(page));
+
+    header->Add(std::unique_ptr<CControlUI>(button));
+    button->SetDevice(state.device);
+    button->SetPowerPanel("device_power_switch", panel->Index());
+    button->SetIcons(row.deviceType, 0);
+    if (COptionUI* sync = button->SyncOption()) sync->SetVisible(false);
+    if (COptionUI* option = button->SelectOption()) option->SetGroup("tab_header_device");
+    if (CLabelUI* label = button->NameLabel()) {
+        label->SetText(button->LabelTextId());
+        label->SetResourceText(true);
+    }
+    button->SetTabVisible(false);
+    views_.push_back(std::make_unique<TabDeviceView>(m_pm, *panel));
+    state.device->SetView(views_.back().get());
+    tabButtons_.push_back(button);
+    powerPanels_.push_back(panel);
+    devicePages_.push_back(pagePtr);
+}
+
+void CMainWnd::TabsChanged() {
+    const auto& tabs = devices_.Tabs();
+    auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_switch"));
+    auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
+    for (std::size_t tab = 0; tab < tabs.size() && tab < tabButtons_.size(); ++tab) {
+        CDeviceOptionUI* button = tabButtons_[tab];
+        button->SetTabVisible(tabs[tab].visible);
+        button->SetSynchronised(tabs[tab].synchronised);
+        if (COptionUI* option = button->SelectOption()) option->Selected(tabs[tab].selected, false);
+        if (tabs[tab].visible && tabs[tab].selected) {
+            if (pages) pages->SelectItem(devicePages_[tab]);
+            if (panels) {
+                panels->SetVisible(true);
+                panels->SelectItem(powerPanels_[tab]);
+            }
+        }
+    }
+    UpdateNoDeviceScreen();
+}
+
+void CMainWnd::SelectedTabHiding() {
+    CloseSecondaryWindows();
+}
+
+}  // namespace q731

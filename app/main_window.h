@@ -1,0 +1,137 @@
+#pragma once
+// CMainWnd: the control centre's one top-level window. It builds the main
+// layout, keeps the device tabs in step with the device manager, routes every
+// control notification to its owner, handles the messages other programs send,
+// owns the tray icon and its menu, and fits itself to the monitor.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dispatch.h"
+#include "app/game_events.h"
+#include "devices/device_manager.h"
+#include "platform/message_bus.h"
+#include "platform/message_registry.h"
+#include "ui/controls/device_tab_controls.h"
+#include "ui/widgets/window.h"
+
+namespace q731 {
+
+class CAboutWnd;
+
+// Plain message numbers the main window handles.
+namespace main_msg {
+inline constexpr unsigned kTray = 1025;
+inline constexpr unsigned kHook = 1054;
+inline constexpr unsigned kTrayMenuCommand = 1145;
+inline constexpr unsigned kDebug = 1224;
+inline constexpr unsigned kShowProgress = 3072;
+inline constexpr unsigned kLanguage = 3089;
+inline constexpr unsigned kOpenSettings = 3093;
+inline constexpr unsigned kClearUpdateMark = 3094;
+inline constexpr unsigned kPower = 0x0218;  // wParam: 4 suspend, 18 resumed
+inline constexpr unsigned kPowerSuspend = 4;
+inline constexpr unsigned kPowerResume = 18;
+}  // namespace main_msg
+
+// Timers of the main window.
+namespace main_timer {
+inline constexpr int kFit = 1011;
+inline constexpr int kTrayMenu = 1032;
+inline constexpr int kMusicFlush = 1067;
+}  // namespace main_timer
+
+// What the main window needs from the rest of the program.
+struct MainWindowServices {
+    // Starts the worker threads (after "windowinit").
+    std::function<void()> startWorkers;
+    // Stops them (on destroy), then the process leaves its loop.
+    std::function<void()> shutdown;
+    // Sends the device-tab table to the outside tool, when one listens.
+    std::function<void(const std::vector<std::uint8_t>& block)> sendTabTable;
+    // Supported language files, index → file ("lan_cn.xml", ...).
+    std::vector<std::string> languageFiles = {"lan_cn.xml", "lan_en.xml"};
+    // Whether the desktop has a tray: without one the window never hides into it.
+    bool trayAvailable = true;
+};
+
+class CMainWnd : public WindowImplBase, public ITabObserver {
+public:
+    CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& registry,
+             MainWindowServices services);
+    ~CMainWnd() override;
+
+    std::string GetWindowClassName() const override { return "MainWnd"; }
+    std::string GetSkinFile() override { return "XML_MAIN"; }
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    std::unique_ptr<CControlUI> CreateControl(std::string_view className) override;
+
+    // A message another program sent over the local bus (UI thread).
+    void OnBusMessage(const BusMessage& message);
+    // The tray menu's "exit", SIGTERM and SIGINT: close everything and quit.
+    void Exit();
+
+    // ITabObserver.
+    void TabCreated(int tab) override;
+    void TabsChanged() override;
+    void RestoreAndRaise() override;
+    void SelectedTabHiding() override;
+
+    // State visible to tests.
+    bool Awake() const { return awake_; }
+    bool LightingControl() const { return lightingControl_; }
+    int Scale() const { return dpi_; }
+    bool StartedUp() const { return startedUp_; }
+    GameEventLighting& GameEvents() { return gameEvents_; }
+    // Re-fits the window to its monitor (timer 1011, display change).
+    void RefitToMonitor();
+
+private:
+    void OnWindowInit();
+    void OnClick(TNotifyUI& msg) override;
+    void OnRoutedNotify(NotifyKind kind, TNotifyUI& msg);
+    void OnTrayClick(bool right);
+    void OnTrayMenuCommand(const std::string& item);
+    void ShowAbout();
+    void CloseSecondaryWindows();
+    void HideToTray();
+    void SetLightingControl(bool on, bool announce);
+    void ApplyLanguage(int index);
+    void TellMiceAndKeyboards(bool shown);
+    void UpdateNoDeviceScreen();
+    void SaveAndSend(CVexloUSBDevice& device, const LightSetting& light);
+    bool Gated(unsigned msg) const;
+
+    UiLoop& loop_;
+    DeviceManager& devices_;
+    MessageRegistry& registry_;
+    MainWindowServices services_;
+    GameEventLighting gameEvents_;
+    CTrayIcon tray_;
+    CAboutWnd* about_ = nullptr;
+    std::vector<CDeviceOptionUI*> tabButtons_;
+    std::vector<CMpDevicePowerUI*> powerPanels_;
+    std::vector<CControlUI*> devicePages_;
+    std::vector<std::unique_ptr<IDeviceView>> views_;
+    MessageId wakeId_ = 0;
+    MessageId settingsForwardId_ = 0;
+    MessageId startAnnounceId_ = 0;
+    MessageId lightingControlId_ = 0;
+    MessageId tabTableId_ = 0;
+    std::array<MessageId, 4> gameIds_{};
+    bool awake_ = true;
+    bool active_ = false;
+    bool attention_ = false;
+    bool lightingControl_ = true;
+    bool startedUp_ = false;
+    bool sawWindowSize_ = false;
+    bool exiting_ = false;
+    int dpi_ = 96;
+};
+
+}  // namespace q731

@@ -1,0 +1,28 @@
+#pragma once
+// A device of the family whose own class is not part of this build: it
+// connects (information block), reads its power status, keeps its profile and
+// shows its tab, but changes nothing on the device.
+
+#include "devices/usb_device.h"
+
+namespace q731 {
+
+class CGenericDevice final : public CVexloUSBDevice {
+public:
+    CGenericDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
+        : CVexloUSBDevice(kind, std::move(backend)) {}
+    ~CGenericDevice() override { CloseDevice(); }
+
+    CBasicProfiledata& ProfileData() override { return profile_; }
+    int Connect() override {
+        if (!Link().IsOpen()) return 0;
+        const LinkResult result = ConfigurationWrite([this] { return ReadInfoBlock(); });
+        if (result == LinkResult::Ok) LoadProfile();
+        return result == LinkResult::Ok ? 1 : 0;
+    }
+
+private:
+    CBasicProfiledata profile_;
+};
+
+}  // namespace q731
