@@ -223,9 +223,6 @@ std::optional<NumberedName> SplitNumberedName(std::string_view name) {
 }
 
 Route RouteNotification(NotifyKind kind, std::string_view sender) {
-    const bool click = kind == NotifyKind::Click;
-    const Entry* exact = click ? FindExact(kClickExact, sender) : FindExact(kValueExact, sender);
-    if (exact) return {exact->owner, std::string(exact->name), -1};
     if (kind == NotifyKind::MoveValueChanged) {
         // During a drag only the DPI sliders follow.
         const auto split = SplitNumberedName(sender);
@@ -235,6 +232,9 @@ Route RouteNotification(NotifyKind kind, std::string_view sender) {
         }
         return {};
     }
+    const bool click = kind == NotifyKind::Click;
+    const Entry* exact = click ? FindExact(kClickExact, sender) : FindExact(kValueExact, sender);
+    if (exact) return {exact->owner, std::string(exact->name), -1};
     const auto split = SplitNumberedName(sender);
     if (!split) return {};
     const Entry* numbered =
