@@ -6,6 +6,7 @@
 
 #include "device_access/device_path.h"
 #include "sim/sim_bus.h"
+#include "sim/sim_events.h"
 #include "sim/sim_firmware.h"
 #include "sim/sim_products.h"
 
@@ -243,6 +244,28 @@ TEST_F(DeviceManagerTest, ListenerValuesReachTheDeviceOnTheUiThread) {
     send(0x0401);
     settle();
     EXPECT_EQ(mouse.resyncs, 0) << "re-read 50 ms later, not at once";
+    Run(50ms);
+    EXPECT_EQ(mouse.resyncs, 1);
+}
+
+TEST_F(DeviceManagerTest, ButtonsPressedOnTheDeviceChangeItsMemoryAndReachTheHost) {
+    const int unit = Plug(MouseWiredProduct(), SimChannel::Wired, MouseMemoryLayout());
+    Scan();
+    TestDevice& mouse = DeviceOfTab(0);
+    PressDpiButton(*bus_, unit, FirmwareOf(0), 1, 3);
+    EXPECT_EQ(FirmwareOf(0).Region(SimRegion::Settings)[128 + 12], 3);
+    for (int i = 0; i < 100 && mouse.ActiveStage() != 3; ++i) {
+        std::this_thread::sleep_for(2ms);
+        loop_.ProcessPending();
+    }
+    EXPECT_EQ(mouse.ActiveProfile(), 1);
+    EXPECT_EQ(mouse.ActiveStage(), 3);
+    const std::uint8_t changed[] = {7};
+    RequestResync(*bus_, unit, FirmwareOf(0), 1, changed);
+    for (int i = 0; i < 100 && !loop_.HasTimer(&mouse, CVexloUSBDevice::kTimerResync); ++i) {
+        std::this_thread::sleep_for(2ms);
+        loop_.ProcessPending();
+    }
     Run(50ms);
     EXPECT_EQ(mouse.resyncs, 1);
 }
