@@ -1,0 +1,85 @@
+// Frames per second of each host-side effect on one core (items/s = frames/s).
+#include <benchmark/benchmark.h>
+
+#include "devices/lighting/effects.h"
+
+namespace q731 {
+namespace {
+
+LightSetting Light() {
+    LightSetting light;
+    light.brightness = 4;
+    light.speed = 2;
+    light.direction = 1;
+    light.multiColor = 1;
+    light.red = 200;
+    return light;
+}
+
+template <typename Render>
+void Frames(benchmark::State& state, int leds, Render render) {
+    LedColourList list(static_cast<std::size_t>(leds));
+    EffectCounters counters;
+    SteadyTime now{};
+    for (auto _ : state) {
+        render(list, counters, now);
+        now += Millis(14);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_BreatheColours(benchmark::State& state) {
+    Frames(state, static_cast<int>(state.range(0)),
+           [](LedColourList& l, EffectCounters& c, SteadyTime) { BreatheColours(Light(), c, l); });
+}
+void BM_Spectrum(benchmark::State& state) {
+    Frames(state, static_cast<int>(state.range(0)),
+           [](LedColourList& l, EffectCounters& c, SteadyTime) { ShowSpectrum(Light(), c, l); });
+}
+void BM_Blink(benchmark::State& state) {
+    Frames(state, static_cast<int>(state.range(0)),
+           [](LedColourList& l, EffectCounters& c, SteadyTime t) { ShowBlink(Light(), c, l, t); });
+}
+void BM_MouseWave(benchmark::State& state) {
+    MouseEffects mouse;
+    Frames(state, 15,
+           [&](LedColourList& l, EffectCounters&, SteadyTime) { mouse.ShowWave(Light(), l); });
+}
+void BM_MouseRipple(benchmark::State& state) {
+    MouseEffects mouse;
+    Frames(state, 15,
+           [&](LedColourList& l, EffectCounters&, SteadyTime) { mouse.ShowRipple(Light(), 9, l); });
+}
+void BM_MouseReactive(benchmark::State& state) {
+    MouseEffects mouse;
+    std::mt19937 random(1);
+    int frame = 0;
+    Frames(state, 15, [&](LedColourList& l, EffectCounters&, SteadyTime) {
+        if (++frame % 20 == 0) mouse.TriggerReactive(random);
+        mouse.ShowReactive(Light(), l);
+    });
+}
+void BM_TimedSteps(benchmark::State& state) {
+    TimedSteps steps;
+    LedEffectStep step;
+    step.light = Light();
+    step.light.selectItem = 4;
+    step.time = 1000;
+    steps.SetSteps({step, step});
+    Frames(state, static_cast<int>(state.range(0)),
+           [&](LedColourList& l, EffectCounters&, SteadyTime t) { steps.Render(l, t, 2); });
+}
+
+BENCHMARK(BM_BreatheColours)->Arg(15)->Arg(170);
+BENCHMARK(BM_Spectrum)->Arg(15)->Arg(170);
+BENCHMARK(BM_Blink)->Arg(15)->Arg(170);
+BENCHMARK(BM_MouseWave);
+BENCHMARK(BM_MouseRipple);
+BENCHMARK(BM_MouseReactive);
+BENCHMARK(BM_TimedSteps)->Arg(15)->Arg(170);
+
+}  // namespace
+}  // namespace q731
+
+BENCHMARK_MAIN();
