@@ -281,6 +281,23 @@ TEST_F(KeyboardTest, PageActionsStoreAndSendWhatTheKeyboardUses) {
     EXPECT_EQ(CVexloKeyboardDevice::RepeatDelayMs(9), 250);
 }
 
+TEST_F(KeyboardTest, ProfileChangeOnTheKeyboardRereadsItsSettings) {
+    Start(SimChannel::Wired);
+    ManualClock clock;
+    UiLoop loop{clock};
+    device_->AttachLoop(&loop);
+    firmware_->FillRegion(SimRegion::Settings, 1, FromHex("45 04"));  // mode 5 at level 4
+    device_->OnDeviceEvent(device_event::kKeyboardProfileChanged, ListenerKind::Receiver);
+    RunFor(loop, clock, Millis(100));
+    EXPECT_TRUE(Sent().empty()) << "the cable's interface only";
+    device_->OnDeviceEvent(device_event::kKeyboardProfileChanged, ListenerKind::Wired);
+    RunFor(loop, clock, Millis(100));
+    EXPECT_EQ(device_->GetLightInfo().selectItem, 5);
+    EXPECT_EQ(device_->GetLightInfo().brightness, 4);
+    device_->CloseDevice();
+    device_->AttachLoop(nullptr);
+}
+
 TEST_F(KeyboardTest, HostLightingStreamsOnlyTheHostDrivenModes) {
     Start(SimChannel::Wired);
     ASSERT_EQ(device_->EnableHostLighting(true), 1);

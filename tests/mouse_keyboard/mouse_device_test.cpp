@@ -216,6 +216,24 @@ TEST_F(MouseTest, MacroImageFollowsTheRenumberingAndReportsOverflow) {
     EXPECT_EQ(Commands(), (std::vector<std::string>{"03 22"})) << "nothing but the info read";
 }
 
+TEST_F(MouseTest, DeletedMacroAssignmentsFallBackInTheStoredProfile) {
+    Start(SimChannel::Wired);
+    MacroStore store(DeviceFolder(), DeviceKind::Mouse);
+    while (store.ListMacros().entries.size() < 2)
+        ASSERT_FALSE(store.AddMacro().empty());
+    std::vector<KeyEntry> keys = device_->Profile().GetKeyList();
+    keys[4].current = KeyBinding::FromCode(4, 0x700100);  // exists
+    keys[5].current = KeyBinding::FromCode(5, 0x710203);  // macro 2 is gone
+    device_->Profile().SetKeyList(keys);
+    ASSERT_TRUE(device_->CheckMacroAssignments());
+    EXPECT_FALSE(device_->CheckMacroAssignments()) << "nothing left to change";
+    const Json::Value saved = DocumentFile::ReadJsonFile(device_->Profile().GetProfilePath());
+    const Json::Value& list = saved["Device"][0]["KeyList"];
+    EXPECT_EQ(list[4]["Assignment"].asUInt(), 0x700100u);
+    EXPECT_EQ(list[5]["Assignment"].asUInt(), kMouseFactoryCodes[5].ToInt());
+    EXPECT_TRUE(Sent().empty());
+}
+
 TEST_F(MouseTest, IncompleteKeyTableReadSendsNoKeysOrMacros) {
     for (int channel = 0; channel < 2; ++channel) {
         SCOPED_TRACE(channel);
