@@ -30,13 +30,14 @@ std::vector<int> MapKeyPositions(std::span<const AssignmentCode> factoryCodes,
 }
 
 DeviceAssignments AssignmentsForDevice(std::span<const KeyEntry> entries,
+                                       std::span<const AssignmentCode> factoryCodes,
                                        std::span<const int> positions, int none, int macroCount) {
     DeviceAssignments result;
     std::vector<AssignmentCode> current;
     std::vector<AssignmentCode> defaults;
-    const std::size_t count = std::min(entries.size(), positions.size());
+    const std::size_t count = std::min({entries.size(), positions.size(), factoryCodes.size()});
     for (std::size_t key = 0; key < count; ++key) {
-        if (positions[key] == none) continue;
+        if (positions[key] == none || CodeOf(entries[key].factory) != factoryCodes[key]) continue;
         result.logicalKeys.push_back(static_cast<int>(key));
         current.push_back(CodeOf(entries[key].current));
         defaults.push_back(CodeOf(entries[key].factory));

@@ -26,12 +26,15 @@ std::vector<int> MapKeyPositions(std::span<const AssignmentCode> factoryCodes,
 
 // Current and default codes of the logical keys that have a position, in
 // logical order, renumbered for the device: what the key table and the macro
-// image are built from.
+// image are built from. An entry whose default code is not the key's factory
+// code belongs to another layout (or a placeholder profile) and is left out,
+// so it can never overwrite a key the keyboard has.
 struct DeviceAssignments {
     std::vector<int> logicalKeys;  // the logical key of each entry below
     RenumberedKeys renumbered;
 };
 DeviceAssignments AssignmentsForDevice(std::span<const KeyEntry> entries,
+                                       std::span<const AssignmentCode> factoryCodes,
                                        std::span<const int> positions, int none, int macroCount);
 
 // The table to send: the table read from the device with the code of every

@@ -94,7 +94,7 @@ std::optional<int> CKeyTableDevice::MacroCount() {
 
 DeviceAssignments CKeyTableDevice::CurrentAssignments(int macroCount) {
     const std::vector<KeyEntry> entries = ProfileData().GetKeyList();
-    return AssignmentsForDevice(entries, positions_, noPosition_, macroCount);
+    return AssignmentsForDevice(entries, factoryCodes_, positions_, noPosition_, macroCount);
 }
 
 int CKeyTableDevice::WriteKeysFor(int bank) {

@@ -62,16 +62,21 @@ struct Rig {
         }
         device->Connect();
 
+        // Real factory codes as the profile's defaults, three keys on macros.
         MacroStore store(root / "keyboard", DeviceKind::Keyboard);
-        std::vector<KeyEntry> keys = device->Profile().GetKeyList();
+        Json::Value document = device->Profile().Document();
+        for (int key = 0; key < kKeyboardLogicalKeys; ++key) {
+            const std::uint32_t code = kKeyboardFactoryCodes[static_cast<std::size_t>(key)].ToInt();
+            document["KeyList"][key]["Assignment"] = code;
+            document["KeyList"][key]["DefaultAssignment"] = code;
+        }
         for (int macro = 0; macro < 3; ++macro) {
             store.AddMacro();
             store.SaveEvents(macro, "m", std::vector<MacroEvent>(10, {"down", 10, 4, 20}));
-            keys[static_cast<std::size_t>(macro)].current =
-                KeyBinding::FromCode(static_cast<std::uint16_t>(macro),
-                                     0x700000u | static_cast<std::uint32_t>(macro) << 8);
+            document["KeyList"][macro]["Assignment"] = 0x700000u | static_cast<unsigned>(macro)
+                                                                       << 8;
         }
-        device->Profile().SetKeyList(keys);
+        device->Profile().SetDocument(document);
         LightSetting light = device->GetLightInfo();
         light.selectItem = CVexloKeyboardDevice::kCustomMode;
         device->SetLightInfo(light);

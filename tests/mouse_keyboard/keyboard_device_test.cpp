@@ -208,17 +208,20 @@ TEST_F(KeyboardTest, KeyTableSkipsKeysTheKeyboardLacks) {
     FillKeyTable(table);
     ConnectAndClear();
     EXPECT_EQ(device_->Positions()[0], CVexloKeyboardDevice::kNoPosition);
-    std::vector<KeyEntry> keys(kKeys);
+    // A profile with the real factory codes as its defaults; a placeholder
+    // entry (default "no key" where the keyboard has S) is never sent.
+    Json::Value document = device_->Profile().Document();
+    Json::Value& list = document["KeyList"];
     for (int key = 0; key < kKeys; ++key) {
         const std::uint32_t code = kKeyboardFactoryCodes[static_cast<std::size_t>(key)].ToInt();
-        keys[static_cast<std::size_t>(key)] = {
-            KeyBinding::FromCode(static_cast<std::uint16_t>(key), code),
-            KeyBinding::FromCode(static_cast<std::uint16_t>(key), code)};
+        list[key]["Assignment"] = code;
+        list[key]["DefaultAssignment"] = key == 65 ? 0x200000u : code;
     }
-    keys[0].current = KeyBinding::FromCode(0, 0x200005);    // Escape: never sent
-    keys[19].current = KeyBinding::FromCode(19, 0x20000B);  // a no-key slot of its own
-    keys[64].current = KeyBinding::FromCode(64, 0x400100);  // A becomes power
-    device_->Profile().SetKeyList(keys);
+    list[0]["Assignment"] = 0x200005;   // Escape: never sent
+    list[19]["Assignment"] = 0x20000B;  // a no-key slot of its own
+    list[64]["Assignment"] = 0x400100;  // A becomes power
+    list[65]["Assignment"] = 0x200000;
+    device_->Profile().SetDocument(document);
     ASSERT_EQ(device_->WriteKeys(), 1);
     const Bytes memory = Memory(SimRegion::KeyTable);
     EXPECT_EQ(ToHex(Slice(memory, 0, 3)), "20 00 00");
