@@ -1,0 +1,217 @@
+#include "devices/key_table_device.h"
+
+#include <algorithm>
+#include <climits>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "platform/log.h"
+
+namespace q731 {
+
+namespace {
+
+constexpr auto kSlowSend = std::chrono::milliseconds(500);
+constexpr int kSlowSendsToStop = 2;
+
+DeviceKind MacroKindOf(DeviceKindCode kind) {
+    return kind == DeviceKindCode::Mouse ? DeviceKind::Mouse : DeviceKind::Keyboard;
+}
+
+}  // namespace
+
+CKeyTableDevice::CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
+                                 std::span<const AssignmentCode> factoryCodes, int noPosition)
+    : CVexloUSBDevice(kind, std::move(backend)),
+      factoryCodes_(factoryCodes.begin(), factoryCodes.end()),
+      noPosition_(noPosition),
+      positions_(factoryCodes.size(), noPosition) {}
+
+std::span<const std::uint8_t> CKeyTableDevice::KeyTableBytes() const {
+    if (!keyTableValid_) return {};
+    return std::span<const std::uint8_t>(keyTable_).first(static_cast<std::size_t>(tableKeyCount_) *
+                                                          3);
+}
+
+bool CKeyTableDevice::GateLink() {
+    if (!Link().IsOpen()) return false;
+    return !OnReceiver() || Link().QueryLink();
+}
+
+LinkResult CKeyTableDevice::Session(const std::function<LinkResult()>& body) {
+    if (!Link().IsOpen()) return LinkResult::Failed;
+    const LinkResult entered = Link().EnterConfig();
+    if (entered != LinkResult::Ok) return entered;
+    const LinkResult result = body();
+    const LinkResult left = Link().LeaveConfig();
+    return result != LinkResult::Ok ? result : left;
+}
+
+void CKeyTableDevice::InvalidateKeyTable() {
+    keyTableValid_ = false;
+    tableKeyCount_ = 0;
+    keyTable_.fill(0);
+    std::fill(positions_.begin(), positions_.end(), noPosition_);
+}
+
+LinkResult CKeyTableDevice::ReadKeyTables(std::vector<std::uint8_t>* ledMap) {
+    KeyTableImage table{};
+    std::vector<std::uint8_t> map;
+    int keyCount = 0;
+    const LinkResult result = ConfigurationWrite([&] {
+        LinkResult read = ReadInfoBlock();
+        if (read != LinkResult::Ok) return read;
+        keyCount = info_.KeyCount();
+        // More than 170 keys do not fit the 512-byte table: refused unsent.
+        if (!Link().SetTransferSize(static_cast<std::uint16_t>(keyCount * 3))) {
+            return LinkResult::WriteFailed;
+        }
+        read = Link().ReadKeyTable(table);
+        if (read != LinkResult::Ok || ledMap == nullptr) return read;
+        map.assign(static_cast<std::size_t>(keyCount), static_cast<std::uint8_t>(0xFF));
+        return Link().ReadLedMap(map);
+    });
+    if (result != LinkResult::Ok) {
+        LogDebug(fmt::format("key table not read ({})", static_cast<int>(result)));
+        InvalidateKeyTable();
+        return result;
+    }
+    keyTable_ = table;
+    tableKeyCount_ = keyCount;
+    keyTableValid_ = true;
+    positions_ = MapKeyPositions(factoryCodes_, keyTable_, keyCount, noPosition_);
+    if (ledMap != nullptr) *ledMap = std::move(map);
+    return LinkResult::Ok;
+}
+
+std::optional<int> CKeyTableDevice::MacroCount() {
+    MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
+    const MacroList list = store.ListMacros();
+    if (list.status == MacroListStatus::Unreadable) return std::nullopt;
+    return static_cast<int>(list.entries.size());
+}
+
+DeviceAssignments CKeyTableDevice::CurrentAssignments(int macroCount) {
+    const std::vector<KeyEntry> entries = ProfileData().GetKeyList();
+    return AssignmentsForDevice(entries, factoryCodes_, positions_, noPosition_, macroCount);
+}
+
+int CKeyTableDevice::WriteKeysFor(int bank) {
+    if (!keyTableValid_) return static_cast<int>(LinkResult::Failed);
+    const std::optional<int> macroCount = MacroCount();
+    if (!macroCount) return static_cast<int>(LinkResult::Failed);
+    const DeviceAssignments assignments = CurrentAssignments(*macroCount);
+    const KeyTableImage table = FillKeyTable(keyTable_, assignments, positions_);
+    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
+    const LinkResult info = ReadInfoBlock();
+    if (info != LinkResult::Ok) return static_cast<int>(info);
+    if (info_.KeyCount() != tableKeyCount_) {
+        // Another device answers now: the table read before is not its table.
+        InvalidateKeyTable();
+        return static_cast<int>(LinkResult::Failed);
+    }
+    return static_cast<int>(Session([&] { return Link().WriteKeyTable(table, bank); }));
+}
+
+std::vector<int> CKeyTableDevice::ListUsedMacros() {
+    if (!keyTableValid_) return {};
+    const std::optional<int> macroCount = MacroCount();
+    if (!macroCount) return {};
+    return CurrentAssignments(*macroCount).renumbered.usedMacros;
+}
+
+int CKeyTableDevice::WriteMacros() {
+    if (!keyTableValid_) return kMacrosFailed;
+    const std::optional<int> macroCount = MacroCount();
+    if (!macroCount) return kMacrosFailed;
+    const std::vector<int> used = CurrentAssignments(*macroCount).renumbered.usedMacros;
+    if (!GateLink()) return kMacrosFailed;
+    const LinkResult info = ReadInfoBlock();
+    if (info != LinkResult::Ok) return kMacrosFailed;
+
+    MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
+    std::vector<std::vector<MacroEventRecord>> entries;
+    for (int macro : used) {
+        std::vector<MacroEventRecord>& records = entries.emplace_back();
+        for (const MacroEvent& event : store.LoadEvents(macro)) {
+            records.push_back(MacroEventRecord::FromEvent(event));
+        }
+    }
+    const MacroImage image =
+        BuildMacroImage(entries, static_cast<std::uint32_t>(info_.MacroCapacityBytes()));
+    if (!image.Fits()) return static_cast<int>(std::min<std::uint32_t>(image.overflow, INT_MAX));
+    if (!GateLink()) return kMacrosFailed;
+    const LinkResult result = Session([&] { return Link().WriteMacroMemory(image.bytes); });
+    if (result == LinkResult::Ok) return kMacrosWritten;
+    return result == LinkResult::Failed ? kMacrosFailed : static_cast<int>(result);
+}
+
+bool CKeyTableDevice::CheckMacroAssignments() {
+    LoadDefinitions();
+    const std::optional<int> macroCount = MacroCount();
+    if (!macroCount) return false;
+    std::vector<KeyEntry> entries = ProfileData().GetKeyList();
+    std::vector<AssignmentCode> current;
+    std::vector<AssignmentCode> defaults;
+    for (const KeyEntry& entry : entries) {
+        current.push_back(CodeOf(entry.current));
+        defaults.push_back(CodeOf(entry.factory));
+    }
+    if (!ResetMissingMacroAssignments(current, defaults, *macroCount)) return false;
+    for (std::size_t key = 0; key < entries.size(); ++key) {
+        entries[key].current =
+            KeyBinding::FromCode(entries[key].current.keyIndex, current[key].ToInt());
+    }
+    ProfileData().SetKeyList(entries);
+    SaveProfile();
+    if (View() != nullptr) View()->Refresh();
+    return true;
+}
+
+LinkResult CKeyTableDevice::StreamFrame(std::span<const std::uint8_t> frame) {
+    StreamBackOff& backOff = OnReceiver() ? receiverStream_ : wiredStream_;
+    if (backOff.stopped) return LinkResult::Failed;
+    const auto start = std::chrono::steady_clock::now();
+    const LinkResult result = Link().StreamLightFrame(frame);
+    if (std::chrono::steady_clock::now() - start > kSlowSend) {
+        if (++backOff.slowSends >= kSlowSendsToStop) backOff.stopped = true;
+    } else {
+        backOff.slowSends = 0;
+    }
+    if (result != LinkResult::Ok) PauseAfterFailure();
+    return result;
+}
+
+void CKeyTableDevice::RefreshView() {
+    LoadDefinitions();
+    if (View() != nullptr) View()->Refresh();
+}
+
+std::uint8_t CKeyTableDevice::ModeIndexOrCode(std::uint8_t code) const {
+    const std::vector<int>& codes = Definitions().effectValues;
+    const auto it = std::find(codes.begin(), codes.end(), code);
+    return it == codes.end() ? code : static_cast<std::uint8_t>(it - codes.begin());
+}
+
+bool CKeyTableDevice::CheckLink() {
+    const bool up = CVexloUSBDevice::CheckLink();
+    // The receiver's stream starts again when its device answers, and stops
+    // while it does not.
+    if (OnReceiver()) receiverStream_ = {!up, 0};
+    return up;
+}
+
+void CKeyTableDevice::ResumeStream(bool receiver) {
+    (receiver ? receiverStream_ : wiredStream_) = StreamBackOff{};
+}
+
+bool CKeyTableDevice::StreamStopped() const {
+    return (OnReceiver() ? receiverStream_ : wiredStream_).stopped;
+}
+
+void CKeyTableDevice::PauseAfterFailure() const {
+    if (failurePause_.count() > 0) std::this_thread::sleep_for(failurePause_);
+}
+
+}  // namespace q731

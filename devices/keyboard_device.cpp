@@ -1,0 +1,316 @@
+#include "devices/keyboard_device.h"
+
+#include <algorithm>
+
+#include "devices/light_frame.h"
+
+namespace q731 {
+
+namespace {
+
+using namespace keyboard_block;
+
+std::uint8_t Byte(int value) {
+    return static_cast<std::uint8_t>(std::clamp(value, 0, 0xFF));
+}
+
+}  // namespace
+
+CVexloKeyboardDevice::CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend)
+    : CKeyTableDevice(DeviceKindCode::Keyboard, std::move(backend), kKeyboardFactoryCodes,
+                      kNoPosition) {
+    ledOfKey_.fill(kNoLed);
+}
+
+CVexloKeyboardDevice::~CVexloKeyboardDevice() {
+    CloseDevice();
+}
+
+IKeyboardView* CVexloKeyboardDevice::KeyboardView() const {
+    return dynamic_cast<IKeyboardView*>(View());
+}
+
+int CVexloKeyboardDevice::LedOfKey(int key) const {
+    if (key < 0 || key >= kKeyboardLogicalKeys) return kNoLed;
+    return ledOfKey_[static_cast<std::size_t>(key)];
+}
+
+void CVexloKeyboardDevice::BuildLedMap(const std::vector<std::uint8_t>& ledMap) {
+    ledOfKey_.fill(kNoLed);
+    for (std::size_t key = 0; key < ledOfKey_.size(); ++key) {
+        const int position = Positions()[key];
+        if (position == kNoPosition || static_cast<std::size_t>(position) >= ledMap.size()) {
+            continue;
+        }
+        ledOfKey_[key] = ledMap[static_cast<std::size_t>(position)];
+    }
+}
+
+int CVexloKeyboardDevice::Connect() {
+    if (!Link().IsOpen()) return 0;
+    ResumeStream(OnReceiver());
+    std::vector<std::uint8_t> ledMap;
+    const LinkResult read = ReadKeyTables(&ledMap);
+    // Without both tables no key has a position or an LED: nothing key- or
+    // colour-related is sent until a later connect reads them.
+    BuildLedMap(read == LinkResult::Ok ? ledMap : std::vector<std::uint8_t>{});
+    LoadProfile();
+    ReadSettings();
+    RefreshView();
+    return static_cast<int>(read);
+}
+
+int CVexloKeyboardDevice::ApplyProfile() {
+    const LightSetting light = GetLightInfo();
+    block_[kMode] = light.selectItem;
+    SetZoneSettings(profile_.GetLedList());
+    Steps().SetSteps(profile_.GetEffectSteps());
+    if (light.selectItem == kCustomMode) {
+        LedsFromKeyColours(profile_.GetCustomColourGroup(light.customGroup, LedCount()));
+    }
+    return 1;
+}
+
+int CVexloKeyboardDevice::ReadSettings() {
+    Link().SetSyncFlag(false);
+    if (!GateLink()) return 0;
+    std::array<std::uint8_t, 1> profile{};
+    if (Link().ReadMemory(profile, 0) != LinkResult::Ok || profile[0] >= kProfiles) return 0;
+    KeyboardSettingsBlock block{};
+    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return 0;
+    block[kProfile] = profile[0];
+    block[kMode] = ModeIndexOrCode(block[kMode]);
+    block[kCleared] = 0;
+    block[kStage] = block_[kStage];
+
+    LightSetting light = GetLightInfo();
+    const bool modeChanged = light.selectItem != block[kMode];
+    light.selectItem = block[kMode];
+    light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
+    light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
+    light.direction = block[kDirection];
+    light.multiColor = block[kColourWheel];
+    light.red = block[kRed];
+    light.green = block[kGreen];
+    light.blue = block[kBlue];
+    light.zzccMode = block[kZoneMode];
+    light.customGroup = block[kCustomGroup];
+    block_ = block;
+    SetLightInfo(light);
+    if (modeChanged || light.selectItem == kCustomMode) {
+        if (light.selectItem == kCustomMode) LoadCustomGroup();
+    }
+
+    KeyboardSystemSettings settings = profile_.GetSystemSettings();
+    settings.key6Flag = block[kKey6Flag];
+    settings.wFlag = block[kWFlag];
+    settings.winFlag = block[kWinFlag];
+    profile_.SetSystemSettings(settings);
+    SaveProfile();
+    return 1;
+}
+
+int CVexloKeyboardDevice::Resync() {
+    if (reloadProfile_.exchange(false)) {
+        // The keyboard switched profiles itself: follow it first.
+        Profiles().LoadProfileList();
+        LoadProfile();
+    }
+    const int result = ReadSettings();
+    RefreshView();
+    return result;
+}
+
+void CVexloKeyboardDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+    if (value == device_event::kKeyboardProfileChanged) {
+        if (kind != ListenerKind::Wired) return;
+        reloadProfile_.store(true);
+        value = device_event::kResyncRequest;
+    }
+    CVexloUSBDevice::OnDeviceEvent(value, kind);
+}
+
+void CVexloKeyboardDevice::OnProfileStage(int profile, int stage) {
+    if (stage >= 0 && stage <= 4) block_[kStage] = static_cast<std::uint8_t>(stage);
+    CVexloUSBDevice::OnProfileStage(profile, stage);
+}
+
+int CVexloKeyboardDevice::WriteSettings(int profile) {
+    if (profile < 0 || profile >= kProfiles) return static_cast<int>(LinkResult::Failed);
+    const LightSetting light = GetLightInfo();
+    const KeyboardSystemSettings settings = profile_.GetSystemSettings();
+    KeyboardSettingsBlock block{};
+    block[kProfile] = 0;
+    block[kMode] = ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem);
+    block[kBrightness] = static_cast<std::uint8_t>(ClampLevel(light.brightness));
+    block[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
+    block[kDirection] = light.direction;
+    block[kColourWheel] = light.multiColor;
+    block[kRed] = light.red;
+    block[kGreen] = light.green;
+    block[kBlue] = light.blue;
+    block[kZoneMode] = light.zzccMode;
+    block[kWFlag] = Byte(settings.wFlag);
+    block[kKey6Flag] = Byte(settings.key6Flag);
+    block[kWinFlag] = Byte(settings.winFlag);
+    block[kPollingRate] = Byte(settings.pollingRate);
+    block[kCustomGroup] = light.customGroup;
+    const LinkResult result = ConfigurationWrite(
+        [&] { return Link().WriteMemory(block, static_cast<std::uint32_t>(profile) * kStride); });
+    if (result == LinkResult::Ok) {
+        const std::uint8_t stage = block_[kStage];
+        block_ = block;
+        block_[kMode] = light.selectItem;
+        block_[kStage] = stage;
+    }
+    return static_cast<int>(result);
+}
+
+std::vector<std::uint8_t> CVexloKeyboardDevice::BuildStreamFrame() {
+    const std::vector<LedColour> colours = Leds().Snapshot();
+    return BuildColourBuffer(colours, ledOfKey_, static_cast<std::size_t>(info_.KeyCount()) * 3,
+                             true);
+}
+
+void CVexloKeyboardDevice::LightTick() {
+    if (!HostLighting() || !Link().IsOpen() || StreamStopped()) return;
+    const int mode = GetLightInfo().selectItem;
+    if (mode != kMusicMode && mode != kHostColourMode) return;
+    const std::vector<std::uint8_t> frame = BuildStreamFrame();
+    if (!frame.empty()) StreamFrame(frame);
+}
+
+std::vector<KeyColour> CVexloKeyboardDevice::LedsAsKeyColours() {
+    std::vector<KeyColour> colours;
+    for (const LedColour& led : Leds().Snapshot()) {
+        colours.push_back({led.red, led.green, led.blue, led.brightness});
+    }
+    return colours;
+}
+
+void CVexloKeyboardDevice::LedsFromKeyColours(const std::vector<KeyColour>& colours) {
+    for (std::size_t key = 0; key < colours.size(); ++key) {
+        const KeyColour& colour = colours[key];
+        Leds().Set(key, {colour.red, colour.green, colour.blue, colour.alpha});
+    }
+}
+
+int CVexloKeyboardDevice::SendCustomColours() {
+    const LightSetting light = GetLightInfo();
+    if (light.selectItem != kCustomMode || light.customGroup >= kCustomGroupCount) {
+        return static_cast<int>(LinkResult::Failed);
+    }
+    if (!KeyTableValid() || !GateLink()) return static_cast<int>(LinkResult::Failed);
+    const std::vector<std::uint8_t> buffer = BuildColourBuffer(
+        Leds().Snapshot(), ledOfKey_, static_cast<std::size_t>(info_.KeyCount()) * 3, true);
+    const LinkResult result = Link().WriteKeyColours(buffer, light.customGroup, kCustomGroupStride);
+    if (result != LinkResult::Ok) PauseAfterFailure();
+    return static_cast<int>(result);
+}
+
+bool CVexloKeyboardDevice::SelectCustomGroup(int group) {
+    if (group < 0 || group >= kCustomGroupCount) return false;
+    profile_.SetSelectedCustomGroup(group);
+    LightSetting light = GetLightInfo();
+    light.customGroup = static_cast<std::uint8_t>(group);
+    SetLightInfo(light);
+    SaveProfile();
+    return true;
+}
+
+int CVexloKeyboardDevice::LoadCustomGroup() {
+    const LightSetting light = GetLightInfo();
+    LedsFromKeyColours(profile_.GetCustomColourGroup(light.customGroup, LedCount()));
+    return SendCustomColours();
+}
+
+int CVexloKeyboardDevice::FillAllKeys(bool on) {
+    const LightSetting light = GetLightInfo();
+    Leds().Fill(on ? LedColour{light.red, light.green, light.blue, 255} : LedColour{0, 0, 0, 255});
+    const int result = SendCustomColours();
+    const int group = profile_.GetSelectedCustomGroup();
+    if (group >= 0 && group < kCustomGroupCount) {
+        profile_.SetCustomColourGroup(LedsAsKeyColours(), group);
+        SaveProfile();
+    }
+    return result;
+}
+
+bool CVexloKeyboardDevice::PaintKey(int key) {
+    const LightSetting light = GetLightInfo();
+    if (light.selectItem != kCustomMode || key < 0 || key >= LedCount()) return false;
+    Leds().Set(static_cast<std::size_t>(key), {light.red, light.green, light.blue, 255});
+    const int group = profile_.GetSelectedCustomGroup();
+    if (group < 0 || group >= kCustomGroupCount) return true;
+    profile_.SetCustomColourGroup(LedsAsKeyColours(), group);
+    SaveProfile();
+    if (OnReceiver() || !KeyTableValid() || !Link().IsOpen() ||
+        light.customGroup >= kCustomGroupCount) {
+        return true;
+    }
+    const std::vector<std::uint8_t> buffer =
+        BuildColourBuffer(Leds().Snapshot(), ledOfKey_, kPaintBytes, false);
+    if (Link().WriteKeyColours(buffer, light.customGroup, kCustomGroupStride) != LinkResult::Ok) {
+        PauseAfterFailure();
+    }
+    return true;
+}
+
+int CVexloKeyboardDevice::EnableHostLighting(bool on) {
+    SetHostLighting(on);
+    if (!on) return static_cast<int>(LinkResult::Ok);
+    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
+    return static_cast<int>(Link().EnableHostLighting());
+}
+
+bool CVexloKeyboardDevice::StoreSystemSettings(const KeyboardSystemSettings& settings, bool send) {
+    profile_.SetSystemSettings(settings);
+    SaveProfile();
+    return !send || WriteSettings() == static_cast<int>(LinkResult::Ok);
+}
+
+bool CVexloKeyboardDevice::SetFlag(KeyboardFlag flag, bool on) {
+    KeyboardSystemSettings settings = profile_.GetSystemSettings();
+    const std::uint16_t value = on ? 1 : 0;
+    switch (flag) {
+        case KeyboardFlag::WinLock:
+            settings.winFlag = value;
+            break;
+        case KeyboardFlag::WKey:
+            settings.wFlag = value;
+            break;
+        case KeyboardFlag::SixKey:
+            settings.key6Flag = value;
+            break;
+    }
+    return StoreSystemSettings(settings, true);
+}
+
+bool CVexloKeyboardDevice::SetPollingRate(int index) {
+    if (index < 0 || index >= kPollingRates) return false;
+    if (IKeyboardView* view = KeyboardView()) view->ShowPollingRate(index);
+    KeyboardSystemSettings settings = profile_.GetSystemSettings();
+    settings.pollingRate = static_cast<std::uint16_t>(index);
+    return StoreSystemSettings(settings, true);
+}
+
+int CVexloKeyboardDevice::RepeatDelayMs(int index) {
+    if (index < 0 || index >= kRepeatDelays) index = 0;
+    return index * 250 + 250;
+}
+
+bool CVexloKeyboardDevice::SetRepeatDelay(int index) {
+    if (index < 0 || index >= kRepeatDelays) return false;
+    if (IKeyboardView* view = KeyboardView()) view->ShowRepeatDelay(index, RepeatDelayMs(index));
+    KeyboardSystemSettings settings = profile_.GetSystemSettings();
+    settings.repeatDelay = static_cast<std::uint16_t>(index);
+    return StoreSystemSettings(settings, false);
+}
+
+void CVexloKeyboardDevice::SetRepeatRate(int rate) {
+    KeyboardSystemSettings settings = profile_.GetSystemSettings();
+    settings.repeat = static_cast<std::uint16_t>(std::clamp(rate, 0, 0xFFFF));
+    StoreSystemSettings(settings, false);
+}
+
+}  // namespace q731

@@ -1,0 +1,128 @@
+#pragma once
+// CVexloKeyboardDevice: a keyboard by cable or through its receiver. It maps
+// the keyboard's keys to 170 logical keys, reads and writes the key table,
+// keeps one colour per key, writes custom colour groups, streams host-driven
+// lighting through the keyboard's LED map and writes one settings block with
+// lighting, polling rate and the keyboard flags.
+
+#include <array>
+#include <atomic>
+#include <vector>
+
+#include "devices/key_table_device.h"
+#include "devices/keyboard_keys.h"
+#include "profiles/keyboard_profiledata.h"
+
+namespace q731 {
+
+// What the keyboard page offers beyond the common view.
+class IKeyboardView : public IDeviceView {
+public:
+    virtual void ShowPollingRate(int index) { (void)index; }
+    // The delay option and its label's milliseconds.
+    virtual void ShowRepeatDelay(int index, int milliseconds) {
+        (void)index;
+        (void)milliseconds;
+    }
+};
+
+// The settings block: profile p at p × 64, 64 bytes.
+namespace keyboard_block {
+inline constexpr std::uint32_t kStride = 64;
+inline constexpr std::size_t kBytes = 64;
+inline constexpr std::size_t kProfile = 0;
+inline constexpr std::size_t kMode = 1;
+inline constexpr std::size_t kBrightness = 2;
+inline constexpr std::size_t kSpeed = 3;  // 4 - speed level
+inline constexpr std::size_t kDirection = 4;
+inline constexpr std::size_t kColourWheel = 5;
+inline constexpr std::size_t kRed = 6;
+inline constexpr std::size_t kGreen = 7;
+inline constexpr std::size_t kBlue = 8;
+inline constexpr std::size_t kCleared = 16;  // zeroed when read back
+inline constexpr std::size_t kZoneMode = 18;
+inline constexpr std::size_t kWFlag = 19;
+inline constexpr std::size_t kKey6Flag = 20;
+inline constexpr std::size_t kWinFlag = 21;
+inline constexpr std::size_t kPollingRate = 22;
+inline constexpr std::size_t kCustomGroup = 25;
+inline constexpr std::size_t kStage = 26;  // kept only: the listener's stage nibble
+}  // namespace keyboard_block
+
+using KeyboardSettingsBlock = std::array<std::uint8_t, keyboard_block::kBytes>;
+
+enum class KeyboardFlag { WinLock, WKey, SixKey };
+
+class CVexloKeyboardDevice final : public CKeyTableDevice {
+public:
+    static constexpr int kNoPosition = 255;
+    static constexpr int kHighestMode = 30;
+    static constexpr int kCustomMode = 20;
+    static constexpr int kMusicMode = 21;
+    static constexpr int kHostColourMode = 31;
+    static constexpr int kPollingRates = 4;
+    static constexpr int kRepeatDelays = 4;
+    static constexpr int kProfiles = 16;
+    static constexpr int kCustomGroupCount = CKeyboardProfiledata::kMaxCustomGroups;
+    // Group g of custom colours starts at g × 512 in the keyboard.
+    static constexpr std::uint32_t kCustomGroupStride = 512;
+    // PaintKey always sends the colours of all 170 logical keys.
+    static constexpr std::size_t kPaintBytes = 3 * kKeyboardLogicalKeys;
+
+    explicit CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend);
+    ~CVexloKeyboardDevice() override;
+
+    CBasicProfiledata& ProfileData() override { return profile_; }
+    CKeyboardProfiledata& Profile() { return profile_; }
+
+    // Key table and LED map (kept only when both were read), profile and
+    // settings. Returns 1 or the failing code of the table reads.
+    int Connect() override;
+    int ReadSettings();
+    int Resync() override;
+    int ApplyProfile() override;
+    int WriteSettings() override { return WriteSettings(0); }
+    int WriteSettings(int profile);
+    void LightTick() override;
+    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    void OnProfileStage(int profile, int stage) override;
+
+    // Custom colours (mode 20).
+    int SendCustomColours();
+    bool SelectCustomGroup(int group);
+    int LoadCustomGroup();
+    int FillAllKeys(bool on);
+    // Gives one key the single colour; stores the group when one is selected
+    // and sends all keys' colours on the cable. True when the key was painted.
+    bool PaintKey(int key);
+    // The application takes over the lighting (on) or gives it back.
+    int EnableHostLighting(bool on);
+
+    // The host-driven frame: each key's shaded colour at 3 × its LED index.
+    std::vector<std::uint8_t> BuildStreamFrame();
+    // LED index of a logical key, 255 when it has none.
+    int LedOfKey(int key) const;
+    const KeyboardSettingsBlock& SettingsBlock() const { return block_; }
+
+    // Page actions.
+    bool SetFlag(KeyboardFlag flag, bool on);
+    bool SetPollingRate(int index);
+    bool SetRepeatDelay(int index);
+    void SetRepeatRate(int rate);
+    // 250, 500, 750 or 1000 ms; an unknown option reads as option 0.
+    static int RepeatDelayMs(int index);
+
+private:
+    IKeyboardView* KeyboardView() const;
+    void BuildLedMap(const std::vector<std::uint8_t>& ledMap);
+    std::vector<KeyColour> LedsAsKeyColours();
+    void LedsFromKeyColours(const std::vector<KeyColour>& colours);
+    bool StoreSystemSettings(const KeyboardSystemSettings& settings, bool send);
+
+    CKeyboardProfiledata profile_;
+    KeyboardSettingsBlock block_{};
+    std::array<int, kKeyboardLogicalKeys> ledOfKey_{};
+    std::atomic<bool> reloadProfile_{false};
+};
+
+}  // namespace q731

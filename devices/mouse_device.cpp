@@ -1,0 +1,309 @@
+#include "devices/mouse_device.h"
+
+#include <algorithm>
+
+#include "devices/light_frame.h"
+#include "devices/shoot_image.h"
+
+namespace q731 {
+
+namespace {
+
+using namespace mouse_block;
+
+void Put16(MouseSettingsBlock& block, std::size_t at, int value) {
+    const int clamped = std::clamp(value, 0, 0xFFFF);
+    block[at] = static_cast<std::uint8_t>(clamped & 0xFF);
+    block[at + 1] = static_cast<std::uint8_t>(clamped >> 8);
+}
+
+std::uint16_t ClampU16(int value) {
+    return static_cast<std::uint16_t>(std::clamp(value, 0, 0xFFFF));
+}
+
+}  // namespace
+
+CVexloMouseDevice::CVexloMouseDevice(std::shared_ptr<IHidBackend> backend)
+    : CKeyTableDevice(DeviceKindCode::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition) {}
+
+CVexloMouseDevice::~CVexloMouseDevice() {
+    CloseDevice();
+}
+
+IMouseView* CVexloMouseDevice::MouseView() const {
+    return dynamic_cast<IMouseView*>(View());
+}
+
+int CVexloMouseDevice::ButtonPosition(int button) const {
+    if (button < 0 || button >= kButtonCount) return kNoPosition;
+    return Positions()[static_cast<std::size_t>(button)];
+}
+
+void CVexloMouseDevice::SetScreenSize(int width, int height) {
+    screenWidth_ = width;
+    screenHeight_ = height;
+}
+
+int CVexloMouseDevice::Connect() {
+    if (!Link().IsOpen()) return 0;
+    ResumeStream(OnReceiver());
+    const LinkResult read = ReadKeyTables(nullptr);
+    if (read != LinkResult::Ok) return static_cast<int>(read);
+    scale_ = DpiScale::Of(info_);
+    LoadProfile();
+    RefreshView();
+    return 1;
+}
+
+int CVexloMouseDevice::ApplyProfile() {
+    const std::uint8_t previousMode = block_[kMode];
+    const LightSetting light = GetLightInfo();
+    if (light.selectItem != previousMode) effects_.Reset();
+    block_[kMode] = light.selectItem;
+    SetZoneSettings(profile_.GetLedList());
+    Steps().SetSteps(profile_.GetEffectSteps());
+    stages_ = profile_.GetDpiStages();
+    const int active = profile_.GetActiveStage();
+    activeStage_ = ValidStage(active) ? active : 0;
+    return 1;
+}
+
+MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std::uint8_t byte59,
+                                                         int width, int height) {
+    MouseSettingsBlock block{};
+    const LightSetting light = GetLightInfo();
+    block[kProfile] = byte0;
+    block[kMode] = ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem);
+    block[kBrightness] = static_cast<std::uint8_t>(ClampLevel(light.brightness));
+    block[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
+    block[kDirection] = light.direction;
+    block[kColourWheel] = light.multiColor;
+    block[kRed] = light.red;
+    block[kGreen] = light.green;
+    block[kBlue] = light.blue;
+    const int polling = profile_.GetSystemSettings().reportStage;
+    block[kPollingRate] = static_cast<std::uint8_t>(polling < kPollingRates ? polling : 0);
+    const int active = profile_.GetActiveStage();
+    block[kActiveStage] = static_cast<std::uint8_t>(ValidStage(active) ? active : 0);
+    for (std::size_t i = 0; i < kStageCount && i < stages_.size(); ++i) {
+        const DpiStage& stage = stages_[i];
+        const std::size_t at = kStages + kStageBytes * i;
+        const std::array<std::uint8_t, kStageBytes> bytes = {
+            stage.enabled, stage.separateXY, stage.dpiX[0], stage.dpiX[1], stage.dpiY[0],
+            stage.dpiY[1], stage.red,        stage.green,   stage.blue};
+        std::copy(bytes.begin(), bytes.end(), block.begin() + static_cast<long>(at));
+    }
+    block[kByte59] = byte59;
+    Put16(block, kScreenWidth, width);
+    Put16(block, kScreenHeight, height);
+    for (const CorrectEntry& entry : profile_.GetCorrectList()) {
+        if (entry.select == 0) continue;
+        block[kCorrectMinSq] = entry.minSq;
+        block[kCorrectPixThresh] = entry.pixThresh;
+        break;
+    }
+    return block;
+}
+
+int CVexloMouseDevice::WriteSettings() {
+    return WriteSettings(0, 0, 1, screenWidth_, screenHeight_);
+}
+
+int CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59,
+                                     int screenWidth, int screenHeight) {
+    if (profile < 0 || profile >= kProfiles) return static_cast<int>(LinkResult::Failed);
+    MouseSettingsBlock block = BuildSettingsBlock(byte0, byte59, screenWidth, screenHeight);
+    const LinkResult result = ConfigurationWrite([&] {
+        return Link().WriteMemory(std::span<const std::uint8_t>(block).first(kWriteBytes),
+                                  static_cast<std::uint32_t>(profile) * kStride);
+    });
+    if (result == LinkResult::Ok) {
+        // The kept block holds the mode as an index; the bytes past the
+        // written part stay as last read.
+        block[kMode] = GetLightInfo().selectItem;
+        std::copy_n(block.begin(), kWriteBytes, block_.begin());
+    }
+    return static_cast<int>(result);
+}
+
+int CVexloMouseDevice::Resync() {
+    Link().SetSyncFlag(false);
+    if (!GateLink()) return 0;
+    std::array<std::uint8_t, 1> profile{};
+    if (Link().ReadMemory(profile, 0) != LinkResult::Ok) return 0;
+    if (profile[0] >= kProfiles) return 0;
+    MouseSettingsBlock block{};
+    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return 0;
+    block[kProfile] = profile[0];
+    block[kMode] = ModeIndexOrCode(block[kMode]);
+    block[kCleared] = 0;
+
+    LightSetting light = GetLightInfo();
+    if (light.selectItem != block[kMode]) effects_.Reset();
+    light.selectItem = block[kMode];
+    light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
+    light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
+    light.multiColor = block[kColourWheel];
+    light.red = block[kRed];
+    light.green = block[kGreen];
+    light.blue = block[kBlue];
+    block_ = block;
+    SetLightInfo(light);
+    // Five stages exist; another value is a damaged block and changes nothing.
+    if (ValidStage(block[kActiveStage])) {
+        activeStage_ = block[kActiveStage];
+        profile_.SetActiveStage(activeStage_);
+    }
+    SaveProfile();
+    RefreshView();
+    return 1;
+}
+
+int CVexloMouseDevice::WriteShootData() {
+    const MacroImage image = BuildShootImage(Folders().deviceFolder);
+    if (!image.Fits()) return 0;
+    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
+    const LinkResult info = ReadInfoBlock();
+    if (info != LinkResult::Ok) return static_cast<int>(info);
+    return static_cast<int>(Session([&] { return Link().WriteShootData(image.bytes); }));
+}
+
+void CVexloMouseDevice::LightTick() {
+    if (!HostLighting() || !Link().IsOpen()) return;
+    if (GetLightInfo().selectItem != kStreamedMode || StreamStopped()) return;
+    const std::vector<LedColour> colours = Leds().Snapshot();
+    std::vector<int> ledOf(colours.size());
+    for (std::size_t i = 0; i < ledOf.size(); ++i)
+        ledOf[i] = static_cast<int>(i);
+    const std::vector<std::uint8_t> frame =
+        BuildColourBuffer(colours, ledOf, static_cast<std::size_t>(info_.KeyCount()) * 3, true);
+    if (!frame.empty()) StreamFrame(frame);
+}
+
+void CVexloMouseDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+    if (value == device_event::kMouseButton) {
+        PostToUi([this] {
+            if (GetLightInfo().selectItem == 6) effects_.TriggerReactive(random_);
+        });
+        return;
+    }
+    CVexloUSBDevice::OnDeviceEvent(value, kind);
+}
+
+void CVexloMouseDevice::OnProfileStage(int profile, int stage) {
+    if (ValidStage(stage)) block_[kActiveStage] = static_cast<std::uint8_t>(stage);
+    CVexloUSBDevice::OnProfileStage(profile, stage);
+}
+
+void CVexloMouseDevice::EnsureStages(int count) {
+    if (static_cast<int>(stages_.size()) < count) stages_.resize(static_cast<std::size_t>(count));
+}
+
+bool CVexloMouseDevice::StoreStages() {
+    profile_.SetDpiStages(stages_);
+    SaveProfile();
+    return WriteSettings() == static_cast<int>(LinkResult::Ok);
+}
+
+bool CVexloMouseDevice::EnableStage(int stage, bool on) {
+    if (!ValidStage(stage)) return false;
+    EnsureStages(stage + 1);
+    if (!on) {
+        // The page keeps one stage enabled and the active one on; so does the device.
+        int enabled = 0;
+        for (std::size_t i = 0; i < stages_.size() && i < kStageCount; ++i)
+            enabled += stages_[i].enabled != 0 ? 1 : 0;
+        const bool isEnabled = stages_[static_cast<std::size_t>(stage)].enabled != 0;
+        if (stage == profile_.GetActiveStage() || (isEnabled && enabled <= 1)) return false;
+    }
+    if (IMouseView* view = MouseView()) view->ShowStageEnabled(stage, on);
+    stages_[static_cast<std::size_t>(stage)].enabled = on ? 1 : 0;
+    return StoreStages();
+}
+
+bool CVexloMouseDevice::SelectStage(int stage, std::span<const std::optional<int>> sliders) {
+    if (!ValidStage(stage)) return false;
+    profile_.SetActiveStage(stage);
+    activeStage_ = stage;
+    for (int i = 0; i < kStageCount; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        const int value = at < sliders.size() && sliders[at] ? *sliders[at] : 0;
+        const int step = scale_.Usable() ? scale_.ClampStep(value) : ClampU16(value);
+        if (IMouseView* view = MouseView()) view->ShowStageValue(i, step);
+        EnsureStages(i + 1);
+        stages_[at].SetDpiX(static_cast<std::uint16_t>(step));
+    }
+    return StoreStages();
+}
+
+bool CVexloMouseDevice::SetStageStep(int stage, int step) {
+    if (!ValidStage(stage)) return false;
+    const int clamped = scale_.Usable() ? scale_.ClampStep(step) : ClampU16(step);
+    if (IMouseView* view = MouseView()) view->ShowStageValue(stage, clamped);
+    EnsureStages(stage + 1);
+    stages_[static_cast<std::size_t>(stage)].SetDpiX(static_cast<std::uint16_t>(clamped));
+    return StoreStages();
+}
+
+void CVexloMouseDevice::PreviewStageStep(int stage, int step) {
+    if (!ValidStage(stage)) return;
+    if (IMouseView* view = MouseView()) view->ShowStageValue(stage, scale_.ClampStep(step));
+}
+
+bool CVexloMouseDevice::EnterStageResolution(int stage, std::string_view text) {
+    if (!ValidStage(stage)) return false;
+    const std::optional<int> step = scale_.StepOfResolution(ParseDecimal(text));
+    if (!step) return false;
+    if (IMouseView* view = MouseView()) view->ShowStageValue(stage, *step);
+    EnsureStages(stage + 1);
+    stages_[static_cast<std::size_t>(stage)].SetDpiX(static_cast<std::uint16_t>(*step));
+    return StoreStages();
+}
+
+void CVexloMouseDevice::SaveSystemSettings(const MouseSystemSettings& settings) {
+    profile_.SetSystemSettings(settings);
+    SaveProfile();
+}
+
+bool CVexloMouseDevice::SetPollingRate(int index) {
+    if (index < 0 || index >= kPollingRates) return false;
+    if (IMouseView* view = MouseView()) view->ShowPollingRate(index);
+    MouseSystemSettings settings = profile_.GetSystemSettings();
+    settings.reportStage = static_cast<std::uint16_t>(index);
+    SaveSystemSettings(settings);
+    return WriteSettings() == static_cast<int>(LinkResult::Ok);
+}
+
+void CVexloMouseDevice::SetPointerSpeed(int speed) {
+    MouseSystemSettings settings = profile_.GetSystemSettings();
+    settings.mouseSpeed = ClampU16(speed);
+    SaveSystemSettings(settings);
+}
+
+void CVexloMouseDevice::SetDoubleClickTime(int milliseconds) {
+    MouseSystemSettings settings = profile_.GetSystemSettings();
+    settings.doubleClickTime = ClampU16(milliseconds);
+    SaveSystemSettings(settings);
+}
+
+void CVexloMouseDevice::SetPointerPrecision(bool on) {
+    MouseSystemSettings settings = profile_.GetSystemSettings();
+    settings.pointerPrecision = on ? 1 : 0;
+    SaveSystemSettings(settings);
+}
+
+void CVexloMouseDevice::SetScrollLines(int lines) {
+    MouseSystemSettings settings = profile_.GetSystemSettings();
+    settings.wheelScrollLines = ClampU16(lines);
+    settings.scrollPage = 0;
+    SaveSystemSettings(settings);
+}
+
+void CVexloMouseDevice::SetScrollPage(bool on, int lines) {
+    MouseSystemSettings settings = profile_.GetSystemSettings();
+    settings.wheelScrollLines = ClampU16(lines);
+    settings.scrollPage = on ? 1 : 0;
+    SaveSystemSettings(settings);
+}
+
+}  // namespace q731

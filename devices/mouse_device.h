@@ -1,0 +1,157 @@
+#pragma once
+// CVexloMouseDevice: a mouse by cable or through its receiver. It reads the
+// mouse's buttons and settings and writes its button assignments, macros,
+// shooting patterns and the one settings block that carries lighting, DPI
+// stages, polling rate and straight-line correction.
+
+#include <array>
+#include <optional>
+#include <random>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "devices/dpi_steps.h"
+#include "devices/key_table_device.h"
+#include "profiles/mouse_profiledata.h"
+
+namespace q731 {
+
+// What the mouse page offers beyond the common view.
+class IMouseView : public IDeviceView {
+public:
+    virtual void ShowStageEnabled(int stage, bool on) {
+        (void)stage;
+        (void)on;
+    }
+    // Shows a stage's step in its slider and its resolution in its box.
+    virtual void ShowStageValue(int stage, int step) {
+        (void)stage;
+        (void)step;
+    }
+    virtual void ShowPollingRate(int index) { (void)index; }
+};
+
+// Factory codes of the logical buttons 0-10, in logical order.
+inline constexpr std::array<AssignmentCode, 11> kMouseFactoryCodes = {{
+    {0x10, 0x01, 0x00},
+    {0x10, 0x02, 0x00},
+    {0x10, 0x04, 0x00},
+    {0x10, 0x10, 0x00},
+    {0x10, 0x08, 0x00},
+    {0x13, 0x01, 0x00},
+    {0x13, 0x02, 0x00},
+    {0x13, 0x03, 0x00},
+    {0xA0, 0x1B, 0x00},
+    {0x16, 0x90, 0x01},
+    {0x14, 0x78, 0x02},
+}};
+
+// The settings block: profile p at p × 128; 71 bytes are read, 66 written.
+namespace mouse_block {
+inline constexpr std::uint32_t kStride = 128;
+inline constexpr std::size_t kReadBytes = 71;
+inline constexpr std::size_t kWriteBytes = 66;
+inline constexpr std::size_t kProfile = 0;
+inline constexpr std::size_t kMode = 1;
+inline constexpr std::size_t kBrightness = 2;
+inline constexpr std::size_t kSpeed = 3;  // 4 - speed level
+inline constexpr std::size_t kDirection = 4;
+inline constexpr std::size_t kColourWheel = 5;
+inline constexpr std::size_t kRed = 6;
+inline constexpr std::size_t kGreen = 7;
+inline constexpr std::size_t kBlue = 8;
+inline constexpr std::size_t kCleared = 9;  // zeroed when read back
+inline constexpr std::size_t kPollingRate = 11;
+inline constexpr std::size_t kActiveStage = 12;
+inline constexpr std::size_t kStages = 14;  // stage i at 14 + 9i
+inline constexpr std::size_t kStageBytes = 9;
+inline constexpr std::size_t kByte59 = 59;
+inline constexpr std::size_t kScreenWidth = 60;   // 16-bit
+inline constexpr std::size_t kScreenHeight = 62;  // 16-bit
+inline constexpr std::size_t kCorrectMinSq = 64;
+inline constexpr std::size_t kCorrectPixThresh = 65;
+}  // namespace mouse_block
+
+using MouseSettingsBlock = std::array<std::uint8_t, mouse_block::kReadBytes>;
+
+class CVexloMouseDevice final : public CKeyTableDevice {
+public:
+    static constexpr int kButtonCount = 11;
+    static constexpr int kNoPosition = 170;
+    static constexpr int kStageCount = 5;
+    static constexpr int kPollingRates = 5;
+    static constexpr int kHighestMode = 11;
+    static constexpr int kStreamedMode = 11;
+    // The device reports its active profile in 4 bits.
+    static constexpr int kProfiles = 16;
+
+    explicit CVexloMouseDevice(std::shared_ptr<IHidBackend> backend);
+    ~CVexloMouseDevice() override;
+
+    CBasicProfiledata& ProfileData() override { return profile_; }
+    CMouseProfiledata& Profile() { return profile_; }
+
+    // Information block and key table (any failure ends it and the old state
+    // stays), then the profile. Returns 1 or the failing link code.
+    int Connect() override;
+    // Reads the active profile's block back into the lighting state and the
+    // active stage, and saves the profile. 1, or 0 / the failing code.
+    int Resync() override;
+    int ApplyProfile() override;
+    // The page's write: profile 0, byte 0 = 0, byte 59 = 1, the screen size.
+    int WriteSettings() override;
+    int WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59, int screenWidth,
+                      int screenHeight);
+    // The four shooting files as one image. 1, the failing code, or 0 when the
+    // image cannot be built.
+    int WriteShootData();
+    void LightTick() override;
+    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    void OnProfileStage(int profile, int stage) override;
+
+    // The primary screen's size, taken once at start-up.
+    void SetScreenSize(int width, int height);
+    const DpiScale& Scale() const { return scale_; }
+    int StepLimit() const { return scale_.steps; }
+    int ResolutionLimit() const { return scale_.steps * scale_.stepSize; }
+    const MouseSettingsBlock& SettingsBlock() const { return block_; }
+    const std::vector<DpiStage>& Stages() const { return stages_; }
+    int ButtonPosition(int button) const;
+
+    // Page actions. Stage numbers outside 0-4 are ignored (false).
+    bool EnableStage(int stage, bool on);
+    // `sliders` holds the five sliders' values; a missing slider reads 0.
+    bool SelectStage(int stage, std::span<const std::optional<int>> sliders);
+    bool SetStageStep(int stage, int step);
+    void PreviewStageStep(int stage, int step);
+    // A typed resolution; ignored when the device gives no step size.
+    bool EnterStageResolution(int stage, std::string_view text);
+    bool SetPollingRate(int index);
+    void SetPointerSpeed(int speed);
+    void SetDoubleClickTime(int milliseconds);
+    void SetPointerPrecision(bool on);
+    void SetScrollLines(int lines);
+    void SetScrollPage(bool on, int lines);
+
+private:
+    MouseSettingsBlock BuildSettingsBlock(std::uint8_t byte0, std::uint8_t byte59, int width,
+                                          int height);
+    IMouseView* MouseView() const;
+    bool ValidStage(int stage) const { return stage >= 0 && stage < kStageCount; }
+    void EnsureStages(int count);
+    // Stage list into the profile, SaveProfile, WriteSettings.
+    bool StoreStages();
+    void SaveSystemSettings(const MouseSystemSettings& settings);
+
+    CMouseProfiledata profile_;
+    MouseSettingsBlock block_{};
+    std::vector<DpiStage> stages_;
+    DpiScale scale_;
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+    MouseEffects effects_;
+    std::mt19937 random_{0x5EED};
+};
+
+}  // namespace q731

@@ -1,0 +1,197 @@
+#pragma once
+// A mouse or keyboard object on a simulated product with strict firmware,
+// its files in a private folder, its defaults copied from DefaultData with
+// lighting-mode codes that differ from the mode indexes (index + 0x40), so a
+// test sees every lookup in the bytes the device receives.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "device_access/device_path.h"
+#include "device_access/device_table.h"
+#include "devices/keyboard_device.h"
+#include "devices/mouse_device.h"
+#include "profiles/document_file.h"
+#include "sim/sim_bus.h"
+#include "sim/sim_firmware.h"
+#include "sim/sim_products.h"
+
+namespace q731 {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+inline constexpr std::uint8_t kModeCodeOffset = 0x40;
+inline constexpr ChannelTimeouts kQuickTimeouts{200, 60, 200, 60};
+
+inline Bytes FromHex(const std::string& hex) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < hex.size();) {
+        if (hex[i] == ' ') {
+            ++i;
+            continue;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        i += 2;
+    }
+    return bytes;
+}
+
+inline std::string ToHex(std::span<const std::uint8_t> bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0) text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
+    return Bytes(bytes.begin() + static_cast<long>(from),
+                 bytes.begin() + static_cast<long>(from + count));
+}
+
+// Quiet views that record what the device asked them to show.
+struct MouseRecordingView : IMouseView {
+    void Refresh() override { ++refreshes; }
+    void ShowStageEnabled(int stage, bool on) override {
+        shown.push_back("enabled " + std::to_string(stage) + " " + std::to_string(on));
+    }
+    void ShowStageValue(int stage, int step) override {
+        shown.push_back("value " + std::to_string(stage) + " " + std::to_string(step));
+    }
+    void ShowPollingRate(int index) override { shown.push_back("rate " + std::to_string(index)); }
+    int refreshes = 0;
+    std::vector<std::string> shown;
+};
+
+struct KeyboardRecordingView : IKeyboardView {
+    void Refresh() override { ++refreshes; }
+    void ShowPollingRate(int index) override { shown.push_back("rate " + std::to_string(index)); }
+    void ShowRepeatDelay(int index, int ms) override {
+        shown.push_back("delay " + std::to_string(index) + " " + std::to_string(ms));
+    }
+    int refreshes = 0;
+    std::vector<std::string> shown;
+};
+
+template <typename Device>
+class DeviceTest : public ::testing::Test {
+protected:
+    static constexpr bool kMouse = std::is_same_v<Device, CVexloMouseDevice>;
+
+    DeviceTest() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        root_ = fs::temp_directory_path() / ("q731-mk-" + std::to_string(::getpid()) + "-" +
+                                             info->test_suite_name() + "." + info->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "defaults");
+        fs::create_directories(DeviceFolder());
+        for (const auto& entry :
+             fs::directory_iterator(fs::path(Q731_SOURCE_DIR) / "DefaultData")) {
+            fs::copy(entry.path(), root_ / "defaults" / entry.path().filename());
+        }
+        Json::Value lights = DocumentFile::ReadJsonFile(root_ / "defaults" / "default_light.json");
+        for (Json::Value& row : lights["DefaultLightName"]) {
+            for (Json::ArrayIndex i = 0; i < row.size(); ++i)
+                row[i]["value"] = static_cast<int>(i) + kModeCodeOffset;
+        }
+        DocumentFile::WriteJsonFile(root_ / "defaults" / "default_light.json", lights);
+    }
+    ~DeviceTest() override {
+        device_.reset();
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    fs::path DeviceFolder() const { return root_ / (kMouse ? "mouse" : "keyboard"); }
+
+    SimMemoryLayout Layout() const { return kMouse ? MouseMemoryLayout() : KeyboardMemoryLayout(); }
+
+    // Plugs the product on `channel` and makes the device object; the link is
+    // opened but nothing is sent yet.
+    void Attach(SimChannel channel, SimMemoryLayout layout) {
+        receiver_ = channel == SimChannel::Receiver;
+        firmware_ = std::make_shared<SimCommandFirmware>(channel, layout);
+        SimProductSpec product =
+            kMouse ? (receiver_ ? MouseReceiverProduct() : MouseWiredProduct())
+                   : (receiver_ ? KeyboardReceiverProduct() : KeyboardWiredProduct());
+        const int unit = bus_->Plug(std::move(product), firmware_);
+        device_ = std::make_unique<Device>(bus_);
+        const DeviceLayoutRow& row = kDeviceLayouts[kMouse ? 0 : 1];
+        device_->SetNames(std::string(row.pageLayout), kMouse ? "mouse" : "keyboard",
+                          std::string(row.lightingConfig));
+        device_->SetKeyCount(row.keyCount);
+        device_->SetLedCount(row.ledCount);
+        device_->SetFolders({DeviceFolder(), root_ / "defaults"});
+        device_->SetProfileMode(kMouse ? 1 : 0);
+        ASSERT_TRUE(device_->StartProfiles());
+        device_->Initialise();
+        device_->SetView(&view_);
+        device_->SetFailurePause(Millis(0));
+        const int kind = receiver_ ? kChannelKindReceiver : kChannelKindWired;
+        device_->Link().SetTimeouts(kind, kQuickTimeouts);
+        for (const std::string& path : bus_->PathsOf(unit)) {
+            const PathIds ids = ParseDevicePath(path);
+            if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) {
+                ASSERT_TRUE(device_->Link().OpenChannel(kind, path));
+            }
+        }
+    }
+    void Attach(SimChannel channel) { Attach(channel, Layout()); }
+
+    // Puts `codes` into the device's key table from position 0.
+    void FillKeyTable(std::span<const AssignmentCode> codes) {
+        Bytes table;
+        for (const AssignmentCode& code : codes) {
+            table.insert(table.end(), {code.type, code.value1, code.value2});
+        }
+        firmware_->FillRegion(SimRegion::KeyTable, 0, table);
+    }
+
+    void ConnectAndClear() {
+        ASSERT_EQ(device_->Connect(), 1);
+        firmware_->ClearLog();
+    }
+
+    std::vector<Bytes> Sent() const {
+        std::vector<Bytes> frames;
+        for (const SimFrameRecord& record : firmware_->FrameLog()) {
+            if (record.toDevice) frames.push_back(record.bytes);
+        }
+        return frames;
+    }
+    // Command byte and length byte of every frame sent, as "cc/ll".
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> out;
+        for (const Bytes& frame : Sent())
+            out.push_back(ToHex(Slice(frame, 3, 2)));
+        return out;
+    }
+    void ExpectNoViolations() const {
+        for (const SimViolation& violation : firmware_->Violations()) {
+            ADD_FAILURE() << "frame " << violation.frameNumber << ": " << violation.what;
+        }
+    }
+    Bytes Memory(SimRegion region) const { return firmware_->Region(region); }
+
+    fs::path root_;
+    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimCommandFirmware> firmware_;
+    std::unique_ptr<Device> device_;
+    std::conditional_t<kMouse, MouseRecordingView, KeyboardRecordingView> view_;
+    bool receiver_ = false;
+};
+
+// Runs a test body on both channels.
+inline const SimChannel kBothChannels[] = {SimChannel::Wired, SimChannel::Receiver};
+
+}  // namespace q731
