@@ -13,6 +13,8 @@
 #include "app/window_fit.h"
 #include "devices/device_manager.h"
 #include "devices/generic_device.h"
+#include "devices/keyboard_device.h"
+#include "devices/mouse_device.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -42,7 +44,20 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(int tabRow, const std::shared_ptr<IH
     static constexpr DeviceKind kProfileKinds[] = {DeviceKind::Mouse, DeviceKind::Keyboard,
                                                    DeviceKind::MousePad, DeviceKind::Headset};
     if (tabRow < 0 || tabRow > 3) return nullptr;
-    auto device = std::make_unique<CGenericDevice>(kKinds[tabRow], backend);
+    std::unique_ptr<CVexloUSBDevice> device;
+    if (tabRow == 0) {
+        auto mouse = std::make_unique<CVexloMouseDevice>(backend);
+        // The screen size the mouse is told is the primary screen's at start-up.
+        if (IUiPlatform* platform = GetUiPlatform(); platform && !platform->Screens().empty()) {
+            const UiRect& screen = platform->Screens().front().geometry;
+            mouse->SetScreenSize(screen.right - screen.left, screen.bottom - screen.top);
+        }
+        device = std::move(mouse);
+    } else if (tabRow == 1) {
+        device = std::make_unique<CVexloKeyboardDevice>(backend);
+    } else {
+        device = std::make_unique<CGenericDevice>(kKinds[tabRow], backend);
+    }
     device->SetFolders({DeviceFolderPath(folders, kProfileKinds[tabRow]), folders.defaultData});
     return device;
 }
