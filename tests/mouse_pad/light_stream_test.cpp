@@ -152,13 +152,6 @@ TEST_F(LightStreamTest, ABusyLinkDropsTheChunkWithoutCountingAFailure) {
     EXPECT_EQ(StreamFrames(), 1);
 }
 
-TEST_F(LightStreamTest, NothingIsSentOnAClosedLink) {
-    Attach(SimChannel::Wired);
-    link_.Close();
-    EXPECT_EQ(SendOne(), StreamOutcome::LinkClosed);
-    EXPECT_EQ(StreamFrames(), 0);
-}
-
 // The firmware's own latency, in real time: a device that answers in 600 ms.
 TEST(LightStreamRealLatencyTest, ADeviceAnsweringIn600MsIsStoppedAfterTwoSends) {
     auto bus = std::make_shared<SimBus>();

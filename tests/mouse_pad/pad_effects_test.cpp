@@ -147,18 +147,6 @@ TEST(PadRippleTest, GroupRippleLightsBothLedsOfAPairAndNeverLedZero) {
     EXPECT_EQ(PadEffects::GroupLeds(6), (std::array<int, 2>{7, 8}));
 }
 
-TEST(PadRippleTest, ResetClearsTheWaveAndSeedsColumnZero) {
-    PadEffects effects;
-    LedColourList leds(kPadLeds);
-    for (int frame = 0; frame < 9; ++frame)
-        effects.ShowPadRipple(Light(6, 1, true), leds);
-    effects.Reset();
-    EXPECT_EQ(effects.Counters().position, 0);
-    EXPECT_EQ(effects.Columns()[0], 1);
-    for (int i = 0; i < kPadLeds; ++i)
-        EXPECT_EQ(effects.Intensity(i), 0);
-}
-
 // Every mode, speed, direction and colour flag, with levels out of range and
 // lists shorter and longer than the pad's, for 2,000 frames: no frame writes
 // outside its list and no LED is brighter than its level allows.
