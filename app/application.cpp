@@ -15,6 +15,7 @@
 #include "devices/generic_device.h"
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
+#include "devices/mouse_pad_device.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -55,6 +56,8 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(int tabRow, const std::shared_ptr<IH
         device = std::move(mouse);
     } else if (tabRow == 1) {
         device = std::make_unique<CVexloKeyboardDevice>(backend);
+    } else if (tabRow == 2) {
+        device = std::make_unique<CVexloMousePadDevice>(backend);
     } else {
         device = std::make_unique<CGenericDevice>(kKinds[tabRow], backend);
     }

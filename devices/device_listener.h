@@ -52,6 +52,9 @@ public:
     void CloseAll();
     bool IsOpen(ListenerKind kind) const;
 
+    // The line written when a listener thread ends (devices word it their own way).
+    void SetExitText(std::string text) { exitText_ = std::move(text); }
+
     // Reports read so far (all kinds), for tests and diagnostics.
     std::uint64_t ReportsRead() const { return reports_.load(); }
 

@@ -185,7 +185,7 @@ void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
         tick();
         loop_.SetTimer(target, kTimerTick, Millis(50), tick);
     });
-    if (device.HasBattery() && device.Link().IsOpen()) {
+    if (device.PollsPower() && device.Link().IsOpen()) {
         auto power = [target] { target->ReadPower(); };
         loop_.SetOneShotTimer(target, kTimerPower, Millis(50), [this, target, power] {
             power();

@@ -31,7 +31,9 @@ CVexloMousePadDevice::CVexloMousePadDevice(std::shared_ptr<IHidBackend> backend,
     : CVexloUSBDevice(DeviceKindCode::MousePad, std::move(backend)),
       clock_(clock),
       renderer_(clock, {[this] { return Plan(); }, [this](SteadyTime now) { RenderFrame(now); }},
-                kRenderExitText) {}
+                kRenderExitText) {
+    Listener().SetExitText("MS设备同步线程设定退出");
+}
 
 CVexloMousePadDevice::~CVexloMousePadDevice() {
     CloseDevice();

@@ -83,6 +83,12 @@ public:
     bool ReadPower() override;
     // The pad is on the cable only.
     bool CheckLink() override { return true; }
+    // The charger's state and the phone on it are shown like a battery.
+    bool PollsPower() const override { return true; }
+    // The pad's one listener is opened once and left as it is.
+    bool OpenListener(ListenerKind kind, const std::string& path) override {
+        return Listener().IsOpen(kind) || CVexloUSBDevice::OpenListener(kind, path);
+    }
     void CloseDevice() override;
     void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
     void RefreshView();

@@ -88,6 +88,9 @@ public:
     int LedCount() const { return static_cast<int>(leds_.Size()); }
     void SetHasBattery(bool has) { hasBattery_ = has; }
     bool HasBattery() const { return hasBattery_; }
+    // Whether the power status is polled: devices with a battery, and pads
+    // with a phone charger.
+    virtual bool PollsPower() const { return hasBattery_; }
     void SetView(IDeviceView* view) { view_ = view; }
     IDeviceView* View() const { return view_; }
     // The kind's row in the device-tab table (keyboard 0, mouse 1, pad 2,
@@ -112,7 +115,7 @@ public:
     UiLoop* Loop() const { return loop_; }
 
     // Listener threads on the device's event interfaces.
-    bool OpenListener(ListenerKind kind, const std::string& path);
+    virtual bool OpenListener(ListenerKind kind, const std::string& path);
     void CloseListener(ListenerKind kind);
     DeviceListener& Listener() { return listener_; }
     // Stops the listeners, closes the link and kills the device's timers.
