@@ -111,25 +111,25 @@ bool KeyStore::Update(std::string_view key, std::string_view name, std::optional
     return Store(values);
 }
 
-std::optional<std::uint32_t> KeyStore::GetDword(std::string_view key, std::string_view name) const {
+std::optional<KeyStore::Value> KeyStore::Get(std::string_view key, std::string_view name) const {
     std::lock_guard lock(mutex_);
     const Values values = Load();
     auto section = values.find(std::string(key));
     if (section == values.end()) return std::nullopt;
     auto entry = section->second.find(std::string(name));
     if (entry == section->second.end()) return std::nullopt;
-    if (const auto* number = std::get_if<std::uint32_t>(&entry->second)) return *number;
+    return entry->second;
+}
+
+std::optional<std::uint32_t> KeyStore::GetDword(std::string_view key, std::string_view name) const {
+    const auto value = Get(key, name);
+    if (const auto* number = value ? std::get_if<std::uint32_t>(&*value) : nullptr) return *number;
     return std::nullopt;
 }
 
 std::optional<std::string> KeyStore::GetString(std::string_view key, std::string_view name) const {
-    std::lock_guard lock(mutex_);
-    const Values values = Load();
-    auto section = values.find(std::string(key));
-    if (section == values.end()) return std::nullopt;
-    auto entry = section->second.find(std::string(name));
-    if (entry == section->second.end()) return std::nullopt;
-    if (const auto* text = std::get_if<std::string>(&entry->second)) return *text;
+    const auto value = Get(key, name);
+    if (const auto* text = value ? std::get_if<std::string>(&*value) : nullptr) return *text;
     return std::nullopt;
 }
 

@@ -39,6 +39,7 @@ private:
     using Values = std::map<std::string, std::map<std::string, Value>>;
 
     Values Load() const;
+    std::optional<Value> Get(std::string_view key, std::string_view name) const;
     bool Store(const Values& values);
     bool Update(std::string_view key, std::string_view name, std::optional<Value> value);
 
