@@ -49,9 +49,12 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(int tabRow, const std::shared_ptr<IH
     if (tabRow == 0) {
         auto mouse = std::make_unique<CVexloMouseDevice>(backend);
         // The screen size the mouse is told is the primary screen's at start-up.
-        if (IUiPlatform* platform = GetUiPlatform(); platform && !platform->Screens().empty()) {
-            const UiRect& screen = platform->Screens().front().geometry;
-            mouse->SetScreenSize(screen.right - screen.left, screen.bottom - screen.top);
+        if (IUiPlatform* platform = GetUiPlatform()) {
+            const std::vector<ScreenInfo> screens = platform->Screens();
+            if (!screens.empty()) {
+                const UiRect screen = screens.front().geometry;
+                mouse->SetScreenSize(screen.right - screen.left, screen.bottom - screen.top);
+            }
         }
         device = std::move(mouse);
     } else if (tabRow == 1) {

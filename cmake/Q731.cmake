@@ -45,9 +45,12 @@ function(q731_add_test_suite name)
     set(ARG_TIMEOUT 120)
   endif()
   include(GoogleTest)
+  set(_q731_properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_LABELS)
+    list(APPEND _q731_properties LABELS "${ARG_LABELS}")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ${_q731_properties})
 endfunction()
 
 # q731_add_bench(name SOURCES ... DEPS ...)
