@@ -508,7 +508,9 @@ void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light) {
     device.SetLightInfo(light);
     device.SaveProfile();
     device.ApplyProfile();
-    device.WriteSettings();
+    const int result = device.WriteSettings();
+    LogInfo(fmt::format("lighting mode {} sent to the {} (result {})", light.selectItem,
+                        device.TabName(), result));
 }
 
 void CMainWnd::TabCreated(int tab) {
