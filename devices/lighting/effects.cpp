@@ -206,6 +206,19 @@ void TimedSteps::SetSteps(std::vector<LedEffectStep> steps) {
     started_ = false;
 }
 
+void TimedSteps::ResetCounters() {
+    {
+        std::lock_guard lock(mutex_);
+        position_ = 0;
+        started_ = false;
+    }
+    ticks_ = 0;
+    cycle_ = 0;
+    blinkColour_ = 0;
+    blinkOn_ = false;
+    lastToggle_ = {};
+}
+
 std::size_t TimedSteps::StepCount() const {
     std::lock_guard lock(mutex_);
     return steps_.size();

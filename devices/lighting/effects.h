@@ -94,6 +94,10 @@ public:
     std::size_t StepCount() const;
     std::size_t CurrentStep() const;
 
+    // Back to the first step with every frame counter cleared; the render
+    // thread calls it when the mode changes.
+    void ResetCounters();
+
     // One call per counted tick. `speedLevel` is the device's current speed
     // level, which paces the blink kind.
     void Render(LedColourList& leds, SteadyTime now, int speedLevel);
