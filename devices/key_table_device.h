@@ -82,7 +82,7 @@ public:
     RenderPlan Plan();
     void RenderFrame(SteadyTime now);
     RenderThread& Renderer() { return renderer_; }
-    const LightStream& Stream() const { return stream_; }
+    const LightStream& StreamState() const { return stream_; }
     // The mode and speed level the renderer draws: those of the kept settings
     // block, as last read from or written to the device.
     int RenderMode() const { return renderMode_.load(); }
