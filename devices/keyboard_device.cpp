@@ -217,7 +217,7 @@ void CVexloKeyboardDevice::DrawFrame(const LightSetting& light, SteadyTime now) 
     if (const KeyboardModeRow* row = RowOf(light.selectItem)) {
         switch (row->renderer) {
             case KeyboardRenderer::TimedSteps:
-                Steps().Render(leds, now, light.speed);
+                Steps().RenderTicks(leds, now, light.speed, kTimedStepTicksPerWake);
                 break;
             case KeyboardRenderer::Spectrum:
                 ShowSpectrum(light, counters_, leds);

@@ -76,18 +76,23 @@ struct KeyboardModeRow {
     PacingRow pacing;
 };
 
+// The timed steps wake once per batch of ticks and count each tick.
+inline constexpr PacingRow kStepWakes = {kTimedStepTicksPerWake, kTimedStepTicksPerWake,
+                                         kTimedStepTicksPerWake, kTimedStepTicksPerWake,
+                                         kTimedStepTicksPerWake};
+
 // clang-format off
 inline constexpr std::array<KeyboardModeRow, 11> kKeyboardModes{{
-    {0,  KeyboardRenderer::TimedSteps,     true,  {1, 1, 1, 1, 1}},
+    {0,  KeyboardRenderer::TimedSteps,     true,  kStepWakes},
     {4,  KeyboardRenderer::Spectrum,       true,  kKeyboardPacing},
     {5,  KeyboardRenderer::BreatheColours, true,  kKeyboardPacing},
     {6,  KeyboardRenderer::Static,         false, kKeyboardPacing},
-    {19, KeyboardRenderer::TimedSteps,     true,  {1, 1, 1, 1, 1}},
+    {19, KeyboardRenderer::TimedSteps,     true,  kStepWakes},
     {23, KeyboardRenderer::Blink,          true,  kKeyboardPacing},
     {26, KeyboardRenderer::BreathePalette, true,  kKeyboardPacing},
     {27, KeyboardRenderer::BlinkPalette,   true,  kKeyboardPacing},
     {28, KeyboardRenderer::Off,            false, kSlowPacing},
-    {30, KeyboardRenderer::TimedSteps,     true,  {1, 1, 1, 1, 1}},
+    {30, KeyboardRenderer::TimedSteps,     true,  kStepWakes},
     // Changes only when a colour is pushed, which wakes the thread.
     {31, KeyboardRenderer::HostColour,     false, kHostFillPacing},
 }};

@@ -26,8 +26,10 @@ RenderPlan MousePlanFor(int mode, int speedLevel) {
     if (mode < 0 || mode >= static_cast<int>(kMouseModes.size())) return {};
     const MouseModeRow& row = kMouseModes[static_cast<std::size_t>(mode)];
     if (!row.moving) return {RenderPlan::Kind::Static, 1};
-    // The timed steps count every tick themselves.
-    if (row.renderer == MouseRenderer::TimedSteps) return {RenderPlan::Kind::Paced, 1};
+    // The timed steps count every tick themselves, a batch of ticks per wake.
+    if (row.renderer == MouseRenderer::TimedSteps) {
+        return {RenderPlan::Kind::Paced, kTimedStepTicksPerWake};
+    }
     return {RenderPlan::Kind::Paced,
             kMousePacing[static_cast<std::size_t>(ClampLevel(speedLevel))]};
 }
@@ -223,7 +225,7 @@ void CVexloMouseDevice::DrawFrame(const LightSetting& light, SteadyTime now) {
         case MouseRenderer::Blink:
             return ShowBlink(light, effects_.Counters(), leds, now);
         case MouseRenderer::TimedSteps:
-            return Steps().Render(leds, now, light.speed);
+            return Steps().RenderTicks(leds, now, light.speed, kTimedStepTicksPerWake);
         case MouseRenderer::Reactive:
             return effects_.ShowReactive(light, leds);
         case MouseRenderer::BreathePalette:

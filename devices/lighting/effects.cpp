@@ -229,6 +229,11 @@ std::size_t TimedSteps::CurrentStep() const {
     return position_;
 }
 
+void TimedSteps::RenderTicks(LedColourList& leds, SteadyTime now, int speedLevel, int ticks) {
+    for (int i = ticks - 1; i >= 0; --i)
+        Render(leds, now - Millis(kTickMs * i), speedLevel);
+}
+
 void TimedSteps::Render(LedColourList& leds, SteadyTime now, int speedLevel) {
     LedEffectStep step;
     {

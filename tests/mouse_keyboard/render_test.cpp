@@ -89,8 +89,9 @@ TEST(RenderPlans, MouseModesArePacedByTheMouseRowAndStillPicturesDrawOnce) {
     EXPECT_TRUE(SamePlan(MousePlanFor(4, 9), Kind::Paced, 7)) << "speed clamped";
     EXPECT_TRUE(SamePlan(MousePlanFor(3, 0), Kind::Static));
     EXPECT_TRUE(SamePlan(MousePlanFor(10, 0), Kind::Static));
-    EXPECT_TRUE(SamePlan(MousePlanFor(5, 0), Kind::Paced, 1)) << "timed steps count every tick";
-    EXPECT_TRUE(SamePlan(MousePlanFor(11, 2), Kind::Paced, 1));
+    EXPECT_TRUE(SamePlan(MousePlanFor(5, 0), Kind::Paced, kTimedStepTicksPerWake))
+        << "timed steps count every tick, a batch per wake";
+    EXPECT_TRUE(SamePlan(MousePlanFor(11, 2), Kind::Paced, kTimedStepTicksPerWake));
     EXPECT_TRUE(SamePlan(MousePlanFor(12, 0), Kind::Idle));
     EXPECT_TRUE(SamePlan(MousePlanFor(-1, 0), Kind::Idle));
 }
@@ -99,8 +100,8 @@ TEST(RenderPlans, KeyboardModesWithRenderersAndZonesThatKeepEveryModeMoving) {
     EXPECT_TRUE(SamePlan(KeyboardPlanFor(4, 0, false), Kind::Paced, 5));
     EXPECT_TRUE(SamePlan(KeyboardPlanFor(23, 4, false), Kind::Paced, 1));
     EXPECT_TRUE(SamePlan(KeyboardPlanFor(26, 1, false), Kind::Paced, 4));
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(0, 0, false), Kind::Paced, 1));
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(30, 0, false), Kind::Paced, 1));
+    EXPECT_TRUE(SamePlan(KeyboardPlanFor(0, 0, false), Kind::Paced, kTimedStepTicksPerWake));
+    EXPECT_TRUE(SamePlan(KeyboardPlanFor(30, 0, false), Kind::Paced, kTimedStepTicksPerWake));
     for (int still : {6, 28, 31})
         EXPECT_TRUE(SamePlan(KeyboardPlanFor(still, 0, false), Kind::Static));
     for (int later : {1, 2, 3, 7, 17, 20, 21, 22, 24, 25, 29, 32})
@@ -119,7 +120,8 @@ TEST_F(MouseRenderTest, NothingIsDrawnWhileClosedSynchronisedOrUnneeded) {
     device_->SetAttention(false);
     EXPECT_TRUE(SamePlan(device_->Plan(), Kind::Idle)) << "window hidden, mode not streamed";
     SetMode(11);
-    EXPECT_TRUE(SamePlan(device_->Plan(), Kind::Paced, 1)) << "the streamed mode still runs";
+    EXPECT_TRUE(SamePlan(device_->Plan(), Kind::Paced, kTimedStepTicksPerWake))
+        << "the streamed mode still runs";
     device_->SetHostLighting(false);
     EXPECT_TRUE(SamePlan(device_->Plan(), Kind::Idle));
     device_->SetHostLighting(true);
