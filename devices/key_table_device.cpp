@@ -7,13 +7,12 @@
 #include <fmt/format.h>
 
 #include "platform/log.h"
+#include "profiles/document_file.h"
+#include "profiles/json_fields.h"
 
 namespace q731 {
 
 namespace {
-
-constexpr auto kSlowSend = std::chrono::milliseconds(500);
-constexpr int kSlowSendsToStop = 2;
 
 DeviceKind MacroKindOf(DeviceKindCode kind) {
     return kind == DeviceKindCode::Mouse ? DeviceKind::Mouse : DeviceKind::Keyboard;
@@ -22,11 +21,16 @@ DeviceKind MacroKindOf(DeviceKindCode kind) {
 }  // namespace
 
 CKeyTableDevice::CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
-                                 std::span<const AssignmentCode> factoryCodes, int noPosition)
+                                 std::span<const AssignmentCode> factoryCodes, int noPosition,
+                                 Clock& clock, std::string renderExitText)
     : CVexloUSBDevice(kind, std::move(backend)),
       factoryCodes_(factoryCodes.begin(), factoryCodes.end()),
       noPosition_(noPosition),
-      positions_(factoryCodes.size(), noPosition) {}
+      positions_(factoryCodes.size(), noPosition),
+      clock_(clock),
+      stream_(clock),
+      renderer_(clock, {[this] { return Plan(); }, [this](SteadyTime now) { RenderFrame(now); }},
+                std::move(renderExitText)) {}
 
 std::span<const std::uint8_t> CKeyTableDevice::KeyTableBytes() const {
     if (!keyTableValid_) return {};
@@ -169,20 +173,6 @@ bool CKeyTableDevice::CheckMacroAssignments() {
     return true;
 }
 
-LinkResult CKeyTableDevice::StreamFrame(std::span<const std::uint8_t> frame) {
-    StreamBackOff& backOff = OnReceiver() ? receiverStream_ : wiredStream_;
-    if (backOff.stopped) return LinkResult::Failed;
-    const auto start = std::chrono::steady_clock::now();
-    const LinkResult result = Link().StreamLightFrame(frame);
-    if (std::chrono::steady_clock::now() - start > kSlowSend) {
-        if (++backOff.slowSends >= kSlowSendsToStop) backOff.stopped = true;
-    } else {
-        backOff.slowSends = 0;
-    }
-    if (result != LinkResult::Ok) PauseAfterFailure();
-    return result;
-}
-
 void CKeyTableDevice::RefreshView() {
     LoadDefinitions();
     if (View() != nullptr) View()->Refresh();
@@ -198,20 +188,90 @@ bool CKeyTableDevice::CheckLink() {
     const bool up = CVexloUSBDevice::CheckLink();
     // The receiver's stream starts again when its device answers, and stops
     // while it does not.
-    if (OnReceiver()) receiverStream_ = {!up, 0};
+    if (OnReceiver()) stream_.OnLinkCheck(up);
     return up;
 }
 
-void CKeyTableDevice::ResumeStream(bool receiver) {
-    (receiver ? receiverStream_ : wiredStream_) = StreamBackOff{};
-}
-
-bool CKeyTableDevice::StreamStopped() const {
-    return (OnReceiver() ? receiverStream_ : wiredStream_).stopped;
+void CKeyTableDevice::CloseDevice() {
+    renderer_.Stop();
+    CVexloUSBDevice::CloseDevice();
 }
 
 void CKeyTableDevice::PauseAfterFailure() const {
     if (failurePause_.count() > 0) std::this_thread::sleep_for(failurePause_);
+}
+
+int CKeyTableDevice::RestoreDefaults() {
+    Json::Value defaults = DocumentFile::ReadJsonFile(ProfileData().GetDefaultPath());
+    const Json::Value& devices = json::Member(defaults, "Device");
+    const Json::Value& document =
+        json::At(devices, static_cast<Json::ArrayIndex>(ProfileData().GetDocumentIndex()));
+    if (!document.isObject()) {
+        LogWarning("no default document to restore");
+        return 0;
+    }
+    ProfileData().SetDocument(document);
+    {
+        std::lock_guard lock(lightMutex_);
+        light_ = ProfileData().GetLightSetting();
+    }
+    // Key assignments and page settings are read from the document where
+    // they are used; ApplyProfile takes the rest (the mouse's DPI stages).
+    ApplyProfile();
+    SaveProfile();
+    RefreshView();
+    return 1;
+}
+
+void CKeyTableDevice::SetRenderLighting(int mode, int speedLevel) {
+    const int speed = ClampLevel(speedLevel);
+    const bool changed = renderMode_.exchange(mode) != mode;
+    const bool faster = renderSpeed_.exchange(speed) != speed;
+    if (changed) modeGeneration_.fetch_add(1);
+    if (changed || faster) renderer_.Wake();
+}
+
+void CKeyTableDevice::RestartRenderer() {
+    modeGeneration_.fetch_add(1);
+    renderer_.Wake();
+}
+
+RenderPlan CKeyTableDevice::Plan() {
+    if (!Link().IsOpen() || Link().SyncFlag()) return {};
+    const int mode = renderMode_.load();
+    // With the window hidden the picture is not shown: only a streamed mode
+    // still needs its frames.
+    if (!Attention() && !(HostLighting() && StreamedMode(mode))) return {};
+    return PlanFor(mode, renderSpeed_.load());
+}
+
+void CKeyTableDevice::RenderFrame(SteadyTime now) {
+    const std::uint32_t generation = modeGeneration_.load();
+    if (generation != renderedGeneration_) {
+        renderedGeneration_ = generation;
+        ResetEffects();
+        Steps().ResetCounters();
+    }
+    LightSetting light = GetLightInfo();
+    light.selectItem = static_cast<std::uint8_t>(renderMode_.load());
+    light.speed = static_cast<std::uint8_t>(renderSpeed_.load());
+    DrawFrame(light, now);
+}
+
+void CKeyTableDevice::LightTick() {
+    const bool open = Link().IsOpen();
+    const std::uint32_t inputs = (open ? 1u : 0u) | (Link().SyncFlag() ? 2u : 0u) |
+                                 (HostLighting() ? 4u : 0u) | (Attention() ? 8u : 0u);
+    if (inputs != lastPlanInputs_) {
+        lastPlanInputs_ = inputs;
+        renderer_.Wake();
+    }
+    if (!open) return;
+    if (Attention() && pictureSink_) {
+        const std::vector<LedColour> picture = Leds().Snapshot();
+        pictureSink_(picture);
+    }
+    if (HostLighting() && StreamedMode(GetLightInfo().selectItem)) StreamLeds();
 }
 
 }  // namespace q731

@@ -1,10 +1,12 @@
 #pragma once
 // What the mouse and the keyboard share on top of the device base: the key
 // table read at connect and written back with the current assignments, the
-// macro image built from the keys that use macros, and the light stream with
-// its back-off. A key table is used only when it was read completely; until
-// then nothing that depends on it is sent.
+// macro image built from the keys that use macros, the light stream with its
+// back-off, and the render thread that draws the host-side lighting. A key
+// table is used only when it was read completely; until then nothing that
+// depends on it is sent.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -12,7 +14,10 @@
 #include <vector>
 
 #include "devices/key_positions.h"
+#include "devices/lighting/light_stream.h"
+#include "devices/lighting/render_thread.h"
 #include "devices/usb_device.h"
+#include "platform/clock.h"
 #include "profiles/macro_store.h"
 
 namespace q731 {
@@ -24,7 +29,8 @@ public:
     static constexpr int kMacrosFailed = -1;
 
     CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
-                    std::span<const AssignmentCode> factoryCodes, int noPosition);
+                    std::span<const AssignmentCode> factoryCodes, int noPosition, Clock& clock,
+                    std::string renderExitText);
 
     // The key table as read at the last complete read; empty when there is none.
     bool KeyTableValid() const { return keyTableValid_; }
@@ -54,9 +60,33 @@ public:
 
     // Also restarts (or stops) the receiver's light stream.
     bool CheckLink() override;
+    // Stops the render thread, then the listeners and the link.
+    void CloseDevice() override;
+    // The default profile's document replaces the profile's: lighting, key
+    // assignments and page settings; then ApplyProfile, SaveProfile and
+    // RefreshView. 1, or 0 when the default profile has no document.
+    int RestoreDefaults() override;
 
-    // Failed writes of colours and light frames pause the caller this long.
+    // Failed writes of custom colours pause the caller this long.
     void SetFailurePause(Millis pause) { failurePause_ = pause; }
+
+    // The picture of the device: the LED colours on every lighting tick while
+    // the window pays attention, then the stream of a host-driven mode. UI
+    // thread.
+    using PictureSink = std::function<void(std::span<const LedColour>)>;
+    void SetPictureSink(PictureSink sink) { pictureSink_ = std::move(sink); }
+    void LightTick() override;
+
+    // What the render thread is to do now, and one frame of it. The render
+    // thread calls both; tests may call them with the thread stopped.
+    RenderPlan Plan();
+    void RenderFrame(SteadyTime now);
+    RenderThread& Renderer() { return renderer_; }
+    const LightStream& StreamState() const { return stream_; }
+    // The mode and speed level the renderer draws: those of the kept settings
+    // block, as last read from or written to the device.
+    int RenderMode() const { return renderMode_.load(); }
+    int RenderSpeed() const { return renderSpeed_.load(); }
 
 protected:
     // False (nothing sent) while the link is closed or, on the receiver, while
@@ -77,28 +107,49 @@ protected:
     std::optional<int> MacroCount();
     DeviceAssignments CurrentAssignments(int macroCount);
 
-    // Streams one light frame with the back-off of the current channel: two
-    // sends slower than 500 ms in a row stop the stream until ResumeStream.
-    LinkResult StreamFrame(std::span<const std::uint8_t> frame);
-    void ResumeStream(bool receiver);
-    bool StreamStopped() const;
+    // The light stream, with the back-off of the current channel.
+    LightStream& Stream() { return stream_; }
+    // A (re)connect starts the current channel's stream afresh.
+    void RestartStream() { stream_.Restart(LightStream::ChannelOf(Link())); }
     void PauseAfterFailure() const;
+    Clock& DeviceClock() const { return clock_; }
+
+    // The kept block's mode and speed level changed (UI thread). A new mode
+    // makes the render thread clear its counters and effect state before its
+    // next frame; either wakes it.
+    void SetRenderLighting(int mode, int speedLevel);
+    // Forces the reset even when the mode is the same (a profile reapplied).
+    void RestartRenderer();
+
+    // Per device: how `mode` is drawn at `speedLevel` (Idle: not at all), and
+    // whether the mode's frames are streamed to the device.
+    virtual RenderPlan PlanFor(int mode, int speedLevel) const = 0;
+    virtual bool StreamedMode(int mode) const = 0;
+    // One frame of `light` (mode and speed as the renderer draws them).
+    virtual void DrawFrame(const LightSetting& light, SteadyTime now) = 0;
+    // Clears the device's effect counters and state (render thread).
+    virtual void ResetEffects() = 0;
+    // The stream of a host-driven mode (UI thread, from LightTick).
+    virtual void StreamLeds() = 0;
 
 private:
-    struct StreamBackOff {
-        bool stopped = false;
-        int slowSends = 0;
-    };
-
     std::vector<AssignmentCode> factoryCodes_;
     int noPosition_;
     KeyTableImage keyTable_{};
     int tableKeyCount_ = 0;
     bool keyTableValid_ = false;
     std::vector<int> positions_;
-    StreamBackOff wiredStream_;
-    StreamBackOff receiverStream_;
     Millis failurePause_{200};
+    Clock& clock_;
+    LightStream stream_;
+    PictureSink pictureSink_;
+    std::uint32_t lastPlanInputs_ = 0;  // UI thread
+    std::atomic<int> renderMode_{0};
+    std::atomic<int> renderSpeed_{0};
+    std::atomic<std::uint32_t> modeGeneration_{0};
+    std::uint32_t renderedGeneration_ = ~std::uint32_t{0};  // render thread
+    // Declared last: stopped before anything it draws with goes away.
+    RenderThread renderer_;
 };
 
 }  // namespace q731

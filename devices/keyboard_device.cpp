@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "devices/light_frame.h"
-
 namespace q731 {
 
 namespace {
@@ -14,12 +12,28 @@ std::uint8_t Byte(int value) {
     return static_cast<std::uint8_t>(std::clamp(value, 0, 0xFF));
 }
 
+const KeyboardModeRow* RowOf(int mode) {
+    for (const KeyboardModeRow& row : kKeyboardModes) {
+        if (row.mode == mode) return &row;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-CVexloKeyboardDevice::CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend)
+RenderPlan KeyboardPlanFor(int mode, int speedLevel, bool zones) {
+    const auto speed = static_cast<std::size_t>(ClampLevel(speedLevel));
+    if (zones) return {RenderPlan::Kind::Paced, kKeyboardPacing[speed]};
+    const KeyboardModeRow* row = RowOf(mode);
+    if (row == nullptr) return {};
+    if (!row->moving) return {RenderPlan::Kind::Static, 1};
+    return {RenderPlan::Kind::Paced, row->pacing[speed]};
+}
+
+CVexloKeyboardDevice::CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
     : CKeyTableDevice(DeviceKindCode::Keyboard, std::move(backend), kKeyboardFactoryCodes,
-                      kNoPosition) {
-    ledOfKey_.fill(kNoLed);
+                      kNoPosition, clock, "KB灯光线程设定退出") {
+    ledOfKey_.fill(kNoLedIndex);
 }
 
 CVexloKeyboardDevice::~CVexloKeyboardDevice() {
@@ -31,12 +45,12 @@ IKeyboardView* CVexloKeyboardDevice::KeyboardView() const {
 }
 
 int CVexloKeyboardDevice::LedOfKey(int key) const {
-    if (key < 0 || key >= kKeyboardLogicalKeys) return kNoLed;
+    if (key < 0 || key >= kKeyboardLogicalKeys) return kNoLedIndex;
     return ledOfKey_[static_cast<std::size_t>(key)];
 }
 
 void CVexloKeyboardDevice::BuildLedMap(const std::vector<std::uint8_t>& ledMap) {
-    ledOfKey_.fill(kNoLed);
+    ledOfKey_.fill(kNoLedIndex);
     for (std::size_t key = 0; key < ledOfKey_.size(); ++key) {
         const int position = Positions()[key];
         if (position == kNoPosition || static_cast<std::size_t>(position) >= ledMap.size()) {
@@ -48,7 +62,7 @@ void CVexloKeyboardDevice::BuildLedMap(const std::vector<std::uint8_t>& ledMap) 
 
 int CVexloKeyboardDevice::Connect() {
     if (!Link().IsOpen()) return 0;
-    ResumeStream(OnReceiver());
+    RestartStream();
     std::vector<std::uint8_t> ledMap;
     const LinkResult read = ReadKeyTables(&ledMap);
     // Without both tables no key has a position or an LED: nothing key- or
@@ -57,17 +71,23 @@ int CVexloKeyboardDevice::Connect() {
     LoadProfile();
     ReadSettings();
     RefreshView();
+    Renderer().Start();
+    Renderer().Wake();
     return static_cast<int>(read);
 }
 
 int CVexloKeyboardDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     block_[kMode] = light.selectItem;
+    block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
     SetZoneSettings(profile_.GetLedList());
+    zonesPresent_.store(ZoneEffects::AnyPresent(ZoneSettings()));
     Steps().SetSteps(profile_.GetEffectSteps());
     if (light.selectItem == kCustomMode) {
         LedsFromKeyColours(profile_.GetCustomColourGroup(light.customGroup, LedCount()));
     }
+    SetRenderLighting(light.selectItem, light.speed);
+    Renderer().Wake();  // a still picture shows the new colours
     return 1;
 }
 
@@ -97,6 +117,8 @@ int CVexloKeyboardDevice::ReadSettings() {
     light.customGroup = block[kCustomGroup];
     block_ = block;
     SetLightInfo(light);
+    SetRenderLighting(light.selectItem, light.speed);
+    Renderer().Wake();
     if (modeChanged || light.selectItem == kCustomMode) {
         if (light.selectItem == kCustomMode) LoadCustomGroup();
     }
@@ -162,22 +184,75 @@ int CVexloKeyboardDevice::WriteSettings(int profile) {
         block_ = block;
         block_[kMode] = light.selectItem;
         block_[kStage] = stage;
+        SetRenderLighting(light.selectItem, light.speed);
     }
     return static_cast<int>(result);
 }
 
 std::vector<std::uint8_t> CVexloKeyboardDevice::BuildStreamFrame() {
     const std::vector<LedColour> colours = Leds().Snapshot();
-    return BuildColourBuffer(colours, ledOfKey_, static_cast<std::size_t>(info_.KeyCount()) * 3,
-                             true);
+    return BuildLightFrame(colours, static_cast<std::size_t>(info_.KeyCount()) * 3, ledOfKey_);
 }
 
-void CVexloKeyboardDevice::LightTick() {
-    if (!HostLighting() || !Link().IsOpen() || StreamStopped()) return;
-    const int mode = GetLightInfo().selectItem;
-    if (mode != kMusicMode && mode != kHostColourMode) return;
+void CVexloKeyboardDevice::StreamLeds() {
     const std::vector<std::uint8_t> frame = BuildStreamFrame();
-    if (!frame.empty()) StreamFrame(frame);
+    if (!frame.empty()) Stream().Send(Link(), frame);
+}
+
+void CVexloKeyboardDevice::PushHostColour(std::span<const std::uint32_t> values) {
+    if (values.size() < 3) return;
+    const Rgb colour{static_cast<std::uint8_t>(values[0]), static_cast<std::uint8_t>(values[1]),
+                     static_cast<std::uint8_t>(values[2])};
+    hostColour_.store(LedColour::Of(colour, 0).Pack());
+    Renderer().Wake();
+}
+
+void CVexloKeyboardDevice::ResetEffects() {
+    counters_ = {};
+    zoneEffects_.Reset();
+}
+
+void CVexloKeyboardDevice::DrawFrame(const LightSetting& light, SteadyTime now) {
+    LedColourList& leds = Leds();
+    if (const KeyboardModeRow* row = RowOf(light.selectItem)) {
+        switch (row->renderer) {
+            case KeyboardRenderer::TimedSteps:
+                Steps().RenderTicks(leds, now, light.speed, kTimedStepTicksPerWake);
+                break;
+            case KeyboardRenderer::Spectrum:
+                ShowSpectrum(light, counters_, leds);
+                break;
+            case KeyboardRenderer::BreatheColours:
+                BreatheColours(light, counters_, leds);
+                break;
+            case KeyboardRenderer::Static:
+                ShowStatic(light, leds);
+                break;
+            case KeyboardRenderer::Blink:
+                ShowBlink(light, counters_, leds, now);
+                break;
+            case KeyboardRenderer::BreathePalette:
+                BreathePalette(light, counters_, leds);
+                break;
+            case KeyboardRenderer::BlinkPalette:
+                BlinkPalette(light, counters_, leds, now);
+                break;
+            case KeyboardRenderer::Off:
+                ShowOff(leds);
+                break;
+            case KeyboardRenderer::HostColour: {
+                const LedColour pushed = LedColour::Unpack(hostColour_.load());
+                leds.Fill(LedColour::Of({pushed.red, pushed.green, pushed.blue},
+                                        BrightnessOfLevel(light.brightness)));
+                break;
+            }
+        }
+    }
+    // Zones go over whatever the mode drew, every pass.
+    if (zonesPresent_.load()) {
+        const std::vector<LightSetting> zones = ZoneSettings();
+        zoneEffects_.Apply(zones, leds, now);
+    }
 }
 
 std::vector<KeyColour> CVexloKeyboardDevice::LedsAsKeyColours() {
@@ -201,8 +276,8 @@ int CVexloKeyboardDevice::SendCustomColours() {
         return static_cast<int>(LinkResult::Failed);
     }
     if (!KeyTableValid() || !GateLink()) return static_cast<int>(LinkResult::Failed);
-    const std::vector<std::uint8_t> buffer = BuildColourBuffer(
-        Leds().Snapshot(), ledOfKey_, static_cast<std::size_t>(info_.KeyCount()) * 3, true);
+    const std::vector<std::uint8_t> buffer = BuildLightFrame(
+        Leds().Snapshot(), static_cast<std::size_t>(info_.KeyCount()) * 3, ledOfKey_);
     const LinkResult result = Link().WriteKeyColours(buffer, light.customGroup, kCustomGroupStride);
     if (result != LinkResult::Ok) PauseAfterFailure();
     return static_cast<int>(result);
@@ -249,7 +324,7 @@ bool CVexloKeyboardDevice::PaintKey(int key) {
         return true;
     }
     const std::vector<std::uint8_t> buffer =
-        BuildColourBuffer(Leds().Snapshot(), ledOfKey_, kPaintBytes, false);
+        BuildLightFrame(Leds().Snapshot(), kPaintBytes, ledOfKey_, FrameShading::AsStored);
     if (Link().WriteKeyColours(buffer, light.customGroup, kCustomGroupStride) != LinkResult::Ok) {
         PauseAfterFailure();
     }

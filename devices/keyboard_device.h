@@ -7,10 +7,12 @@
 
 #include <array>
 #include <atomic>
+#include <span>
 #include <vector>
 
 #include "devices/key_table_device.h"
 #include "devices/keyboard_keys.h"
+#include "devices/lighting/zone_effects.h"
 #include "profiles/keyboard_profiledata.h"
 
 namespace q731 {
@@ -53,6 +55,54 @@ using KeyboardSettingsBlock = std::array<std::uint8_t, keyboard_block::kBytes>;
 
 enum class KeyboardFlag { WinLock, WKey, SixKey };
 
+// What the keyboard's render thread draws in a mode. Modes not listed have no
+// renderer here and draw nothing.
+enum class KeyboardRenderer {
+    TimedSteps,
+    Spectrum,
+    BreatheColours,
+    Static,
+    Blink,
+    BreathePalette,
+    BlinkPalette,
+    Off,
+    HostColour,
+};
+
+struct KeyboardModeRow {
+    int mode;
+    KeyboardRenderer renderer;
+    bool moving;  // false: still picture, drawn once per change
+    PacingRow pacing;
+};
+
+// The timed steps wake once per batch of ticks and count each tick.
+inline constexpr PacingRow kStepWakes = {kTimedStepTicksPerWake, kTimedStepTicksPerWake,
+                                         kTimedStepTicksPerWake, kTimedStepTicksPerWake,
+                                         kTimedStepTicksPerWake};
+
+// clang-format off
+inline constexpr std::array<KeyboardModeRow, 11> kKeyboardModes{{
+    {0,  KeyboardRenderer::TimedSteps,     true,  kStepWakes},
+    {4,  KeyboardRenderer::Spectrum,       true,  kKeyboardPacing},
+    {5,  KeyboardRenderer::BreatheColours, true,  kKeyboardPacing},
+    {6,  KeyboardRenderer::Static,         false, kKeyboardPacing},
+    {19, KeyboardRenderer::TimedSteps,     true,  kStepWakes},
+    {23, KeyboardRenderer::Blink,          true,  kKeyboardPacing},
+    {26, KeyboardRenderer::BreathePalette, true,  kKeyboardPacing},
+    {27, KeyboardRenderer::BlinkPalette,   true,  kKeyboardPacing},
+    {28, KeyboardRenderer::Off,            false, kSlowPacing},
+    {30, KeyboardRenderer::TimedSteps,     true,  kStepWakes},
+    // Changes only when a colour is pushed, which wakes the thread.
+    {31, KeyboardRenderer::HostColour,     false, kHostFillPacing},
+}};
+// clang-format on
+
+// How the keyboard's render thread draws `mode` at `speedLevel`. With zone
+// settings present every mode is paced by the keyboard's row, since the zones
+// move even where the mode draws nothing or a still picture.
+RenderPlan KeyboardPlanFor(int mode, int speedLevel, bool zones);
+
 class CVexloKeyboardDevice final : public CKeyTableDevice {
 public:
     static constexpr int kNoPosition = 255;
@@ -69,7 +119,8 @@ public:
     // PaintKey always sends the colours of all 170 logical keys.
     static constexpr std::size_t kPaintBytes = 3 * kKeyboardLogicalKeys;
 
-    explicit CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend);
+    explicit CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend,
+                                  Clock& clock = SteadyClock::Instance());
     ~CVexloKeyboardDevice() override;
 
     CBasicProfiledata& ProfileData() override { return profile_; }
@@ -83,7 +134,6 @@ public:
     int ApplyProfile() override;
     int WriteSettings() override { return WriteSettings(0); }
     int WriteSettings(int profile);
-    void LightTick() override;
     void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
     void OnProfileStage(int profile, int stage) override;
 
@@ -97,6 +147,9 @@ public:
     bool PaintKey(int key);
     // The application takes over the lighting (on) or gives it back.
     int EnableHostLighting(bool on);
+    // The colour of the host colour fill: the first three values are red,
+    // green and blue (each taken modulo 256); fewer than three are ignored.
+    void PushHostColour(std::span<const std::uint32_t> values);
 
     // The host-driven frame: each key's shaded colour at 3 × its LED index.
     std::vector<std::uint8_t> BuildStreamFrame();
@@ -112,6 +165,17 @@ public:
     // 250, 500, 750 or 1000 ms; an unknown option reads as option 0.
     static int RepeatDelayMs(int index);
 
+protected:
+    RenderPlan PlanFor(int mode, int speedLevel) const override {
+        return KeyboardPlanFor(mode, speedLevel, zonesPresent_.load());
+    }
+    bool StreamedMode(int mode) const override {
+        return mode == kMusicMode || mode == kHostColourMode;
+    }
+    void DrawFrame(const LightSetting& light, SteadyTime now) override;
+    void ResetEffects() override;
+    void StreamLeds() override;
+
 private:
     IKeyboardView* KeyboardView() const;
     void BuildLedMap(const std::vector<std::uint8_t>& ledMap);
@@ -121,8 +185,13 @@ private:
 
     CKeyboardProfiledata profile_;
     KeyboardSettingsBlock block_{};
-    std::array<int, kKeyboardLogicalKeys> ledOfKey_{};
+    std::array<std::uint8_t, kKeyboardLogicalKeys> ledOfKey_{};
     std::atomic<bool> reloadProfile_{false};
+    std::atomic<std::uint32_t> hostColour_{0};
+    std::atomic<bool> zonesPresent_{false};
+    // Render thread only.
+    EffectCounters counters_;
+    ZoneEffects zoneEffects_;
 };
 
 }  // namespace q731

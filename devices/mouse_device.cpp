@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "devices/light_frame.h"
 #include "devices/shoot_image.h"
 
 namespace q731 {
@@ -23,8 +22,21 @@ std::uint16_t ClampU16(int value) {
 
 }  // namespace
 
-CVexloMouseDevice::CVexloMouseDevice(std::shared_ptr<IHidBackend> backend)
-    : CKeyTableDevice(DeviceKindCode::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition) {}
+RenderPlan MousePlanFor(int mode, int speedLevel) {
+    if (mode < 0 || mode >= static_cast<int>(kMouseModes.size())) return {};
+    const MouseModeRow& row = kMouseModes[static_cast<std::size_t>(mode)];
+    if (!row.moving) return {RenderPlan::Kind::Static, 1};
+    // The timed steps count every tick themselves, a batch of ticks per wake.
+    if (row.renderer == MouseRenderer::TimedSteps) {
+        return {RenderPlan::Kind::Paced, kTimedStepTicksPerWake};
+    }
+    return {RenderPlan::Kind::Paced,
+            kMousePacing[static_cast<std::size_t>(ClampLevel(speedLevel))]};
+}
+
+CVexloMouseDevice::CVexloMouseDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
+    : CKeyTableDevice(DeviceKindCode::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition,
+                      clock, "MS灯光线程设定退出") {}
 
 CVexloMouseDevice::~CVexloMouseDevice() {
     CloseDevice();
@@ -46,25 +58,28 @@ void CVexloMouseDevice::SetScreenSize(int width, int height) {
 
 int CVexloMouseDevice::Connect() {
     if (!Link().IsOpen()) return 0;
-    ResumeStream(OnReceiver());
+    RestartStream();
     const LinkResult read = ReadKeyTables(nullptr);
     if (read != LinkResult::Ok) return static_cast<int>(read);
     scale_ = DpiScale::Of(info_);
     LoadProfile();
     RefreshView();
+    Renderer().Start();
+    Renderer().Wake();
     return 1;
 }
 
 int CVexloMouseDevice::ApplyProfile() {
-    const std::uint8_t previousMode = block_[kMode];
     const LightSetting light = GetLightInfo();
-    if (light.selectItem != previousMode) effects_.Reset();
     block_[kMode] = light.selectItem;
+    block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
     SetZoneSettings(profile_.GetLedList());
     Steps().SetSteps(profile_.GetEffectSteps());
     stages_ = profile_.GetDpiStages();
     const int active = profile_.GetActiveStage();
     activeStage_ = ValidStage(active) ? active : 0;
+    SetRenderLighting(light.selectItem, light.speed);
+    Renderer().Wake();  // a still picture shows the new colours
     return 1;
 }
 
@@ -120,8 +135,10 @@ int CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8
     if (result == LinkResult::Ok) {
         // The kept block holds the mode as an index; the bytes past the
         // written part stay as last read.
-        block[kMode] = GetLightInfo().selectItem;
+        const LightSetting light = GetLightInfo();
+        block[kMode] = light.selectItem;
         std::copy_n(block.begin(), kWriteBytes, block_.begin());
+        SetRenderLighting(light.selectItem, light.speed);
     }
     return static_cast<int>(result);
 }
@@ -139,7 +156,6 @@ int CVexloMouseDevice::Resync() {
     block[kCleared] = 0;
 
     LightSetting light = GetLightInfo();
-    if (light.selectItem != block[kMode]) effects_.Reset();
     light.selectItem = block[kMode];
     light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
     light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
@@ -149,6 +165,8 @@ int CVexloMouseDevice::Resync() {
     light.blue = block[kBlue];
     block_ = block;
     SetLightInfo(light);
+    SetRenderLighting(light.selectItem, light.speed);
+    Renderer().Wake();
     // Five stages exist; another value is a damaged block and changes nothing.
     if (ValidStage(block[kActiveStage])) {
         activeStage_ = block[kActiveStage];
@@ -168,26 +186,57 @@ int CVexloMouseDevice::WriteShootData() {
     return static_cast<int>(Session([&] { return Link().WriteShootData(image.bytes); }));
 }
 
-void CVexloMouseDevice::LightTick() {
-    if (!HostLighting() || !Link().IsOpen()) return;
-    if (GetLightInfo().selectItem != kStreamedMode || StreamStopped()) return;
-    const std::vector<LedColour> colours = Leds().Snapshot();
-    std::vector<int> ledOf(colours.size());
-    for (std::size_t i = 0; i < ledOf.size(); ++i)
-        ledOf[i] = static_cast<int>(i);
-    const std::vector<std::uint8_t> frame =
-        BuildColourBuffer(colours, ledOf, static_cast<std::size_t>(info_.KeyCount()) * 3, true);
-    if (!frame.empty()) StreamFrame(frame);
+void CVexloMouseDevice::StreamLeds() {
+    Stream().SendLeds(Link(), Leds(), static_cast<std::size_t>(info_.KeyCount()) * 3);
 }
 
 void CVexloMouseDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
     if (value == device_event::kMouseButton) {
-        PostToUi([this] {
-            if (GetLightInfo().selectItem == 6) effects_.TriggerReactive(random_);
-        });
+        // Listener thread: only a flag changes hands; the render thread draws
+        // the flash with its own state.
+        if (RenderMode() == kMouseReactiveMode) reactivePending_.store(true);
         return;
     }
     CVexloUSBDevice::OnDeviceEvent(value, kind);
+}
+
+void CVexloMouseDevice::ResetEffects() {
+    effects_.Reset();
+    reactivePending_.store(false);
+    Leds().Fill({});
+}
+
+void CVexloMouseDevice::DrawFrame(const LightSetting& light, SteadyTime now) {
+    const int mode = light.selectItem;
+    if (mode < 0 || mode >= static_cast<int>(kMouseModes.size())) return;
+    if (reactivePending_.exchange(false) && mode == kMouseReactiveMode) {
+        effects_.TriggerReactive(random_);
+    }
+    LedColourList& leds = Leds();
+    switch (kMouseModes[static_cast<std::size_t>(mode)].renderer) {
+        case MouseRenderer::Wave:
+            return effects_.ShowWave(light, leds);
+        case MouseRenderer::Spectrum:
+            return ShowSpectrum(light, effects_.Counters(), leds);
+        case MouseRenderer::BreatheColours:
+            return BreatheColours(light, effects_.Counters(), leds);
+        case MouseRenderer::Static:
+            return ShowStatic(light, leds);
+        case MouseRenderer::Blink:
+            return ShowBlink(light, effects_.Counters(), leds, now);
+        case MouseRenderer::TimedSteps:
+            return Steps().RenderTicks(leds, now, light.speed, kTimedStepTicksPerWake);
+        case MouseRenderer::Reactive:
+            return effects_.ShowReactive(light, leds);
+        case MouseRenderer::BreathePalette:
+            return BreathePalette(light, effects_.Counters(), leds);
+        case MouseRenderer::BlinkPalette:
+            return BlinkPalette(light, effects_.Counters(), leds, now);
+        case MouseRenderer::Ripple:
+            return effects_.ShowRipple(light, mode, leds);
+        case MouseRenderer::Off:
+            return ShowOff(leds);
+    }
 }
 
 void CVexloMouseDevice::OnProfileStage(int profile, int stage) {

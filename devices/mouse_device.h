@@ -5,6 +5,7 @@
 // stages, polling rate and straight-line correction.
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <random>
 #include <span>
@@ -75,6 +76,48 @@ inline constexpr std::size_t kCorrectPixThresh = 65;
 
 using MouseSettingsBlock = std::array<std::uint8_t, mouse_block::kReadBytes>;
 
+// What the render thread draws in each mouse mode; the index is the mode.
+enum class MouseRenderer {
+    Wave,
+    Spectrum,
+    BreatheColours,
+    Static,
+    Blink,
+    TimedSteps,
+    Reactive,
+    BreathePalette,
+    BlinkPalette,
+    Ripple,
+    Off,
+};
+
+struct MouseModeRow {
+    MouseRenderer renderer;
+    bool moving;  // false: the picture is still and is drawn once per change
+};
+
+// clang-format off
+inline constexpr std::array<MouseModeRow, 12> kMouseModes{{
+    {MouseRenderer::Wave,           true},   // 0
+    {MouseRenderer::Spectrum,       true},   // 1
+    {MouseRenderer::BreatheColours, true},   // 2
+    {MouseRenderer::Static,         false},  // 3
+    {MouseRenderer::Blink,          true},   // 4
+    {MouseRenderer::TimedSteps,     true},   // 5
+    {MouseRenderer::Reactive,       true},   // 6
+    {MouseRenderer::BreathePalette, true},   // 7
+    {MouseRenderer::BlinkPalette,   true},   // 8
+    {MouseRenderer::Ripple,         true},   // 9
+    {MouseRenderer::Off,            false},  // 10
+    {MouseRenderer::TimedSteps,     true},   // 11: streamed
+}};
+// clang-format on
+inline constexpr int kMouseReactiveMode = 6;
+
+// How the mouse's render thread draws `mode` at `speedLevel`: every mode
+// with the mouse's pacing row, the timed steps on every tick.
+RenderPlan MousePlanFor(int mode, int speedLevel);
+
 class CVexloMouseDevice final : public CKeyTableDevice {
 public:
     static constexpr int kButtonCount = 11;
@@ -86,7 +129,8 @@ public:
     // The device reports its active profile in 4 bits.
     static constexpr int kProfiles = 16;
 
-    explicit CVexloMouseDevice(std::shared_ptr<IHidBackend> backend);
+    explicit CVexloMouseDevice(std::shared_ptr<IHidBackend> backend,
+                               Clock& clock = SteadyClock::Instance());
     ~CVexloMouseDevice() override;
 
     CBasicProfiledata& ProfileData() override { return profile_; }
@@ -106,7 +150,6 @@ public:
     // The four shooting files as one image. 1, the failing code, or 0 when the
     // image cannot be built.
     int WriteShootData();
-    void LightTick() override;
     void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
     void OnProfileStage(int profile, int stage) override;
 
@@ -134,6 +177,18 @@ public:
     void SetScrollLines(int lines);
     void SetScrollPage(bool on, int lines);
 
+    // A button press waiting for the render thread to flash the LEDs.
+    bool ReactivePending() const { return reactivePending_.load(); }
+
+protected:
+    RenderPlan PlanFor(int mode, int speedLevel) const override {
+        return MousePlanFor(mode, speedLevel);
+    }
+    bool StreamedMode(int mode) const override { return mode == kStreamedMode; }
+    void DrawFrame(const LightSetting& light, SteadyTime now) override;
+    void ResetEffects() override;
+    void StreamLeds() override;
+
 private:
     MouseSettingsBlock BuildSettingsBlock(std::uint8_t byte0, std::uint8_t byte59, int width,
                                           int height);
@@ -150,6 +205,9 @@ private:
     DpiScale scale_;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
+    // Set by the listener thread, taken by the render thread.
+    std::atomic<bool> reactivePending_{false};
+    // Render thread only.
     MouseEffects effects_;
     std::mt19937 random_{0x5EED};
 };

@@ -141,6 +141,8 @@ public:
     virtual int WriteSettings() { return 0; }
     virtual int WriteKeys() { return 0; }
     virtual int WriteMacros() { return 0; }
+    // Replaces the profile's document with the default profile's. Base: 0.
+    virtual int RestoreDefaults() { return 0; }
     virtual void LightTick() {}
     // Reads the power status block and hands it to the view: nothing while the
     // link is closed, or (for devices with a battery) while the window is

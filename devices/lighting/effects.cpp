@@ -206,6 +206,19 @@ void TimedSteps::SetSteps(std::vector<LedEffectStep> steps) {
     started_ = false;
 }
 
+void TimedSteps::ResetCounters() {
+    {
+        std::lock_guard lock(mutex_);
+        position_ = 0;
+        started_ = false;
+    }
+    ticks_ = 0;
+    cycle_ = 0;
+    blinkColour_ = 0;
+    blinkOn_ = false;
+    lastToggle_ = {};
+}
+
 std::size_t TimedSteps::StepCount() const {
     std::lock_guard lock(mutex_);
     return steps_.size();
@@ -214,6 +227,11 @@ std::size_t TimedSteps::StepCount() const {
 std::size_t TimedSteps::CurrentStep() const {
     std::lock_guard lock(mutex_);
     return position_;
+}
+
+void TimedSteps::RenderTicks(LedColourList& leds, SteadyTime now, int speedLevel, int ticks) {
+    for (int i = ticks - 1; i >= 0; --i)
+        Render(leds, now - Millis(kTickMs * i), speedLevel);
 }
 
 void TimedSteps::Render(LedColourList& leds, SteadyTime now, int speedLevel) {

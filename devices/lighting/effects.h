@@ -85,6 +85,11 @@ struct MouseLedGroup {
 };
 extern const std::array<MouseLedGroup, MouseEffects::kGroups> kMouseLedGroups;
 
+// The timed steps count every 2 ms tick; the render thread wakes for them
+// once per this many ticks and runs the missed ticks in one go (16 ms, still
+// more frames than the 50 ms picture and stream show).
+inline constexpr int kTimedStepTicksPerWake = 8;
+
 // The user's custom effect: a list of timed steps, each showing one simple
 // effect for its "Time" before the next begins. The list is replaced from the
 // UI thread while the render thread reads it.
@@ -94,9 +99,16 @@ public:
     std::size_t StepCount() const;
     std::size_t CurrentStep() const;
 
+    // Back to the first step with every frame counter cleared; the render
+    // thread calls it when the mode changes.
+    void ResetCounters();
+
     // One call per counted tick. `speedLevel` is the device's current speed
     // level, which paces the blink kind.
     void Render(LedColourList& leds, SteadyTime now, int speedLevel);
+    // `ticks` calls of Render for the ticks that ended at `now`, 2 ms apart:
+    // the same counters and picture as one call per tick, with one wake.
+    void RenderTicks(LedColourList& leds, SteadyTime now, int speedLevel, int ticks);
 
 private:
     mutable std::mutex mutex_;

@@ -7,7 +7,8 @@
 namespace q731 {
 
 std::vector<std::uint8_t> BuildLightFrame(std::span<const LedColour> leds, std::size_t frameBytes,
-                                          std::span<const std::uint8_t> ledMap) {
+                                          std::span<const std::uint8_t> ledMap,
+                                          FrameShading shading) {
     std::vector<std::uint8_t> frame(std::min(frameBytes, kMaxLightFrameBytes), 0);
     for (std::size_t i = 0; i < leds.size(); ++i) {
         std::size_t led = i;
@@ -17,7 +18,9 @@ std::vector<std::uint8_t> BuildLightFrame(std::span<const LedColour> leds, std::
         }
         const std::size_t at = 3 * led;
         if (at + 3 > frame.size()) continue;
-        const Rgb shaded = leds[i].Shaded();
+        const Rgb shaded = shading == FrameShading::Shaded
+                               ? leds[i].Shaded()
+                               : Rgb{leds[i].red, leds[i].green, leds[i].blue};
         frame[at] = shaded.red;
         frame[at + 1] = shaded.green;
         frame[at + 2] = shaded.blue;

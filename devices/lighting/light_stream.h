@@ -31,13 +31,17 @@ inline constexpr std::size_t kMaxLightFrameBytes = 512;
 // An LED map entry for a key without an LED.
 inline constexpr std::uint8_t kNoLedIndex = 255;
 
+// Whether a frame carries what the LED shows (each component × brightness ÷
+// 256) or the entry's colour as stored (custom key colours are kept that way).
+enum class FrameShading { Shaded, AsStored };
+
 // A frame of `frameBytes` (at most kMaxLightFrameBytes) zero bytes with each
-// entry's colour scaled by its brightness (component × brightness ÷ 256) at
-// 3 × its LED index: the entry's own index without a map, map[i] with one.
-// Entries past the map, mapped to kNoLedIndex, or whose three bytes do not fit
-// in the frame are left out.
+// entry's colour at 3 × its LED index: the entry's own index without a map,
+// map[i] with one. Entries past the map, mapped to kNoLedIndex, or whose three
+// bytes do not fit in the frame are left out.
 std::vector<std::uint8_t> BuildLightFrame(std::span<const LedColour> leds, std::size_t frameBytes,
-                                          std::span<const std::uint8_t> ledMap = {});
+                                          std::span<const std::uint8_t> ledMap = {},
+                                          FrameShading shading = FrameShading::Shaded);
 
 enum class StreamChannel : int { Wired = 0, Receiver = 1 };
 

@@ -20,6 +20,7 @@
 #include "profiles/document_file.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_firmware.h"
+#include "sim/sim_pad.h"
 #include "sim/sim_products.h"
 
 namespace q731 {
@@ -124,8 +125,19 @@ protected:
         SimProductSpec product =
             kMouse ? (receiver_ ? MouseReceiverProduct() : MouseWiredProduct())
                    : (receiver_ ? KeyboardReceiverProduct() : KeyboardWiredProduct());
-        const int unit = bus_->Plug(std::move(product), firmware_);
-        device_ = std::make_unique<Device>(bus_);
+        std::shared_ptr<ISimFirmware> front = firmware_;
+        if (manualClock_ != nullptr) {
+            // Commands the test makes slow move the device's clock on.
+            slow_ = std::make_shared<SimClockedLatency>(firmware_, *manualClock_);
+            front = slow_;
+        }
+        unit_ = bus_->Plug(std::move(product), front);
+        const int unit = unit_;
+        if (manualClock_ != nullptr) {
+            device_ = std::make_unique<Device>(bus_, *manualClock_);
+        } else {
+            device_ = std::make_unique<Device>(bus_);
+        }
         const DeviceLayoutRow& row = kDeviceLayouts[kMouse ? 0 : 1];
         device_->SetNames(std::string(row.pageLayout), kMouse ? "mouse" : "keyboard",
                           std::string(row.lightingConfig));
@@ -189,6 +201,10 @@ protected:
     std::unique_ptr<Device> device_;
     std::conditional_t<kMouse, MouseRecordingView, KeyboardRecordingView> view_;
     bool receiver_ = false;
+    int unit_ = -1;
+    // Set before Attach: the device runs on this clock behind a latency front.
+    ManualClock* manualClock_ = nullptr;
+    std::shared_ptr<SimClockedLatency> slow_;
 };
 
 // Runs a test body on both channels.

@@ -21,6 +21,8 @@ protected:
         }
         firmware_->FillRegion(SimRegion::LedMap, 0, ledMap);
         ConnectAndClear();
+        // These tests set LED colours by hand; the renderer would draw over them.
+        device_->Renderer().Stop();
     }
     void SetLight(std::uint8_t mode, std::uint8_t group, Rgb colour = {200, 100, 50}) {
         LightSetting light = device_->GetLightInfo();
