@@ -74,16 +74,22 @@ CDeviceLink::~CDeviceLink() {
 }
 
 bool CDeviceLink::OpenChannel(int kind, const std::string& path) {
+    const bool wasOpen = open_.load();
+    const int previousKind = receiverSelected_.load() ? kChannelKindReceiver : kChannelKindWired;
     open_.store(false);
     HidDevice& connection = kind == kChannelKindReceiver ? receiver_ : wired_;
     // Closing first ends an exchange waiting on this connection, which then
     // gives up the exchange lock.
     connection.Close();
     std::lock_guard lock(exchangeLock_);
-    const bool opened = connection.Open(path, true, true, true, false);
+    if (!connection.Open(path, true, true, true, false)) {
+        // A switch that fails leaves the device on the channel that worked.
+        if (wasOpen && previousKind != kind) open_.store(true);
+        return false;
+    }
     SelectChannel(kind);
-    open_.store(opened);
-    return opened;
+    open_.store(true);
+    return true;
 }
 
 void CDeviceLink::Close() {

@@ -172,7 +172,12 @@ void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
         return;
     }
     if (device.OnReceiver()) SetRowShown(row, true);
-    device.Connect();
+    if (device.Connect() != 1 && device.Link().IsOpen()) {
+        // One failed read must not leave the device half set up for the run.
+        LogWarning("connect failed; trying again in 3 s");
+        StartDeviceTimers(device, Millis(3000));
+        return;
+    }
     CVexloUSBDevice* target = &device;
     auto tick = [this, target] {
         if (!target->Link().IsOpen()) {
@@ -227,11 +232,14 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     // receiver's is then the partner.
     const std::string& path = toCable ? entry->path : other->path;
     if (path.empty()) return;
-    loop_.KillTimers(device);
     if (!device->Link().OpenChannel(toCable ? kChannelKindWired : kChannelKindReceiver, path)) {
+        // The device stays on the channel it had, with its timers running.
         LogWarning("channel switch: cannot open " + path);
         return;
     }
+    loop_.KillTimers(device);
+    // The cable left: its connection is dead, close it.
+    if (!toCable) device->Link().WiredConnection().Close();
     const int row = tabs_[static_cast<std::size_t>(TabOfDevice(device))].row;
     if (toCable) {
         StartDeviceTimers(*device, Millis(500));
@@ -286,8 +294,12 @@ void DeviceManager::OnRemoval(int index) {
         const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
         if (partner && partner->connected) {
             // The cable left while the receiver stays: back to the receiver.
-            // The receiver left while the cable stays: nothing changes.
-            if (IsCableType(entry->deviceType)) SwitchChannel(index, entry->partner);
+            // The receiver left while the cable stays: only its connection goes.
+            if (IsCableType(entry->deviceType)) {
+                SwitchChannel(index, entry->partner);
+            } else if (!device->OnReceiver()) {
+                device->Link().ReceiverConnection().Close();
+            }
             return;
         }
     }

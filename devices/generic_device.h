@@ -16,6 +16,12 @@ public:
     CBasicProfiledata& ProfileData() override { return profile_; }
     int Connect() override {
         if (!Link().IsOpen()) return 0;
+        // The headset speaks through output reports of its own, not the command
+        // frames: there is nothing to read from it here.
+        if (Kind() == DeviceKindCode::Headset) {
+            LoadProfile();
+            return 1;
+        }
         const LinkResult result = ConfigurationWrite([this] { return ReadInfoBlock(); });
         if (result == LinkResult::Ok) LoadProfile();
         return result == LinkResult::Ok ? 1 : 0;

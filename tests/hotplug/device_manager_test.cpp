@@ -25,6 +25,10 @@ public:
     CBasicProfiledata& ProfileData() override { return profile_; }
     int Connect() override {
         ++connects;
+        if (failConnects > 0) {
+            --failConnects;
+            return 0;
+        }
         return ConfigurationWrite([this] { return ReadInfoBlock(); }) == LinkResult::Ok;
     }
     int Resync() override {
@@ -34,6 +38,7 @@ public:
     void LightTick() override { ++ticks; }
 
     int connects = 0;
+    int failConnects = 0;
     int resyncs = 0;
     int ticks = 0;
 
@@ -289,6 +294,41 @@ TEST_F(DeviceManagerTest, UnplugInTheMiddleOfAChunkedWriteStopsItAndHidesTheTab)
     Scan();
     EXPECT_EQ(&DeviceOfTab(2), &device);
     EXPECT_TRUE(device.Link().IsOpen());
+}
+
+TEST_F(DeviceManagerTest, AFailedConnectIsTriedAgainAndNothingRunsBeforeIt) {
+    Plug(MousePadProduct(), SimChannel::Wired, MousePadMemoryLayout());
+    Scan();
+    TestDevice& pad = DeviceOfTab(2);
+    pad.failConnects = 2;
+    Run(600ms);
+    EXPECT_EQ(pad.connects, 1);
+    EXPECT_EQ(pad.ticks, 0) << "no lighting tick for a device that is not connected";
+    Run(3000ms);
+    EXPECT_EQ(pad.connects, 2);
+    Run(3000ms);
+    EXPECT_EQ(pad.connects, 3);
+    Run(200ms);
+    EXPECT_GE(pad.ticks, 3);
+    Run(10s);
+    EXPECT_EQ(pad.connects, 3) << "connected: no more attempts";
+}
+
+TEST_F(DeviceManagerTest, AFailedSwitchKeepsTheChannelThatWorked) {
+    const int receiver = Plug(MouseReceiverProduct(), SimChannel::Receiver, MouseMemoryLayout());
+    Scan();
+    Run(600ms);
+    TestDevice& mouse = DeviceOfTab(0);
+    ASSERT_TRUE(mouse.OnReceiver());
+    EXPECT_FALSE(
+        mouse.Link().OpenChannel(kChannelKindWired, "sim-gone#vid_320f&pid_221c&mi_01&col04"));
+    EXPECT_TRUE(mouse.Link().IsOpen());
+    EXPECT_TRUE(mouse.OnReceiver());
+    EXPECT_EQ(mouse.Link().ChunkSize(), kReceiverChunkBytes);
+    bool up = false;
+    EXPECT_EQ(mouse.Link().QueryLinkDetailed(up), LinkResult::Ok);
+    EXPECT_TRUE(up) << "still talking through the receiver";
+    (void)receiver;
 }
 
 TEST_F(DeviceManagerTest, PreviousAndNextWalkVisibleTabsOnly) {
