@@ -5,6 +5,7 @@
 #include <hidapi/hidapi.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -102,11 +103,24 @@ std::vector<uint8_t> ReadDescriptor(const std::string& node) {
     return result;
 }
 
+// The identity of the node file itself. The kernel reuses the lowest free
+// hidraw number, so a device replugged between two scans can come back on the
+// same node; its node file is new, though, and so is this number. Carried in
+// the path ("&sn_"), it makes the old path vanish and a new one appear.
+std::uint64_t NodeIdentity(const std::string& node) {
+    struct stat info {};
+    if (::stat(node.c_str(), &info) != 0) return 0;
+    return (static_cast<std::uint64_t>(info.st_ino) << 32) ^
+           static_cast<std::uint64_t>(info.st_ctim.tv_sec) * 1000000007u ^
+           static_cast<std::uint64_t>(info.st_ctim.tv_nsec);
+}
+
 std::string MakePath(const NodeInfo& node, int collection, std::size_t collectionCount) {
     std::string path =
         fmt::format("{}#vid_{:04x}&pid_{:04x}", node.node, node.vendorId, node.productId);
     if (node.interfaceNumber >= 0) path += fmt::format("&mi_{:02x}", node.interfaceNumber);
     if (collectionCount > 1) path += fmt::format("&col{:02x}", collection + 1);
+    path += fmt::format("&sn_{:016x}", NodeIdentity(node.node));
     return path;
 }
 
@@ -228,8 +242,11 @@ public:
             return result;
         }
         const uint16_t interfaceNumber = static_cast<uint16_t>(std::max(found->interfaceNumber, 0));
+        const std::string identity = fmt::format("&sn_{:016x}", NodeIdentity(node));
+        const bool sameNode = markers.find("&sn_") == std::string::npos ||
+                              markers.find(identity) != std::string::npos;
         if (found->vendorId != ids.vendorId || found->productId != ids.productId ||
-            interfaceNumber != ids.interfaceNumber) {
+            interfaceNumber != ids.interfaceNumber || !sameNode) {
             result.error = HidOpenError::Mismatch;
             result.message = fmt::format("{}: node now belongs to another device", path);
             return result;
