@@ -28,8 +28,13 @@ void GameEventLighting::OnGameEvent(long long variant, long long mode) {
         // event within five seconds must not make the game's mode "the
         // user's". A change on another device first restores the first one.
         if (changed_ != nullptr && changed_ != device) Restore();
-        if (variant == 0 && changed_ == nullptr) {
-            light.oldMode = (light.selectItem == 0 || light.selectItem > 20) ? 1 : light.selectItem;
+        if (changed_ == nullptr) {
+            // Whatever the variant, the mode the device had before the first
+            // event is the one that comes back.
+            userMode_ = light.selectItem;
+            if (variant == 0) {
+                light.oldMode = (light.selectItem == 0 || light.selectItem > 20) ? 1 : light.selectItem;
+            }
         }
         light.selectItem = static_cast<std::uint8_t>(mode);
         apply_(*device, light);
@@ -45,7 +50,7 @@ void GameEventLighting::Restore() {
     if (!device || (present_ && !present_(device))) return;
     device->Link().SetSyncFlag(false);
     LightSetting light = device->GetLightInfo();
-    light.selectItem = light.oldMode;
+    light.selectItem = userMode_;
     apply_(*device, light);
 }
 

@@ -28,6 +28,8 @@ public:
     void OnGameEvent(long long variant, long long mode);
 
     bool RestorePending() const { return changed_ != nullptr; }
+    // Puts the pending restore through now (the program is closing).
+    void RestoreNow() { Restore(); }
 
 private:
     void Restore();
@@ -37,6 +39,7 @@ private:
     std::function<bool(CVexloUSBDevice*)> present_;
     std::function<void(CVexloUSBDevice&, const LightSetting&)> apply_;
     CVexloUSBDevice* changed_ = nullptr;  // the device whose mode is to come back
+    std::uint8_t userMode_ = 0;           // its mode before the first event
 };
 
 }  // namespace q731

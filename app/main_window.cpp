@@ -463,6 +463,8 @@ void CMainWnd::ShowAbout() {
 void CMainWnd::Exit() {
     if (exiting_) return;
     exiting_ = true;
+    // A game's lighting must not outlive the program in the user's profile.
+    gameEvents_.RestoreNow();
     CloseSecondaryWindows();
     Close(0);
 }

@@ -88,14 +88,19 @@ TEST_F(GameEventsTest, TheRestoreGoesToTheDeviceThatWasChangedAfterATabSwitch) {
     EXPECT_EQ(Mode(keyboard_), 3);
 }
 
-TEST_F(GameEventsTest, VariantOneKeepsNoNewReturnMode) {
+TEST_F(GameEventsTest, VariantOneWritesNoReturnModeYetTheUsersModeComesBack) {
     LightSetting light = mouse_.GetLightInfo();
-    light.oldMode = 2;
+    light.oldMode = 2;  // stale, from some earlier change
     mouse_.SetLightInfo(light);
     events_.OnGameEvent(1, 6);
     EXPECT_EQ(Mode(mouse_), 6);
+    EXPECT_EQ(mouse_.GetLightInfo().oldMode, 2) << "variant 1 keeps no mode in the profile";
     RunFor(loop_, clock_, 5s);
-    EXPECT_EQ(Mode(mouse_), 2) << "restores the mode kept before";
+    EXPECT_EQ(Mode(mouse_), 3) << "the mode before the event, not a stale one";
+    events_.OnGameEvent(0, 6);
+    events_.RestoreNow();
+    EXPECT_EQ(Mode(mouse_), 3) << "closing the program restores at once";
+    EXPECT_FALSE(events_.RestorePending());
     current_ = nullptr;
     events_.OnGameEvent(0, 1);  // no current device: nothing happens
     RunFor(loop_, clock_, 5s);
