@@ -102,9 +102,13 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     };
     for (const auto& [name, layout] : kSubTrees) {
         if (!same(name)) continue;
+        // A sub-tree naming another (or itself) must not recurse without end.
+        if (subTreeDepth_ >= kMaxSubTreeDepth) return std::make_unique<CContainerUI>();
+        ++subTreeDepth_;
         CDialogBuilder builder;
-        if (auto tree = builder.Create(layout, {}, this, &m_pm)) return tree;
-        return std::make_unique<CContainerUI>();
+        std::unique_ptr<CControlUI> tree = builder.Create(layout, {}, this, &m_pm);
+        --subTreeDepth_;
+        return tree ? std::move(tree) : std::make_unique<CContainerUI>();
     }
     // Custom controls and device pages whose classes are not part of this
     // program yet stand as plain containers, so layouts naming them still build.

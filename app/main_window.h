@@ -132,6 +132,8 @@ private:
     bool sawWindowSize_ = false;
     bool exiting_ = false;
     int dpi_ = 96;
+    static constexpr int kMaxSubTreeDepth = 4;
+    int subTreeDepth_ = 0;
 };
 
 }  // namespace q731

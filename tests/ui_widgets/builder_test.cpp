@@ -175,6 +175,22 @@ TEST_F(SkinFolder, ResourceIdsResolveThroughTheIndexAndMissingOnesYieldNothing) 
     EXPECT_FALSE(builder.Create("xml/broken.xml"));
 }
 
+TEST_F(SkinFolder, RepeatedSelfIncludesStopAtTheControlBudget) {
+    // 200 copies of itself, eight deep, would be 200^8 controls.
+    Write("bomb.xml",
+          "<VerticalLayout name='bomb'><Include source='bomb.xml' count='200'/></VerticalLayout>");
+    CDialogBuilder builder;
+    auto root = builder.Create("bomb.xml");
+    ASSERT_NE(root, nullptr);
+    int controls = 0;
+    root->FindControl([&](CControlUI*) {
+        ++controls;
+        return false;
+    });
+    EXPECT_LE(controls, CDialogBuilder::kMaxControls);
+    EXPECT_GT(controls, 1000);
+}
+
 TEST_F(SkinFolder, IncludesRepeatAndASelfIncludeEnds) {
     Write("item.xml", "<Button name='item'/>");
     Write("loop.xml", "<VerticalLayout name='loop'><Include source='loop.xml'/></VerticalLayout>");

@@ -100,6 +100,7 @@ std::unique_ptr<CControlUI> CDialogBuilder::Create(std::string_view layout, std:
     callback_ = callback;
     manager_ = manager;
     error_.clear();
+    built_ = 0;
     auto doc = Load(layout);
     if (!doc) {
         LogWarning("dialog builder: " + error_);
@@ -162,6 +163,11 @@ void CDialogBuilder::ApplyWindow(const XmlElement& window) {
 }
 
 std::unique_ptr<CControlUI> CDialogBuilder::BuildControl(const XmlElement& element, int depth) {
+    // Includes repeated inside includes multiply: a layout may not grow past this.
+    if (++built_ > kMaxControls) {
+        if (built_ == kMaxControls + 1) LogWarning("dialog builder: layout too large; cut short");
+        return nullptr;
+    }
     auto control = CControlFactory::GetInstance().CreateControl(element.name);
     if (!control && callback_) control = callback_->CreateControl(element.name);
     if (!control) {

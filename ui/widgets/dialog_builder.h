@@ -45,6 +45,8 @@ public:
     // Includes nest at most this deep, so a layout that includes itself ends.
     static constexpr int kMaxIncludeDepth = 8;
     static constexpr int kMaxIncludeCount = 200;
+    // Controls one layout may create, includes counted in.
+    static constexpr int kMaxControls = 20000;
 
     // Builds the tree of `layout`. With a manager, the <Window> element's
     // settings (size, caption, fonts, defaults) are applied to it. Returns
@@ -64,6 +66,7 @@ private:
     IDialogBuilderCallback* callback_ = nullptr;
     CPaintManagerUI* manager_ = nullptr;
     std::string error_;
+    int built_ = 0;
 };
 
 }  // namespace q731
