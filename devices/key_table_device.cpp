@@ -137,10 +137,15 @@ int CKeyTableDevice::WriteMacros() {
     MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
     std::vector<std::vector<MacroEventRecord>> entries;
     for (int macro : used) {
-        std::vector<MacroEventRecord>& records = entries.emplace_back();
-        for (const MacroEvent& event : store.LoadEvents(macro)) {
-            records.push_back(MacroEventRecord::FromEvent(event));
+        const std::optional<std::vector<MacroEvent>> events = store.ReadEventsForDevice(macro);
+        if (!events) {
+            // Sending it empty would erase the macro on the device without a word.
+            LogWarning("macro " + std::to_string(macro) + " cannot be read; nothing sent");
+            return kMacrosFailed;
         }
+        std::vector<MacroEventRecord>& records = entries.emplace_back();
+        for (const MacroEvent& event : *events)
+            records.push_back(MacroEventRecord::FromEvent(event));
     }
     const MacroImage image =
         BuildMacroImage(entries, static_cast<std::uint32_t>(info_.MacroCapacityBytes()));

@@ -226,6 +226,17 @@ std::vector<MacroEvent> MacroStore::LoadEvents(int index) {
     return EventsOf(DocumentFile::ReadJsonFile(file));
 }
 
+std::optional<std::vector<MacroEvent>> MacroStore::ReadEventsForDevice(int index) {
+    const fs::path file = MacroFilePath(index);
+    if (file.empty()) return std::nullopt;
+    const DocumentRead read = DocumentFile::Read(file);
+    if (read.status != DocumentStatus::Ok || !read.value.isObject() ||
+        !read.value.isMember("Events") || !read.value["Events"].isArray()) {
+        return std::nullopt;
+    }
+    return EventsOf(read.value);
+}
+
 bool MacroStore::SaveEvents(int index, const std::string& name,
                             const std::vector<MacroEvent>& events) {
     Json::Value list;

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,6 +66,10 @@ public:
     // Removes the entry, then its file. Fixing key references is the caller's part.
     bool DeleteMacro(int index);
     std::vector<MacroEvent> LoadEvents(int index);
+    // The events of a macro that is to reach a device: nothing when its file is
+    // missing, damaged or holds no "Events" array, so that a macro is never
+    // sent empty in place of the user's.
+    std::optional<std::vector<MacroEvent>> ReadEventsForDevice(int index);
     bool SaveEvents(int index, const std::string& name, const std::vector<MacroEvent>& events);
     // Adds a macro whose file is a copy of `source`, which must be a macro file
     // (an object whose "Events" is an array of at most kMaxMacroEvents objects).

@@ -214,6 +214,14 @@ TEST_F(MouseTest, MacroImageFollowsTheRenumberingAndReportsOverflow) {
     firmware_->ClearLog();
     EXPECT_EQ(device_->WriteMacros(), 60 / 4 + 1);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"03 22"})) << "nothing but the info read";
+
+    // A used macro whose file is gone is never sent as an empty macro.
+    firmware_->FillRegion(SimRegion::Info, 6, FromHex("08"));
+    fs::remove(store.MacroFilePath(2));
+    firmware_->ClearLog();
+    EXPECT_EQ(device_->WriteMacros(), -1);
+    for (const std::string& command : Commands())
+        EXPECT_NE(command.substr(0, 2), "15") << command;
 }
 
 TEST_F(MouseTest, DeletedMacroAssignmentsFallBackInTheStoredProfile) {
