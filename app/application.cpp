@@ -201,9 +201,16 @@ int RunControlCentre(int argc, char** argv) {
     events.WatchSleep();
 
     platform.RunMessageLoop();
+    loop.BeginShutdown();
     workers.StopAll();
     bus.Stop();
     SetUiPlatform(nullptr);
+    if (WorkerSlots::AbandonedThreads() > 0) {
+        // A worker that would not stop still uses objects about to be destroyed:
+        // every file is already written, so leave without running destructors.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
 

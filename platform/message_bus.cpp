@@ -227,13 +227,15 @@ bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& m
     }
     sockaddr_un address{};
     if (!MakeAddress(socketPath, address, error)) return false;
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // Never blocks: a peer that does not accept or does not read makes the
+    // send fail at once rather than hold up the caller (often the UI thread).
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         if (error) *error = std::string("socket: ") + std::strerror(errno);
         return false;
     }
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-              ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) ==
+              ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
                   static_cast<ssize_t>(packet.size());
     if (!ok && error) *error = "cannot reach " + socketPath.string() + ": " + std::strerror(errno);
     ::close(fd);

@@ -158,6 +158,27 @@ TEST_F(BusTest, PeersOfAnotherUserAreRefused) {
     EXPECT_TRUE(received_.empty());
 }
 
+TEST(BusClient, APeerThatNeverAcceptsCannotBlockTheSender) {
+    char pattern[] = "/tmp/q731-stuck-XXXXXX";
+    const fs::path dir = ::mkdtemp(pattern);
+    const fs::path path = dir / "stuck.sock";
+    const int listener = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);  // and never accepts
+    int refused = 0;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const auto before = std::chrono::steady_clock::now();
+        if (!SendBusMessage(path, {"WM_COPYDATA", 5, 0, std::string(1024, 'x')})) ++refused;
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 100ms) << "attempt " << attempt;
+    }
+    EXPECT_GT(refused, 0) << "the backlog fills and later sends fail";
+    ::close(listener);
+    fs::remove_all(dir);
+}
+
 TEST(BusCodec, RandomPacketsNeverCrashTheDecoder) {
     std::mt19937 random(731);
     const std::string valid = EncodeBusMessage({"Game_Death", 7, 9, "payload"});
