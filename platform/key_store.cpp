@@ -1,6 +1,7 @@
 #include "platform/key_store.h"
 
 #include <charconv>
+#include <chrono>
 #include <sstream>
 
 #include "platform/files.h"
@@ -37,16 +38,21 @@ std::string_view Trim(std::string_view text) {
 
 KeyStore::KeyStore(std::filesystem::path file) : file_(std::move(file)) {}
 
-KeyStore::Values KeyStore::Load() const {
+KeyStore::Values KeyStore::Load(LoadState* state) const {
     Values values;
     std::string bytes;
     std::string error;
     const ReadStatus status = ReadFileBytes(file_, bytes, kMaxStoreBytes, &error);
+    if (state) *state = LoadState::Clean;
     if (status == ReadStatus::Missing) return values;
     if (status != ReadStatus::Ok) {
         LogWarning("key store: " + error);
+        if (state) *state = LoadState::Unreadable;
         return values;
     }
+    auto damaged = [state] {
+        if (state) *state = LoadState::Damaged;
+    };
     std::string section;
     std::istringstream in(bytes);
     std::string rawLine;
@@ -58,7 +64,10 @@ KeyStore::Values KeyStore::Load() const {
             continue;
         }
         const auto eq = line.find('=');
-        if (section.empty() || eq == std::string_view::npos) continue;
+        if (section.empty() || eq == std::string_view::npos) {
+            damaged();
+            continue;
+        }
         const std::string name(Trim(line.substr(0, eq)));
         const std::string_view value = line.substr(eq + 1);
         if (value.starts_with("dword:")) {
@@ -68,9 +77,13 @@ KeyStore::Values KeyStore::Load() const {
                 std::from_chars(digits.data(), digits.data() + digits.size(), number);
             if (ec == std::errc() && end == digits.data() + digits.size()) {
                 values[section][name] = number;
+            } else {
+                damaged();
             }
         } else if (value.starts_with("sz:")) {
             values[section][name] = std::string(value.substr(3));
+        } else {
+            damaged();
         }
     }
     return values;
@@ -101,7 +114,15 @@ bool KeyStore::Store(const Values& values) {
 bool KeyStore::Update(std::string_view key, std::string_view name, std::optional<Value> value) {
     if (!ValidName(key) || !ValidName(name)) return false;
     std::lock_guard lock(mutex_);
-    Values values = Load();
+    LoadState state = LoadState::Clean;
+    Values values = Load(&state);
+    // A file we could not read is never replaced by the one value we have, and
+    // one with lines we do not understand is kept aside before it is rewritten.
+    if (state == LoadState::Unreadable) return false;
+    if (state == LoadState::Damaged) {
+        const auto stamp = std::chrono::system_clock::now().time_since_epoch().count();
+        if (MoveAside(file_, "corrupt", std::to_string(stamp)).empty()) return false;
+    }
     if (value) {
         values[std::string(key)][std::string(name)] = std::move(*value);
     } else {

@@ -7,7 +7,9 @@
 //   [SOFTWARE\GamingKeyboardQ731ControlCenter]
 //   LANGUAGE=dword:1
 //   DisplayVersion=sz:1.0.1.4
-// Lines that do not parse are ignored and kept out of the next write.
+// Lines that do not parse are ignored; before such a file is rewritten it is
+// kept aside as "<name>.corrupt-<stamp>", and a file that cannot be read at all
+// is never replaced.
 
 #include <cstdint>
 #include <filesystem>
@@ -38,7 +40,8 @@ private:
     using Value = std::variant<std::uint32_t, std::string>;
     using Values = std::map<std::string, std::map<std::string, Value>>;
 
-    Values Load() const;
+    enum class LoadState { Clean, Damaged, Unreadable };
+    Values Load(LoadState* state = nullptr) const;
     std::optional<Value> Get(std::string_view key, std::string_view name) const;
     bool Store(const Values& values);
     bool Update(std::string_view key, std::string_view name, std::optional<Value> value);

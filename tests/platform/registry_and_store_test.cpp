@@ -79,5 +79,26 @@ TEST_F(KeyStoreTest, DamagedLinesAreIgnoredAndBadNamesRefused) {
     EXPECT_FALSE(store.SetDword("[evil]", "name", 1));
 }
 
+TEST_F(KeyStoreTest, ADamagedFileIsKeptAsideAndAnUnreadableOneNeverReplaced) {
+    const fs::path file = dir_ / "registry.ini";
+    ASSERT_TRUE(WriteFileAtomically(file,
+                                    "[SOFTWARE\\GamingKeyboardQ731ControlCenter]\n"
+                                    "LANGUAGE=dword:2\nthis line is damaged\n"));
+    KeyStore store(file);
+    ASSERT_TRUE(store.SetString(kAppKey, "DisplayVersion", "1.0.1.4"));
+    EXPECT_EQ(store.GetDword(kAppKey, "LANGUAGE"), 2u) << "the good values are kept";
+    int kept = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        kept += entry.path().filename().string().starts_with("registry.ini.corrupt-");
+    }
+    EXPECT_EQ(kept, 1);
+
+    // Too large to read: the file stays as it is and the write is refused.
+    const std::string huge(2 << 20, '#');
+    ASSERT_TRUE(WriteFileAtomically(file, huge));
+    EXPECT_FALSE(store.SetDword(kAppKey, "LANGUAGE", 1));
+    EXPECT_EQ(fs::file_size(file), huge.size());
+}
+
 }  // namespace
 }  // namespace q731
