@@ -202,8 +202,14 @@ void CKeyTableDevice::CloseDevice() {
     CVexloUSBDevice::CloseDevice();
 }
 
-void CKeyTableDevice::PauseAfterFailure() const {
-    if (failurePause_.count() > 0) std::this_thread::sleep_for(failurePause_);
+void CKeyTableDevice::PauseAfterFailure() {
+    // The UI thread never sleeps: colour writes are skipped until the pause is
+    // over (the colours stay in the profile; the next write sends them all).
+    pausedUntil_ = clock_.Now() + failurePause_;
+}
+
+bool CKeyTableDevice::Paused() const {
+    return clock_.Now() < pausedUntil_;
 }
 
 int CKeyTableDevice::RestoreDefaults() {

@@ -67,7 +67,7 @@ public:
     // RefreshView. 1, or 0 when the default profile has no document.
     int RestoreDefaults() override;
 
-    // Failed writes of custom colours pause the caller this long.
+    // After a failed write of custom colours, further ones are skipped this long.
     void SetFailurePause(Millis pause) { failurePause_ = pause; }
 
     // The picture of the device: the LED colours on every lighting tick while
@@ -111,7 +111,9 @@ protected:
     LightStream& Stream() { return stream_; }
     // A (re)connect starts the current channel's stream afresh.
     void RestartStream() { stream_.Restart(LightStream::ChannelOf(Link())); }
-    void PauseAfterFailure() const;
+    void PauseAfterFailure();
+    // True while colour writes wait after a failure.
+    bool Paused() const;
     Clock& DeviceClock() const { return clock_; }
 
     // The kept block's mode and speed level changed (UI thread). A new mode
@@ -140,6 +142,7 @@ private:
     bool keyTableValid_ = false;
     std::vector<int> positions_;
     Millis failurePause_{200};
+    SteadyTime pausedUntil_{};
     Clock& clock_;
     LightStream stream_;
     PictureSink pictureSink_;

@@ -275,7 +275,7 @@ int CVexloKeyboardDevice::SendCustomColours() {
     if (light.selectItem != kCustomMode || light.customGroup >= kCustomGroupCount) {
         return static_cast<int>(LinkResult::Failed);
     }
-    if (!KeyTableValid() || !GateLink()) return static_cast<int>(LinkResult::Failed);
+    if (!KeyTableValid() || Paused() || !GateLink()) return static_cast<int>(LinkResult::Failed);
     const std::vector<std::uint8_t> buffer = BuildLightFrame(
         Leds().Snapshot(), static_cast<std::size_t>(info_.KeyCount()) * 3, ledOfKey_);
     const LinkResult result = Link().WriteKeyColours(buffer, light.customGroup, kCustomGroupStride);
@@ -319,7 +319,7 @@ bool CVexloKeyboardDevice::PaintKey(int key) {
     if (group < 0 || group >= kCustomGroupCount) return true;
     profile_.SetCustomColourGroup(LedsAsKeyColours(), group);
     SaveProfile();
-    if (OnReceiver() || !KeyTableValid() || !Link().IsOpen() ||
+    if (OnReceiver() || !KeyTableValid() || !Link().IsOpen() || Paused() ||
         light.customGroup >= kCustomGroupCount) {
         return true;
     }

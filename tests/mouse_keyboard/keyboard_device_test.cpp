@@ -286,6 +286,34 @@ TEST_F(KeyboardTest, PageActionsStoreAndSendWhatTheKeyboardUses) {
     EXPECT_EQ(CVexloKeyboardDevice::RepeatDelayMs(9), 250);
 }
 
+TEST_F(KeyboardTest, AFailedColourWriteSkipsWritesForAWhileWithoutSleeping) {
+    ManualClock clock;
+    manualClock_ = &clock;
+    Start(SimChannel::Wired);
+    device_->SetFailurePause(Millis(200));
+    SetLight(CVexloKeyboardDevice::kCustomMode, 0);
+    ASSERT_TRUE(device_->SelectCustomGroup(1));
+    SetLight(CVexloKeyboardDevice::kCustomMode, 1, {9, 9, 9});
+    SimFault busy;
+    busy.kind = SimFaultKind::StatusFE;
+    busy.command = 0x0B;
+    firmware_->AddFault(busy);
+    firmware_->ClearLog();
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(device_->PaintKey(4));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(150))
+        << "the UI thread does not sleep after a failure";
+    firmware_->ClearLog();
+    ASSERT_TRUE(device_->PaintKey(5));
+    EXPECT_EQ(ColourBytesSent(), 0) << "skipped during the pause; the colour is still stored";
+    clock.Advance(Millis(200));
+    ASSERT_TRUE(device_->PaintKey(6));
+    EXPECT_EQ(ColourBytesSent(), 510);
+    EXPECT_EQ(ToHex(Slice(Memory(SimRegion::KeyColours), 512 + 3 * device_->LedOfKey(5), 3)),
+              "09 09 09")
+        << "the key painted during the pause reaches the device with the next write";
+}
+
 TEST_F(KeyboardTest, ProfileChangeOnTheKeyboardRereadsItsSettings) {
     Start(SimChannel::Wired);
     ManualClock clock;
