@@ -191,6 +191,42 @@ TEST_F(SkinFolder, RepeatedSelfIncludesStopAtTheControlBudget) {
     EXPECT_GT(controls, 1000);
 }
 
+// A window that builds a layout of its own for an element, as the main window
+// does for its sub-trees.
+class NestingCallback : public IDialogBuilderCallback {
+public:
+    std::unique_ptr<CControlUI> CreateControl(std::string_view name) override {
+        if (!EqualsNoCase(name, "Nest")) return nullptr;
+        if (depth_ >= 4) return std::make_unique<CContainerUI>();  // as windows limit it
+        ++depth_;
+        CDialogBuilder inner;
+        auto tree = inner.Create("nest.xml", {}, this);
+        --depth_;
+        return tree ? std::move(tree) : std::make_unique<CContainerUI>();
+    }
+
+private:
+    int depth_ = 0;
+};
+
+TEST_F(SkinFolder, NestedBuildsShareOneBudget) {
+    // Every <Nest/> builds nest.xml again, which holds 200 of them.
+    std::string nest = "<VerticalLayout>";
+    for (int i = 0; i < 200; ++i)
+        nest += "<Nest/>";
+    Write("nest.xml", nest + "</VerticalLayout>");
+    NestingCallback callback;
+    CDialogBuilder builder;
+    auto root = builder.Create("nest.xml", {}, &callback);
+    ASSERT_NE(root, nullptr);
+    int controls = 0;
+    root->FindControl([&](CControlUI*) {
+        ++controls;
+        return false;
+    });
+    EXPECT_LE(controls, CDialogBuilder::kMaxControls + 200);
+}
+
 TEST_F(SkinFolder, IncludesRepeatAndASelfIncludeEnds) {
     Write("item.xml", "<Button name='item'/>");
     Write("loop.xml", "<VerticalLayout name='loop'><Include source='loop.xml'/></VerticalLayout>");

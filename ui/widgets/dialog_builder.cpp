@@ -94,13 +94,29 @@ std::optional<XmlElement> CDialogBuilder::Load(std::string_view layout) {
     return doc;
 }
 
+namespace {
+thread_local int gBuildDepth = 0;
+thread_local int gBuilt = 0;
+struct BuildNesting {
+    BuildNesting() {
+        if (gBuildDepth++ == 0) gBuilt = 0;
+    }
+    ~BuildNesting() { --gBuildDepth; }
+    BuildNesting(const BuildNesting&) = delete;
+    BuildNesting& operator=(const BuildNesting&) = delete;
+};
+}  // namespace
+
 std::unique_ptr<CControlUI> CDialogBuilder::Create(std::string_view layout, std::string_view,
                                                    IDialogBuilderCallback* callback,
                                                    CPaintManagerUI* manager) {
     callback_ = callback;
     manager_ = manager;
     error_.clear();
-    built_ = 0;
+    // Builds started from inside a build (sub-trees a window builds for an
+    // element) share the outermost build's budget.
+    BuildNesting nesting;
+    built_ = &gBuilt;
     auto doc = Load(layout);
     if (!doc) {
         LogWarning("dialog builder: " + error_);
@@ -164,8 +180,8 @@ void CDialogBuilder::ApplyWindow(const XmlElement& window) {
 
 std::unique_ptr<CControlUI> CDialogBuilder::BuildControl(const XmlElement& element, int depth) {
     // Includes repeated inside includes multiply: a layout may not grow past this.
-    if (++built_ > kMaxControls) {
-        if (built_ == kMaxControls + 1) LogWarning("dialog builder: layout too large; cut short");
+    if (++*built_ > kMaxControls) {
+        if (*built_ == kMaxControls + 1) LogWarning("dialog builder: layout too large; cut short");
         return nullptr;
     }
     auto control = CControlFactory::GetInstance().CreateControl(element.name);

@@ -66,7 +66,7 @@ private:
     IDialogBuilderCallback* callback_ = nullptr;
     CPaintManagerUI* manager_ = nullptr;
     std::string error_;
-    int built_ = 0;
+    int* built_ = nullptr;  // controls made so far by the outermost build
 };
 
 }  // namespace q731

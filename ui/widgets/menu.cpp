@@ -89,7 +89,11 @@ void CMenuWnd::Notify(TNotifyUI& msg) {
         CWindowWnd* owner = owner_;
         Close(0);
         if (owner) owner->PostMessage(kMsgMenuCommand, static_cast<WPARAM>(index), 0);
-        if (handler) handler(name, index);
+        // The handler may open a modal window, whose loop would destroy this
+        // menu while its click is still being handled: run it afterwards.
+        if (handler) {
+            WindowLoop().Post([handler, name, index] { handler(name, index); });
+        }
         return;
     }
     WindowImplBase::Notify(msg);
