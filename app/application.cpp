@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSystemTrayIcon>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -173,6 +174,8 @@ int RunControlCentre(int argc, char** argv) {
     }
     mainWindow.CenterWindow();
 
+    constexpr int kMaxBusBacklog = 64;
+    std::atomic<int> busBacklog{0};
     const std::filesystem::path runtime = folders.RuntimeFolder();
     if (!runtime.empty()) {
         const bool listening = bus.Start(
@@ -183,8 +186,17 @@ int RunControlCentre(int argc, char** argv) {
                 }
                 return false;
             },
-            [&loop, &mainWindow](BusMessage message) {
-                loop.Post([&mainWindow, message = std::move(message)] {
+            [&loop, &mainWindow, &busBacklog](BusMessage message) {
+                // Another program sending faster than the UI thread can act
+                // must not make the queue grow without end.
+                if (busBacklog.load() >= kMaxBusBacklog) {
+                    LogWarning("message bus: UI busy; dropped '" + message.name + "'");
+                    return;
+                }
+                busBacklog.fetch_add(1);
+                message.payload.clear();  // no message the window acts on carries one
+                loop.Post([&mainWindow, &busBacklog, message = std::move(message)] {
+                    busBacklog.fetch_sub(1);
                     mainWindow.OnBusMessage(message);
                 });
             },

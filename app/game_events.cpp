@@ -2,10 +2,8 @@
 
 namespace q731 {
 
-GameEventLighting::GameEventLighting(
-    UiLoop& loop, std::function<CVexloUSBDevice*()> current,
-    std::function<bool(CVexloUSBDevice*)> present,
-    std::function<void(CVexloUSBDevice&, const LightSetting&)> apply)
+GameEventLighting::GameEventLighting(UiLoop& loop, std::function<CVexloUSBDevice*()> current,
+                                     std::function<bool(CVexloUSBDevice*)> present, Apply apply)
     : loop_(loop),
       current_(std::move(current)),
       present_(std::move(present)),
@@ -33,14 +31,17 @@ void GameEventLighting::OnGameEvent(long long variant, long long mode) {
             // event is the one that comes back.
             userMode_ = light.selectItem;
             if (variant == 0) {
-                light.oldMode = (light.selectItem == 0 || light.selectItem > 20) ? 1 : light.selectItem;
+                light.oldMode =
+                    (light.selectItem == 0 || light.selectItem > 20) ? 1 : light.selectItem;
             }
         }
         light.selectItem = static_cast<std::uint8_t>(mode);
-        apply_(*device, light);
+        apply_(*device, light, false);
         changed_ = device;
+        // Only an accepted event (re)starts the five seconds: a stream of bad
+        // ones cannot keep a game's mode showing.
+        loop_.SetOneShotTimer(this, kRestoreTimer, kShowFor, [this] { Restore(); });
     }
-    loop_.SetOneShotTimer(this, kRestoreTimer, kShowFor, [this] { Restore(); });
 }
 
 void GameEventLighting::Restore() {
@@ -51,7 +52,7 @@ void GameEventLighting::Restore() {
     device->Link().SetSyncFlag(false);
     LightSetting light = device->GetLightInfo();
     light.selectItem = userMode_;
-    apply_(*device, light);
+    apply_(*device, light, true);
 }
 
 }  // namespace q731

@@ -16,11 +16,13 @@ public:
     static constexpr Millis kShowFor{5000};
 
     // `current` gives the current device (or nothing); `present` says whether a
-    // device is still connected; `apply` stores a setting and sends it
-    // (SetLightInfo, SaveProfile, ApplyProfile, WriteSettings).
+    // device is still connected; `apply` sends a setting (SetLightInfo,
+    // ApplyProfile, WriteSettings) and, when `save` is true, saves the profile:
+    // a game's mode is only ever sent, never saved, so that it cannot stay in
+    // the user's profile if the program or the device goes away meanwhile.
+    using Apply = std::function<void(CVexloUSBDevice&, const LightSetting&, bool save)>;
     GameEventLighting(UiLoop& loop, std::function<CVexloUSBDevice*()> current,
-                      std::function<bool(CVexloUSBDevice*)> present,
-                      std::function<void(CVexloUSBDevice&, const LightSetting&)> apply);
+                      std::function<bool(CVexloUSBDevice*)> present, Apply apply);
     ~GameEventLighting();
 
     // wParam: variant (0 keeps the mode to return to, 1 and 2 do not, others
@@ -37,7 +39,7 @@ private:
     UiLoop& loop_;
     std::function<CVexloUSBDevice*()> current_;
     std::function<bool(CVexloUSBDevice*)> present_;
-    std::function<void(CVexloUSBDevice&, const LightSetting&)> apply_;
+    Apply apply_;
     CVexloUSBDevice* changed_ = nullptr;  // the device whose mode is to come back
     std::uint8_t userMode_ = 0;           // its mode before the first event
 };

@@ -55,8 +55,8 @@ CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& regist
           [this](CVexloUSBDevice* device) {
               return devices_.TabOfDevice(device) >= 0 && device->Link().IsOpen();
           },
-          [this](CVexloUSBDevice& device, const LightSetting& light) {
-              SaveAndSend(device, light);
+          [this](CVexloUSBDevice& device, const LightSetting& light, bool save) {
+              SaveAndSend(device, light, save);
           }) {
     wakeId_ = registry_.Register(messages::kWake);
     settingsForwardId_ = registry_.Register(messages::kSettingsForward);
@@ -254,6 +254,8 @@ void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
 LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = true;
     if (msg == kMsgDestroy) {
+        exiting_ = true;
+        gameEvents_.RestoreNow();  // also when the window manager closed the window
         tray_.DeleteTrayIcon();
         ShowWindow(false, false);
         loop_.KillTimers(this);
@@ -358,6 +360,7 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
 }
 
 void CMainWnd::OnBusMessage(const BusMessage& message) {
+    if (exiting_) return;  // queued before the exit: nothing may change any more
     const std::optional<MessageId> id = registry_.Find(message.name);
     if (!id) return;
     bool handled = false;
@@ -510,9 +513,9 @@ void CMainWnd::RefitToMonitor() {
     }
 }
 
-void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light) {
+void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, bool save) {
     device.SetLightInfo(light);
-    device.SaveProfile();
+    if (save) device.SaveProfile();
     device.ApplyProfile();
     const int result = device.WriteSettings();
     LogInfo(fmt::format("lighting mode {} sent to the {} (result {})", light.selectItem,

@@ -104,7 +104,7 @@ private:
     void ApplyLanguage(int index);
     void TellMiceAndKeyboards(bool shown);
     void UpdateNoDeviceScreen();
-    void SaveAndSend(CVexloUSBDevice& device, const LightSetting& light);
+    void SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, bool save);
     bool Gated(unsigned msg) const;
 
     UiLoop& loop_;

@@ -187,6 +187,11 @@ void ProfileList::Cache(const Json::Value& list) {
     selected_ = select >= 0 && select < static_cast<std::int64_t>(entries_.size())
                     ? static_cast<int>(select)
                     : -1;
+    // The current profile always follows the stored selection, so that after a
+    // delete or an add-and-select nothing is loaded from (or saved into) a
+    // profile that is no longer the selected one.
+    if (selected_ >= 0)
+        currentIdentifier_ = entries_[static_cast<std::size_t>(selected_)].identifier;
 }
 
 bool ProfileList::LoadProfileList() {

@@ -32,12 +32,14 @@ protected:
     CGenericDevice keyboard_{DeviceKindCode::Keyboard, bus_};
     CVexloUSBDevice* current_ = &mouse_;
     int applied_ = 0;
-    GameEventLighting events_{loop_, [this] { return current_; },
-                              [](CVexloUSBDevice*) { return true; },
-                              [this](CVexloUSBDevice& device, const LightSetting& light) {
-                                  ++applied_;
-                                  device.SetLightInfo(light);
-                              }};
+    GameEventLighting events_{
+        loop_, [this] { return current_; }, [](CVexloUSBDevice*) { return true; },
+        [this](CVexloUSBDevice& device, const LightSetting& light, bool save) {
+            ++applied_;
+            saves_ += save;
+            device.SetLightInfo(light);
+        }};
+    int saves_ = 0;
 };
 
 TEST_F(GameEventsTest, ModeShowsForFiveSecondsThenTheUsersModeReturns) {
@@ -48,6 +50,7 @@ TEST_F(GameEventsTest, ModeShowsForFiveSecondsThenTheUsersModeReturns) {
     RunFor(loop_, clock_, 1ms);
     EXPECT_EQ(Mode(mouse_), 3);
     EXPECT_FALSE(events_.RestorePending());
+    EXPECT_EQ(saves_, 1) << "the game's mode is sent, never saved; the user's is saved back";
 }
 
 TEST_F(GameEventsTest, ASecondEventWithinFiveSecondsDoesNotLoseTheUsersMode) {
@@ -59,6 +62,16 @@ TEST_F(GameEventsTest, ASecondEventWithinFiveSecondsDoesNotLoseTheUsersMode) {
     EXPECT_EQ(Mode(mouse_), 7) << "the timer started again";
     RunFor(loop_, clock_, 1s);
     EXPECT_EQ(Mode(mouse_), 3) << "back to the user's mode, not the first game mode";
+}
+
+TEST_F(GameEventsTest, RefusedEventsDoNotPostponeTheRestore) {
+    events_.OnGameEvent(0, 5);
+    for (int i = 0; i < 4; ++i) {
+        RunFor(loop_, clock_, 1s);
+        events_.OnGameEvent(0, 9999);
+    }
+    RunFor(loop_, clock_, 1s);
+    EXPECT_EQ(Mode(mouse_), 3) << "five seconds after the accepted event";
 }
 
 TEST_F(GameEventsTest, AModeTheDeviceDoesNotHaveIsRefused) {

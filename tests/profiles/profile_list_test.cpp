@@ -161,6 +161,18 @@ TEST(ProfileList, IdentifiersMadeInTheSameMillisecondDiffer) {
     EXPECT_EQ(f.list.ProfileCount(), 4);
 }
 
+TEST(ProfileList, TheCurrentProfileFollowsTheSelectionAfterDeleteAndAdd) {
+    ListFixture f;
+    ASSERT_TRUE(f.list.LoadProfileList());
+    const std::string first = f.list.CurrentIdentifier();
+    const std::string added = f.list.MakeProfile(ParseOrDie("{}"), "profile2", true);
+    EXPECT_EQ(f.list.CurrentIdentifier(), added) << "added and selected: it is the current one";
+    ASSERT_TRUE(f.list.DeleteProfile(1));
+    EXPECT_EQ(f.list.CurrentIdentifier(), first)
+        << "the deleted profile can no longer be loaded, nor brought back by a save";
+    EXPECT_FALSE(fs::exists(ProfilePath(f.device, added)));
+}
+
 TEST(ProfileList, MakeProfileWritesTheFileThenTheEntry) {
     ListFixture f;
     ASSERT_TRUE(f.list.LoadProfileList());
