@@ -231,6 +231,7 @@ void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
             if (kind == NotifyKind::SelectChanged) {
                 // The first tab button whose option is selected is the current tab.
                 for (std::size_t tab = 0; tab < tabButtons_.size(); ++tab) {
+                    if (!tabButtons_[tab]) continue;
                     COptionUI* option = tabButtons_[tab]->SelectOption();
                     if (option && option->IsSelected() && tabButtons_[tab]->TabVisible()) {
                         devices_.SelectTab(static_cast<int>(tab));
@@ -528,8 +529,16 @@ void CMainWnd::TabCreated(int tab) {
     auto* header = dynamic_cast<CContainerUI*>(m_pm.FindControl("device_select_layout"));
     auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_switch"));
     auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
+    // The per-tab controls stay aligned with the tab numbers even when a tab
+    // cannot be built: it gets empty slots, so later tabs keep their own.
+    auto keepSlot = [this] {
+        tabButtons_.push_back(nullptr);
+        powerPanels_.push_back(nullptr);
+        devicePages_.push_back(nullptr);
+    };
     if (!header || !pages || !panels) {
         LogError("main layout lacks the device tab containers");
+        keepSlot();
         return;
     }
     CDialogBuilder builder;
@@ -541,6 +550,7 @@ void CMainWnd::TabCreated(int tab) {
     auto* button = dynamic_cast<CDeviceOptionUI*>(buttonTree.get());
     if (!panel || !button) {
         LogError("cannot build the tab of " + std::string(row.tabName));
+        keepSlot();
         return;
     }
     panelTree.release();
@@ -582,6 +592,7 @@ void CMainWnd::TabsChanged() {
     auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
     for (std::size_t tab = 0; tab < tabs.size() && tab < tabButtons_.size(); ++tab) {
         CDeviceOptionUI* button = tabButtons_[tab];
+        if (!button) continue;
         button->SetTabVisible(tabs[tab].visible);
         button->SetSynchronised(tabs[tab].synchronised);
         if (COptionUI* option = button->SelectOption()) option->Selected(tabs[tab].selected, false);

@@ -54,7 +54,8 @@ bool WriteAll(int fd, std::string_view data) {
 ReadStatus ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes,
                          std::string* error) {
     out.clear();
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a FIFO named as a file must not block the caller in open.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         const bool missing = errno == ENOENT || errno == ENOTDIR;
         SetError(error, Errno("cannot open", path));

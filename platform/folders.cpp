@@ -47,8 +47,9 @@ fs::path PrivateFolder(const fs::path& dir, bool strict = false) {
         return {};
     }
     if (!strict) return dir;
+    // lstat: a symbolic link put there by someone else is never followed.
     struct stat info {};
-    if (::stat(dir.c_str(), &info) != 0 || info.st_uid != ::getuid() ||
+    if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
         (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         LogError("folder " + dir.string() + " is not private to this user; not using it");
         return {};

@@ -73,6 +73,14 @@ TEST(Files, ReadIsBoundedAndTellsMissingFromTooLarge) {
     EXPECT_EQ(ReadFileBytes(dir.path(), out, 11), ReadStatus::Error) << "a folder is no file";
 }
 
+TEST(Files, AFifoNamedAsAFileDoesNotBlockTheReader) {
+    TempDir dir;
+    const fs::path fifo = dir.path() / "skin.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string out;
+    EXPECT_EQ(ReadFileBytes(fifo, out, 1024), ReadStatus::Error) << "returns at once, refused";
+}
+
 TEST(Files, MoveAsideNeverOverwritesAnEarlierCopy) {
     TempDir dir;
     const fs::path file = dir.path() / "mouse.Json";
@@ -117,6 +125,13 @@ TEST(Folders, EnvironmentDecidesWhereUserFilesGoAndFoldersArePrivate) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_TRUE(folders.DeviceFolder("../escape").empty());
     EXPECT_FALSE(fs::exists(dir.path() / "data" / "escape"));
+
+    // A symbolic link in place of the runtime folder is refused, wherever it points.
+    fs::create_directories(dir.path() / "elsewhere");
+    ::chmod((dir.path() / "elsewhere").c_str(), 0700);
+    fs::create_directory_symlink(dir.path() / "elsewhere", folders.runtime);
+    EXPECT_TRUE(folders.RuntimeFolder().empty());
+    fs::remove(folders.runtime);
 
     // Someone else's writable runtime folder is refused.
     fs::create_directories(folders.runtime);
