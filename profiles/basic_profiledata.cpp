@@ -153,6 +153,14 @@ bool CBasicProfiledata::StoreDocument(const Json::Value& value, const fs::path& 
     Json::Value contents;
     bool keptAside = false;
     if (!DocumentFile::ReadForUpdate(path, contents, &keptAside)) return false;
+    if (!keptAside && contents.isObject() && contents.isMember("Device") &&
+        !contents["Device"].isArray()) {
+        // Someone changed the file's shape since it was read: keep it aside
+        // rather than replace what it holds with our one document.
+        if (MoveAside(path, "corrupt", DocumentFile::TimeStamp()).empty()) return false;
+        contents = Json::Value(Json::objectValue);
+        keptAside = true;
+    }
     if (keptAside) FillIdentity(contents, path);
     ArrayMember(contents, "Device")[static_cast<Json::ArrayIndex>(documentIndex_)] = value;
     return DocumentFile::WriteJsonFile(path, contents);

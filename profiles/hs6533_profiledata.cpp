@@ -1,5 +1,7 @@
 #include "profiles/hs6533_profiledata.h"
 
+#include <algorithm>
+
 namespace q731 {
 
 using json::GetI32;
@@ -33,7 +35,10 @@ int CHs6533Profiledata::PresetCurveFor(int eqType) {
 }
 
 int CHs6533Profiledata::CustomCurveCount() const {
-    return static_cast<int>(json::ArraySize(Member(document_, "CustomEQNameInfo")));
+    // The names come from the file: however many it lists, a curve index never
+    // grows the document past a fixed number of curves.
+    return std::min(static_cast<int>(json::ArraySize(Member(document_, "CustomEQNameInfo"))),
+                    kMaxCustomCurves);
 }
 
 CHs6533Profiledata::Curve CHs6533Profiledata::ReadCurve(const char* section, int curve) {

@@ -14,6 +14,8 @@ namespace q731 {
 class CHs6533Profiledata : public CBasicProfiledata {
 public:
     static constexpr int kBandCount = 10;
+    // Custom curves a profile may hold; more names than this are ignored.
+    static constexpr int kMaxCustomCurves = 64;
     static constexpr int kPresetCurveCount = 12;
     static constexpr int kCustomCurveType = 13;
     using Curve = std::array<std::int32_t, kBandCount>;

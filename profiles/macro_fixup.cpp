@@ -27,7 +27,12 @@ int FixMacroReferencesInProfiles(ProfileList& list, CBasicProfiledata& current, 
     for (int index = 0; index < count; ++index) {
         const fs::path path = list.ProfileFilePath(index);
         if (path.empty() || path == current.GetProfilePath()) continue;
-        if (current.LoadSecondaryDocument(path).isNull()) continue;
+        if (current.LoadSecondaryDocument(path).isNull()) {
+            // A profile we cannot read keeps references to the old numbers:
+            // say so instead of reporting every profile fixed.
+            failed = true;
+            continue;
+        }
         std::vector<KeyEntry> keys = current.GetSecondaryKeyList();
         if (!FixMacroReferences(keys, deletedMacro)) continue;
         current.SetSecondaryKeyList(keys);

@@ -24,7 +24,8 @@ bool FixMacroReferences(std::vector<KeyEntry>& keys, int deletedMacro);
 
 // Fixes every listed profile: the others through the secondary document of
 // `current`, the current one in memory and then saved. Returns the number of
-// profiles changed, or -1 when one of them could not be saved.
+// profiles changed, or -1 when one of them could not be read or saved (the
+// others are fixed all the same).
 int FixMacroReferencesInProfiles(ProfileList& list, CBasicProfiledata& current, int deletedMacro);
 
 }  // namespace q731

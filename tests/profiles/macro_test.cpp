@@ -303,5 +303,41 @@ TEST(MacroFixup, DeletionFixesEveryProfileOfBothKinds) {
     }
 }
 
+TEST(MacroFixup, AProfileThatCannotBeReadIsReportedNotSkippedSilently) {
+    TestFolder folder;
+    WriteText(folder / "default.Json", R"({"Device":[{}]})");
+    ProfileList list;
+    list.SetFolders(folder.path(), folder / "default.Json");
+    list.SetDeviceKind(DeviceKind::Mouse);
+    ASSERT_TRUE(list.LoadProfileList());
+    const std::string other = list.MakeProfile(ParseOrDie(R"({"Device":[{}]})"), "two", false);
+    ASSERT_FALSE(other.empty());
+    // The other profile's file is now something that cannot be read as one.
+    fs::remove(list.ProfileFilePath(1));
+    fs::create_directory(list.ProfileFilePath(1));
+    CBasicProfiledata current;
+    current.SetProfilePath(list.ProfileFilePath(0));
+    current.LoadProfileDocument(current.GetProfilePath());
+    EXPECT_EQ(FixMacroReferencesInProfiles(list, current, 0), -1);
+}
+
+TEST(ProfileSave, AFileWhoseDeviceMemberChangedShapeIsKeptAside) {
+    TestFolder folder;
+    const fs::path path = folder / "p.Json";
+    WriteText(path, R"({"profilename":"mine","Device":{"hand":"edited"}})");
+    CBasicProfiledata data;
+    data.SetDocument(ParseOrDie(R"({"LightInfo":{"Red":1}})"));
+    ASSERT_TRUE(data.StoreDocument(data.Document(), path));
+    EXPECT_EQ(DocumentFile::ReadJsonFile(path)["Device"][0]["LightInfo"]["Red"].asInt(), 1);
+    int kept = 0;
+    for (const std::string& name : FileNames(folder.path())) {
+        if (name.starts_with("p.Json.corrupt-")) {
+            ++kept;
+            EXPECT_NE(ReadText(folder / name).find("edited"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(kept, 1) << "the hand-edited content survives beside the new file";
+}
+
 }  // namespace
 }  // namespace q731
