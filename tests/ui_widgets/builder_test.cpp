@@ -305,5 +305,14 @@ TEST_F(SkinFolder, ReloadTextShowsTheNewLanguage) {
     EXPECT_EQ(label->GetText(), "Hallo");
 }
 
+TEST(Attributes, HugeSizesFromASkinAreBounded) {
+    CControlUI control;
+    ASSERT_TRUE(control.SetAttribute("width", "2000000000"));
+    control.SetAttribute("height", "-2000000000");
+    EXPECT_EQ(control.GetFixedWidth(), 65535) << "no layout sum or tiling loop can overflow";
+    control.SetAttribute("padding", "2000000000,0,0,0");
+    EXPECT_EQ(control.GetPadding().left, 65535);
+}
+
 }  // namespace
 }  // namespace q731::testing

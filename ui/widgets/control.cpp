@@ -204,11 +204,16 @@ bool CControlUI::SetAttribute(std::string_view name, std::string_view value) {
     auto color = [&](void (CControlUI::*set)(UiColor)) {
         if (auto c = ParseColor(value)) (this->*set)(*c);
     };
+    // Sizes and positions from a skin are kept to a sane range, so that layout
+    // sums and tiling loops cannot overflow or run for ever.
+    auto bounded = [](int v) { return std::clamp(v, -65535, 65535); };
     auto integer = [&](auto set) {
-        if (auto v = ParseInt(value)) set(*v);
+        if (auto v = ParseInt(value)) set(bounded(*v));
     };
     auto rect = [&](auto set) {
-        if (auto r = ParseRect(value)) set(*r);
+        if (auto r = ParseRect(value)) {
+            set(UiRect{bounded(r->left), bounded(r->top), bounded(r->right), bounded(r->bottom)});
+        }
     };
     std::string key = ToLower(name);
     if (key == "name") {
