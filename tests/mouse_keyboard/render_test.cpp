@@ -72,8 +72,12 @@ protected:
     void StartStill(SimChannel channel) {
         Base::manualClock_ = &clock_;
         Base::Attach(channel);
+        // Hidden while it connects, so the thread draws nothing before it is
+        // stopped (on a slow machine it could otherwise draw a first frame).
+        Base::device_->SetAttention(false);
         Base::ConnectAndClear();
         Base::device_->Renderer().Stop();
+        Base::device_->SetAttention(true);
     }
 
     ManualClock clock_;
