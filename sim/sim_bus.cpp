@@ -43,13 +43,13 @@ public:
         HidCollectionCaps caps;
     };
     struct Interface {
-        SimInterfaceSpec spec;
+        SimInterfaceSpec definition;
         bool usesReportIds = false;
         std::vector<Collection> collections;
         std::vector<std::pair<int, std::weak_ptr<SimConnectionState>>> connections;
     };
     struct Unit {
-        SimProductSpec spec;
+        SimProductSpec product;
         std::vector<Interface> interfaces;
         std::shared_ptr<ISimFirmware> firmware;
         HidOpenError openFault = HidOpenError::None;
@@ -150,7 +150,7 @@ SimBusCore::Interface* SimBusCore::FindInterface(int unit, uint16_t interfaceNum
     auto found = units.find(unit);
     if (found == units.end()) return nullptr;
     for (Interface& iface : found->second.interfaces) {
-        if (iface.spec.interfaceNumber == interfaceNumber) return &iface;
+        if (iface.definition.interfaceNumber == interfaceNumber) return &iface;
     }
     return nullptr;
 }
@@ -277,10 +277,11 @@ HidOpenResult SimBus::Open(const std::string& path, const HidOpenParameters& par
                 std::erase_if(iface.connections,
                               [](const auto& entry) { return entry.second.expired(); });
                 iface.connections.emplace_back(static_cast<int>(index), state);
-                HidConnectionInfo info{unit.spec.vendorId, unit.spec.productId, unit.spec.version,
-                                       iface.spec.descriptor, static_cast<int>(index)};
+                HidConnectionInfo info{unit.product.vendorId, unit.product.productId,
+                                       unit.product.version, iface.definition.descriptor,
+                                       static_cast<int>(index)};
                 result.connection = std::make_unique<SimConnection>(
-                    core_, id, iface.spec.interfaceNumber, std::move(info), std::move(state));
+                    core_, id, iface.definition.interfaceNumber, std::move(info), std::move(state));
                 result.error = HidOpenError::None;
                 return result;
             }
@@ -297,22 +298,22 @@ bool SimBus::WatchChanges(std::shared_ptr<Waker> waker) {
     return true;
 }
 
-int SimBus::Plug(SimProductSpec spec, std::shared_ptr<ISimFirmware> firmware) {
+int SimBus::Plug(SimProductSpec product, std::shared_ptr<ISimFirmware> firmware) {
     int id = 0;
     {
         std::lock_guard lock(core_->mutex);
         id = core_->nextUnit++;
         SimBusCore::Unit unit;
-        for (const SimInterfaceSpec& ifaceSpec : spec.interfaces) {
+        for (const SimInterfaceSpec& ifaceSpec : product.interfaces) {
             SimBusCore::Interface iface;
-            iface.spec = ifaceSpec;
+            iface.definition = ifaceSpec;
             const ParsedDescriptor parsed = ParseReportDescriptor(ifaceSpec.descriptor);
             iface.usesReportIds = parsed.usesReportIds;
             const std::size_t count = std::max<std::size_t>(parsed.collections.size(), 1);
             for (std::size_t index = 0; index < count; ++index) {
                 std::string path =
-                    fmt::format("\\\\?\\hid#vid_{:04x}&pid_{:04x}&mi_{:02x}", spec.vendorId,
-                                spec.productId, ifaceSpec.interfaceNumber);
+                    fmt::format("\\\\?\\hid#vid_{:04x}&pid_{:04x}&mi_{:02x}", product.vendorId,
+                                product.productId, ifaceSpec.interfaceNumber);
                 if (count > 1) path += fmt::format("&col{:02x}", index + 1);
                 path += fmt::format("#8&{:08x}&0&{:04x}#{}", 0x51A0000 + id, index, kHidClassGuid);
                 iface.collections.push_back({std::move(path), index < parsed.collections.size()
@@ -321,7 +322,7 @@ int SimBus::Plug(SimProductSpec spec, std::shared_ptr<ISimFirmware> firmware) {
             }
             unit.interfaces.push_back(std::move(iface));
         }
-        unit.spec = std::move(spec);
+        unit.product = std::move(product);
         unit.firmware = std::move(firmware);
         core_->units.emplace(id, std::move(unit));
     }

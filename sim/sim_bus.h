@@ -77,7 +77,7 @@ public:
 
     // Adds a unit; returns its id. A second unit of the same product gets
     // paths of its own.
-    int Plug(SimProductSpec spec, std::shared_ptr<ISimFirmware> firmware = nullptr);
+    int Plug(SimProductSpec product, std::shared_ptr<ISimFirmware> firmware = nullptr);
     // Removes the unit: its paths vanish and its connections fail with
     // Disconnected. False when no such unit is plugged.
     bool Unplug(int unit);

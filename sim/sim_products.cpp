@@ -78,13 +78,13 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 SimProductSpec FamilyProduct(const char* name, uint16_t productId, bool keyboard) {
-    SimProductSpec spec;
-    spec.name = name;
-    spec.vendorId = kVendorMain;
-    spec.productId = productId;
-    spec.interfaces.push_back({0, keyboard ? BootKeyboardDescriptor() : BootMouseDescriptor()});
-    spec.interfaces.push_back({kSimCommandInterface, CommandInterfaceDescriptor()});
-    return spec;
+    SimProductSpec product;
+    product.name = name;
+    product.vendorId = kVendorMain;
+    product.productId = productId;
+    product.interfaces.push_back({0, keyboard ? BootKeyboardDescriptor() : BootMouseDescriptor()});
+    product.interfaces.push_back({kSimCommandInterface, CommandInterfaceDescriptor()});
+    return product;
 }
 
 }  // namespace
@@ -151,45 +151,45 @@ SimProductSpec MousePadProduct() {
 }
 
 SimProductSpec HeadsetProduct() {
-    SimProductSpec spec;
-    spec.name = "headset";
-    spec.vendorId = kVendorHeadset;
-    spec.productId = kProductHeadset;
-    spec.interfaces.push_back({kSimHeadsetInterface, HeadsetDescriptor()});
-    return spec;
+    SimProductSpec product;
+    product.name = "headset";
+    product.vendorId = kVendorHeadset;
+    product.productId = kProductHeadset;
+    product.interfaces.push_back({kSimHeadsetInterface, HeadsetDescriptor()});
+    return product;
 }
 
 SimProductSpec DecoyProduct(DecoyKind kind) {
-    SimProductSpec spec = MouseWiredProduct();
+    SimProductSpec product = MouseWiredProduct();
     switch (kind) {
         case DecoyKind::OtherInterface:
-            spec.name = "decoy: mouse ids on interface 2";
-            spec.interfaces = {{2, CommandInterfaceDescriptor()}};
+            product.name = "decoy: mouse ids on interface 2";
+            product.interfaces = {{2, CommandInterfaceDescriptor()}};
             break;
         case DecoyKind::OtherCollection:
-            spec.name = "decoy: command collection fifth";
-            spec.interfaces = {{kSimCommandInterface,
-                                Concat({MouseCollection(kSimMouseReportId),
-                                        SystemControlCollection(),
-                                        {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 5,    0x05,
-                                         0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
-                                         0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0},
-                                        EventCollection(),
-                                        VendorCollection(kCommandUsage)})}};
+            product.name = "decoy: command collection fifth";
+            product.interfaces = {{kSimCommandInterface,
+                                   Concat({MouseCollection(kSimMouseReportId),
+                                           SystemControlCollection(),
+                                           {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 5,    0x05,
+                                            0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
+                                            0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0},
+                                           EventCollection(),
+                                           VendorCollection(kCommandUsage)})}};
             break;
         case DecoyKind::WrongUsage:
-            spec.name = "decoy: command collection with usage 0x93";
-            spec.interfaces = {
+            product.name = "decoy: command collection with usage 0x93";
+            product.interfaces = {
                 {kSimCommandInterface,
                  Concat({MouseCollection(kSimMouseReportId), SystemControlCollection(),
                          EventCollection(0x02), VendorCollection(0x93)})}};
             break;
         case DecoyKind::OtherVendor:
-            spec.name = "decoy: foreign vendor";
-            spec.vendorId = 0x1234;
+            product.name = "decoy: foreign vendor";
+            product.vendorId = 0x1234;
             break;
     }
-    return spec;
+    return product;
 }
 
 }  // namespace q731
