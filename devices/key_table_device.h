@@ -22,6 +22,26 @@
 
 namespace q731 {
 
+// Bytes 1-8 of the mouse's and the keyboard's settings blocks hold the lighting
+// the same way: mode, brightness, speed (4 - level), direction, colour-wheel
+// flag, red, green, blue.
+namespace lighting_bytes {
+inline constexpr std::size_t kMode = 1;
+inline constexpr std::size_t kBrightness = 2;
+inline constexpr std::size_t kSpeed = 3;
+inline constexpr std::size_t kDirection = 4;
+inline constexpr std::size_t kColourWheel = 5;
+inline constexpr std::size_t kRed = 6;
+inline constexpr std::size_t kGreen = 7;
+inline constexpr std::size_t kBlue = 8;
+}  // namespace lighting_bytes
+
+// The lighting of a block read back from the device (its mode byte already a
+// mode index), over `light`; levels are clamped. The direction is taken only
+// when `takeDirection`.
+LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting light,
+                            bool takeDirection);
+
 class CKeyTableDevice : public CVexloUSBDevice {
 public:
     // WriteMacros results beyond the overflow count (a positive number).

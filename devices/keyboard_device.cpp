@@ -4,6 +4,9 @@
 
 namespace q731 {
 
+static_assert(keyboard_block::kMode == lighting_bytes::kMode &&
+              keyboard_block::kBlue == lighting_bytes::kBlue);
+
 namespace {
 
 using namespace keyboard_block;
@@ -103,16 +106,8 @@ int CVexloKeyboardDevice::ReadSettings() {
     block[kCleared] = 0;
     block[kStage] = block_[kStage];
 
-    LightSetting light = GetLightInfo();
-    const bool modeChanged = light.selectItem != block[kMode];
-    light.selectItem = block[kMode];
-    light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
-    light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
-    light.direction = block[kDirection];
-    light.multiColor = block[kColourWheel];
-    light.red = block[kRed];
-    light.green = block[kGreen];
-    light.blue = block[kBlue];
+    const bool modeChanged = GetLightInfo().selectItem != block[kMode];
+    LightSetting light = LightFromBlock(block, GetLightInfo(), true);
     light.zzccMode = block[kZoneMode];
     light.customGroup = block[kCustomGroup];
     block_ = block;

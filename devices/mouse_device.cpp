@@ -6,6 +6,9 @@
 
 namespace q731 {
 
+static_assert(mouse_block::kMode == lighting_bytes::kMode &&
+              mouse_block::kBlue == lighting_bytes::kBlue);
+
 namespace {
 
 using namespace mouse_block;
@@ -155,14 +158,8 @@ int CVexloMouseDevice::Resync() {
     block[kMode] = ModeIndexOrCode(block[kMode]);
     block[kCleared] = 0;
 
-    LightSetting light = GetLightInfo();
-    light.selectItem = block[kMode];
-    light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
-    light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
-    light.multiColor = block[kColourWheel];
-    light.red = block[kRed];
-    light.green = block[kGreen];
-    light.blue = block[kBlue];
+    // The mouse keeps its direction ("Fx") as the profile has it.
+    const LightSetting light = LightFromBlock(block, GetLightInfo(), false);
     block_ = block;
     SetLightInfo(light);
     SetRenderLighting(light.selectItem, light.speed);
