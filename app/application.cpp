@@ -71,7 +71,7 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(int tabRow, const std::shared_ptr<IH
 
 }  // namespace
 
-int RunControlCentre(int argc, char** argv) {
+int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     const auto started = std::chrono::steady_clock::now();
     SystemEvents::BlockTerminationSignals();
 
@@ -140,6 +140,12 @@ int RunControlCentre(int argc, char** argv) {
                 if (std::getenv("Q731_REPORT_STARTUP")) {
                     std::fprintf(stderr, "q731-control-center: window shown after %lld ms\n",
                                  static_cast<long long>(ms));
+                }
+                if (hooks.windowShown) {
+                    // After the wake message's own handling, from the loop.
+                    loop.Post([&hooks, &window] {
+                        if (window && !window->Exiting()) hooks.windowShown(*window);
+                    });
                 }
             }
         });

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/about_window.h"
+#include "app/message_box.h"
 #include "app/window_fit.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -459,17 +460,46 @@ void CMainWnd::OnTrayMenuCommand(const std::string& item) {
 }
 
 void CMainWnd::ShowAbout() {
-    if (about_) return;
+    if (about_ || Exiting()) return;
     auto about = std::make_unique<CAboutWnd>(loop_);
     if (!about->Create(this, "  ", kWsPopup | kWsVisible, kWsExToolWindow)) return;
     about_ = about.get();
     about->CenterWindow();
-    about->ShowModal();
+    RunModal([&about] { return about->ShowModal(); });
     about_ = nullptr;
+}
+
+int CMainWnd::Ask(const Question& question) {
+    if (Exiting()) return 0;
+    return RunModal([&] {
+        return CMsgWnd::Show(loop_, this, question.title, question.text, dpi_, question.textIsId,
+                             static_cast<int>(question.buttons));
+    });
+}
+
+int CMainWnd::RunModal(const std::function<int()>& run) {
+    ++modalDepth_;
+    const int code = run();
+    if (--modalDepth_ == 0 && exitPending_) {
+        // The handler that opened the window is still on the stack: the exit
+        // runs once it has returned to the loop.
+        loop_.Post([this, alive = GetAliveToken()] {
+            if (!*alive) return;
+            exitPending_ = false;
+            Exit();
+        });
+    }
+    return code;
 }
 
 void CMainWnd::Exit() {
     if (exiting_) return;
+    if (modalDepth_ > 0) {
+        exitPending_ = true;
+        CMsgWnd::CloseAll();
+        CloseSecondaryWindows();
+        return;
+    }
     exiting_ = true;
     // A game's lighting must not outlive the program in the user's profile.
     gameEvents_.RestoreNow();

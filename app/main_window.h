@@ -15,6 +15,7 @@
 #include "devices/device_manager.h"
 #include "platform/message_bus.h"
 #include "platform/message_registry.h"
+#include "platform/question.h"
 #include "ui/controls/device_tab_controls.h"
 #include "ui/widgets/window.h"
 
@@ -58,7 +59,7 @@ struct MainWindowServices {
     bool trayAvailable = true;
 };
 
-class CMainWnd : public WindowImplBase, public ITabObserver {
+class CMainWnd : public WindowImplBase, public ITabObserver, public IQuestionAsker {
 public:
     CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& registry,
              MainWindowServices services);
@@ -74,7 +75,15 @@ public:
     // A message another program sent over the local bus (UI thread).
     void OnBusMessage(const BusMessage& message);
     // The tray menu's "exit", SIGTERM and SIGINT: close everything and quit.
+    // While a modal window runs (a message box, the about window) it is closed
+    // with 0 first and the exit follows once the handler that opened it has
+    // returned, so nothing runs on a destroyed window.
     void Exit();
+    bool Exiting() const { return exiting_ || exitPending_; }
+
+    // IQuestionAsker: the message box over this window, at its scale. Answers
+    // 0 without showing anything once the program is ending.
+    int Ask(const Question& question) override;
 
     // ITabObserver.
     void TabCreated(int tab) override;
@@ -106,6 +115,8 @@ private:
     void UpdateNoDeviceScreen();
     void SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, bool save);
     bool Gated(unsigned msg) const;
+    // Runs `window` modally, counting it so that an exit waits for it.
+    int RunModal(const std::function<int()>& run);
 
     UiLoop& loop_;
     DeviceManager& devices_;
@@ -131,6 +142,8 @@ private:
     bool startedUp_ = false;
     bool sawWindowSize_ = false;
     bool exiting_ = false;
+    bool exitPending_ = false;
+    int modalDepth_ = 0;
     int dpi_ = 96;
     static constexpr int kMaxSubTreeDepth = 4;
     int subTreeDepth_ = 0;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/message_box.h"
+#include "platform/log.h"
+#include "ui/widgets/menu.h"
+
 #include "devices/generic_device.h"
 #include "platform/message_names.h"
 #include "sim/sim_bus.h"
@@ -146,6 +150,167 @@ TEST_F(MainWindowTest, ElementsOfLaterPagesBuildAsPlainContainers) {
     }
     EXPECT_EQ(window_->CreateControl("DeviceOption")->GetClass(), "DeviceOption");
     EXPECT_EQ(window_->CreateControl("NoSuchThing"), nullptr);
+}
+
+// The message box: run from the main window's loop, acted on from inside its
+// own modal loop by a posted step.
+class MessageBoxTest : public MainWindowTest {
+protected:
+    CMsgWnd* OpenBox() {
+        for (HeadlessWindowBackend* backend : platform_.windows) {
+            if (backend->window.GetWindowClassName() == "MsgWnd") {
+                return static_cast<CMsgWnd*>(&backend->window);
+            }
+        }
+        return nullptr;
+    }
+    // Asks `question` while `act` runs on the open box.
+    int AskWhile(const Question& question, std::function<void(CMsgWnd&)> act) {
+        loop_.Post([this, act] {
+            CMsgWnd* box = OpenBox();
+            ASSERT_NE(box, nullptr);
+            act(*box);
+        });
+        return window_->Ask(question);
+    }
+    static void Click(CMsgWnd& box, const char* name) {
+        TNotifyUI click;
+        click.sType = notify::kClick;
+        click.pSender = box.GetPaintManager()->FindControl(name);
+        ASSERT_NE(click.pSender, nullptr) << name;
+        box.Notify(click);
+    }
+    static std::string Text(CMsgWnd& box, const char* name) {
+        return box.GetPaintManager()->FindControl(name)->GetText();
+    }
+};
+
+TEST_F(MessageBoxTest, OnlyConfirmAnswersYes) {
+    const Question question{"", "message_text_22", true, QuestionButtons::OkCancel};
+    const std::vector<std::pair<std::string, std::function<void(CMsgWnd&)>>> cases = {
+        {"confirm_btn", [](CMsgWnd& box) { Click(box, "confirm_btn"); }},
+        {"cancel_btn", [](CMsgWnd& box) { Click(box, "cancel_btn"); }},
+        {"closebtn", [](CMsgWnd& box) { Click(box, "closebtn"); }},
+        {"Escape", [](CMsgWnd& box) { box.GetPaintManager()->HandleKeyDown(kKeyEscape); }},
+        {"window manager", [](CMsgWnd& box) { box.Close(0); }},
+        {"other input, then confirm",
+         [](CMsgWnd& box) {
+             box.GetPaintManager()->HandleKeyDown(kKeyReturn);
+             Click(box, "MessageText");  // not a button: nothing happens
+             EXPECT_FALSE(box.IsClosing());
+             Click(box, "confirm_btn");
+         }},
+    };
+    for (const auto& [how, act] : cases)
+        EXPECT_EQ(AskWhile(question, act), how.find("confirm") != std::string::npos ? 1 : 0) << how;
+    EXPECT_EQ(OpenBox(), nullptr) << "every box is gone after its call";
+}
+
+TEST_F(MessageBoxTest, ButtonSetsTitlesAndTexts) {
+    window_->SendMessage(main_msg::kLanguage, 1);  // English
+    struct Case {
+        Question question;
+        bool cancelShown;
+        std::string title;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {{"", "message_text_22", true, QuestionButtons::Ok},
+         false,
+         "Notice",
+         "Restore the factory settings? The settings of the current profile are replaced."},
+        {{"Profiles", "message_text_25", true, QuestionButtons::OkCancel},
+         true,
+         "Profiles",
+         "The name cannot be empty."},
+        {{"", "message_text_25 is plain here", false, QuestionButtons::AsLaid},
+         true,
+         "Notice",
+         "message_text_25 is plain here"},
+    };
+    for (const Case& c : cases) {
+        AskWhile(c.question, [&](CMsgWnd& box) {
+            EXPECT_TRUE(box.GetPaintManager()->FindControl("confirm_btn")->IsVisible());
+            EXPECT_EQ(box.GetPaintManager()->FindControl("cancel_btn")->IsVisible(), c.cancelShown);
+            EXPECT_EQ(Text(box, "MessageTitle"), c.title);
+            EXPECT_EQ(Text(box, "MessageText"), c.text);
+            box.Close(0);
+        });
+    }
+}
+
+TEST_F(MessageBoxTest, TheBoxTakesItsOwnScaleOnly) {
+    platform_.screens = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96}};
+    window_->RefitToMonitor();
+    ASSERT_EQ(window_->Scale(), 144);
+    const UiRect mainRect = window_->GetWindowRect();
+    LogCapture logged;
+    auto scaleOfBoxAt = [&](int dpi) {
+        int seen = 0;
+        loop_.Post([&] {
+            seen = OpenBox()->Scale();
+            EXPECT_EQ(OpenBox()->GetWindowRect().Width(), 440 * seen / 96);
+            OpenBox()->Close(0);
+        });
+        CMsgWnd::Show(loop_, window_.get(), "", "message_text_5", dpi, true, 0);
+        return seen;
+    };
+    EXPECT_EQ(scaleOfBoxAt(96), 96);
+    EXPECT_EQ(scaleOfBoxAt(192), 192);
+    EXPECT_EQ(scaleOfBoxAt(100), 96);
+    EXPECT_EQ(logged.Count("MSG_WND DPI SET ERROR"), 1u);
+    EXPECT_EQ(window_->GetPaintManager()->GetDPIObj()->GetDPI(), 144);
+    EXPECT_EQ(window_->GetWindowRect(), mainRect);
+    // Asked through the window, the box follows the window's scale.
+    AskWhile({}, [](CMsgWnd& box) {
+        EXPECT_EQ(box.Scale(), 144);
+        box.Close(1);
+    });
+}
+
+// The tray's "exit" and SIGTERM while a box is open: the box answers 0, the
+// handler that asked returns, then the program ends; nothing opens meanwhile.
+TEST_F(MessageBoxTest, ExitWhileABoxIsOpenEndsTheBoxThenTheProgram) {
+    for (const bool viaTray : {false, true}) {
+        if (viaTray) {  // a fresh window for the second path
+            TearDown();
+            shutdowns_ = 0;
+            SetUp();
+        }
+        int shutdownsWhenAnswered = -1;
+        loop_.Post([this, viaTray] {
+            if (!viaTray) {
+                window_->Exit();  // what SIGTERM and SIGINT call
+                return;
+            }
+            ASSERT_TRUE(platform_.trayActivated);
+            platform_.trayActivated(true);  // right click: the menu opens 10 ms later
+        });
+        int idleSteps = 0;
+        platform_.idle = [this, &idleSteps] {
+            if (CMenuWnd* menu = CMenuWnd::Current()) {
+                CPaintManagerUI* pm = menu->GetPaintManager();
+                pm->UpdateLayout();
+                const UiRect exit = pm->FindControl("exit")->GetPos();
+                const UiPoint centre{(exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2};
+                pm->HandleButtonDown(centre);
+                pm->HandleButtonUp(centre);
+                return true;
+            }
+            clock_.Advance(5ms);
+            return ++idleSteps < 100;
+        };
+        EXPECT_EQ(window_->Ask({"", "message_text_22", true, QuestionButtons::OkCancel}), 0);
+        shutdownsWhenAnswered = shutdowns_;
+        EXPECT_EQ(window_->Ask({"", "message_text_4", true, QuestionButtons::OkCancel}), 0)
+            << "nothing is shown once the program is ending";
+        platform_.idle = nullptr;
+        loop_.ProcessPending();
+        loop_.ProcessPending();
+        EXPECT_EQ(shutdownsWhenAnswered, 0) << (viaTray ? "tray" : "signal");
+        EXPECT_EQ(shutdowns_, 1) << (viaTray ? "tray" : "signal");
+        EXPECT_EQ(OpenBox(), nullptr);
+    }
 }
 
 }  // namespace

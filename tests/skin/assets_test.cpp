@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 
+#include "app/message_texts.h"
 #include "tests/skin/skin_fixture.h"
 #include "ui/widgets/image_string.h"
 #include "ui/widgets/resource_manager.h"
@@ -207,6 +208,18 @@ TEST_F(SkinTest, EveryTextTheWindowsShowIsInEveryLanguage) {
         auto texts = LanguageTexts(file);
         for (const std::string& id : needed)
             EXPECT_TRUE(texts.count(id)) << file << " lacks " << id;
+    }
+}
+
+// The tables of the texts each library hands to the message box.
+TEST_F(SkinTest, EveryMessageTheProgramShowsIsInEveryLanguage) {
+    std::vector<std::string_view> ids(kAppMessageTexts.begin(), kAppMessageTexts.end());
+    for (const std::string& file : kLanguageFiles) {
+        auto texts = LanguageTexts(file);
+        for (std::string_view id : ids) {
+            auto it = texts.find(std::string(id));
+            EXPECT_TRUE(it != texts.end() && !it->second.empty()) << file << " lacks " << id;
+        }
     }
 }
 

@@ -287,6 +287,15 @@ TEST_F(SkinTest, AboutWindowHoldsItsControlsAndLooksTextsUp) {
     EXPECT_EQ(textTest->GetText(), "Software version: ");
 }
 
+TEST_F(SkinTest, MessageBoxHoldsItsControls) {
+    auto window = Open("XML_MSG");
+    ExpectNames(*window, {{"MessageTitle", "LabelUI"},
+                          {"MessageText", "LabelUI"},
+                          {"confirm_btn", "ButtonUI"},
+                          {"cancel_btn", "ButtonUI"},
+                          {"closebtn", "ButtonUI"}});
+}
+
 TEST_F(SkinTest, ResourceTextsFollowTheLanguage) {
     auto window = Open("XML_MAIN");
     auto& resources = CResourceManager::GetInstance();

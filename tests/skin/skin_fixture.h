@@ -27,9 +27,12 @@ inline const std::filesystem::path kDefaultDataDir =
     std::filesystem::path(Q731_SOURCE_DIR) / "DefaultData";
 
 // The files of the skin the program builds windows from, as the program names them.
-inline const std::vector<std::string> kLayouts = {
-    "main.xml", "XML/CustomControlXML/DeviceOption.xml", "XML/CustomControlXML/MpDevicePower.xml",
-    "menu.xml", "AboutWnd.xml"};
+inline const std::vector<std::string> kLayouts = {"main.xml",
+                                                  "XML/CustomControlXML/DeviceOption.xml",
+                                                  "XML/CustomControlXML/MpDevicePower.xml",
+                                                  "menu.xml",
+                                                  "AboutWnd.xml",
+                                                  "MsgWnd.xml"};
 inline const std::vector<std::string> kLanguageFiles = {"lan_cn.xml", "lan_en.xml"};
 
 // The tab button and battery panel: horizontal layouts with their own class names.

@@ -277,6 +277,7 @@ void CPaintManagerUI::HandleWheel(UiPoint point, int delta, unsigned modifiers) 
 }
 
 void CPaintManagerUI::HandleKeyDown(int key, unsigned modifiers) {
+    if (keyPreview_ && keyPreview_(key, modifiers)) return;
     if (key == kKeyTab && root_) {
         // Tab walks the focusable controls in tree order (Shift+Tab backwards).
         std::vector<CControlUI*> order;

@@ -139,6 +139,11 @@ public:
     void HandleRightButtonUp(UiPoint point, unsigned modifiers = 0);
     void HandleWheel(UiPoint point, int delta, unsigned modifiers = 0);
     void HandleKeyDown(int key, unsigned modifiers = 0);
+    // Sees every key before the focused control; true consumes it (a dialog's
+    // Escape works wherever the focus is).
+    void SetKeyPreview(std::function<bool(int key, unsigned modifiers)> preview) {
+        keyPreview_ = std::move(preview);
+    }
     void HandleChar(int character, unsigned modifiers = 0);
     void HandleWindowFocusLost();
     CControlUI* GetHover() const { return hover_; }
@@ -222,6 +227,7 @@ private:
     std::unordered_set<const CControlUI*> alive_;
     std::vector<std::unique_ptr<CControlUI>> released_;
     std::vector<INotifyUI*> notifiers_;
+    std::function<bool(int, unsigned)> keyPreview_;
     UiPoint lastMouse_;
     CControlUI* hover_ = nullptr;
     CControlUI* capture_ = nullptr;

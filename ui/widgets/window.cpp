@@ -180,6 +180,7 @@ bool WindowImplBase::Create(CWindowWnd* owner, const std::string& name, unsigned
     m_pm.SetHost(backend_.get());
     m_pm.AttachDialog(std::move(root));
     m_pm.AddNotifier(this);
+    m_pm.SetKeyPreview([this](int key, unsigned modifiers) { return OnKeyDown(key, modifiers); });
     UiSize size = m_pm.GetDPIObj()->Scale(m_pm.GetInitSize());
     if (size.cx > 0 && size.cy > 0) {
         UiRect rc = backend_->GetWindowRect();

@@ -202,6 +202,13 @@ public:
     LRESULT HandleMessage(unsigned msg, WPARAM wParam, LPARAM lParam) override;
     virtual LRESULT HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam, bool& handled);
     std::unique_ptr<CControlUI> CreateControl(std::string_view className) override;
+    // A key pressed in the window, before its focused control sees it; true
+    // consumes it.
+    virtual bool OnKeyDown(int key, unsigned modifiers) {
+        (void)key;
+        (void)modifiers;
+        return false;
+    }
 
     CPaintManagerUI* GetPaintManager() { return &m_pm; }
 

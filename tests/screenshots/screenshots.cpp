@@ -1,0 +1,105 @@
+// Drives the running program through the states users see and writes a picture
+// of the screen in each: the main window on the simulated family with a message
+// box open, in both languages. Run on a private X server at one screen size per
+// run (the window's scale follows the monitor); the file names carry the scale.
+//
+//   q731-screenshots OUTPUT_DIR
+//
+// Exit status: 0 when every picture was written and shows something.
+
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using q731::CMainWnd;
+
+// Lets the program run (devices connect, windows paint) for `ms`.
+void Pump(int ms) {
+    QEventLoop wait;
+    QTimer::singleShot(ms, &wait, &QEventLoop::quit);
+    wait.exec();
+}
+
+// A picture of uniform colour means nothing was drawn.
+bool ShowsSomething(const QImage& image) {
+    if (image.isNull()) return false;
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); y += 7) {
+        for (int x = 0; x < image.width(); x += 7) {
+            if (image.pixel(x, y) != first) return true;
+        }
+    }
+    return false;
+}
+
+class Shooter {
+public:
+    explicit Shooter(fs::path folder) : folder_(std::move(folder)) {}
+
+    bool Shoot(const std::string& name) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QImage image = screen ? screen->grabWindow(0).toImage() : QImage();
+        const fs::path file = folder_ / (name + ".png");
+        const bool ok = ShowsSomething(image) && image.save(QString::fromStdString(file.string()));
+        std::fprintf(stderr, "q731-screenshots: %s %s\n", file.c_str(), ok ? "written" : "FAILED");
+        failures_ += ok ? 0 : 1;
+        return ok;
+    }
+
+    // Opens a box over the window and takes the picture while it is open.
+    void ShootWithBox(CMainWnd& window, const std::string& name, const q731::Question& question) {
+        QTimer::singleShot(400, [this, name] {
+            Shoot(name);
+            q731::CMsgWnd::CloseAll();
+        });
+        if (window.Ask(question) != 0) ++failures_;  // closed, never confirmed
+    }
+
+    int Failures() const { return failures_; }
+
+private:
+    fs::path folder_;
+    int failures_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: q731-screenshots OUTPUT_DIR\n");
+        return 2;
+    }
+    Shooter shooter(argv[1]);
+    q731::AppHooks hooks;
+    hooks.windowShown = [&shooter](CMainWnd& window) {
+        Pump(1500);  // the simulated devices connect and draw
+        const std::string scale = std::to_string(window.Scale());
+        const char* languages[] = {"cn", "en"};
+        for (int language = 0; language < 2; ++language) {
+            window.SendMessage(q731::main_msg::kLanguage, static_cast<q731::WPARAM>(language));
+            Pump(200);
+            const std::string suffix = std::string("_") + scale + "_" + languages[language];
+            shooter.Shoot("main" + suffix);
+            shooter.ShootWithBox(window, "message_box" + suffix,
+                                 {"", "message_text_22", true, q731::QuestionButtons::OkCancel});
+        }
+        window.Exit();
+    };
+    const int code = q731::RunControlCentre(1, argv, hooks);
+    return code != 0 || shooter.Failures() != 0 ? 1 : 0;
+}
