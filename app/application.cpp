@@ -82,6 +82,9 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     switch (ClaimInstance(folders.RuntimeFolder(), instance, &error)) {
         case InstanceRole::Secondary:
             return 0;
+        case InstanceRole::Unresponsive:
+            std::fprintf(stderr, "q731-control-center: %s\n", error.c_str());
+            return 1;
         case InstanceRole::Failed:
             LogWarning("single-instance lock unavailable (" + error + "); starting anyway");
             break;
@@ -210,6 +213,12 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
         if (!listening) LogWarning("message bus: " + error);
     }
 
+    // A save that fails (read-only folder, full disk) is told to the user once
+    // per folder; the writer may be any thread, so it goes through the loop.
+    SetWriteFailureObserver([&loop, &mainWindow](const WriteFailure& failure) {
+        loop.Post([&mainWindow, failure] { mainWindow.ReportSaveFailure(failure); });
+    });
+
     SystemEvents events([&] { mainWindow.Exit(); },
                         [&](bool sleeping) {
                             mainWindow.SendMessage(main_msg::kPower, sleeping
@@ -219,6 +228,7 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     events.WatchSleep();
 
     platform.RunMessageLoop();
+    SetWriteFailureObserver(nullptr);
     loop.BeginShutdown();
     workers.StopAll();
     bus.Stop();

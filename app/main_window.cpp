@@ -3,9 +3,11 @@
 #include <fmt/format.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "app/about_window.h"
 #include "app/message_box.h"
+#include "app/message_texts.h"
 #include "app/window_fit.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -265,6 +267,12 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
         handled = false;  // the toolkit's own clean-up runs too
         return 0;
     }
+    if (Exiting()) {
+        // Queued before or during the exit (wake, tray, timers, other
+        // programs): nothing may show, raise or change anything any more.
+        handled = false;
+        return 0;
+    }
     if (msg == wakeId_) {
         RestoreAndRaise();
         return 0;
@@ -421,6 +429,9 @@ void CMainWnd::UpdateNoDeviceScreen() {
 }
 
 void CMainWnd::RestoreAndRaise() {
+    // Once the exit has begun nothing may show the window again: a shown
+    // window would keep the program alive with nothing to end it.
+    if (Exiting()) return;
     UpdateNoDeviceScreen();
     TellMiceAndKeyboards(true);
     if (backend_) {
@@ -430,6 +441,7 @@ void CMainWnd::RestoreAndRaise() {
 }
 
 void CMainWnd::OnTrayClick(bool right) {
+    if (Exiting()) return;
     if (right) {
         loop_.SetOneShotTimer(this, main_timer::kTrayMenu, Millis(10), [this] {
             CMenuWnd::DestroyMenu();
@@ -467,6 +479,23 @@ void CMainWnd::ShowAbout() {
     about->CenterWindow();
     RunModal([&about] { return about->ShowModal(); });
     about_ = nullptr;
+}
+
+void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
+    const std::string folder = failure.folder.string();
+    if (Exiting() || !reportedFolders_.insert(folder).second) return;
+    const SaveFailureText what = SaveFailureTextFor(failure.error);
+    std::string text = CResourceManager::GetInstance().GetText(what.id).value_or(what.id);
+    if (const std::size_t at = text.find("%s"); at != std::string::npos) {
+        text.replace(at, 2, folder);
+    }
+    if (what.appendReason) text += " (" + std::string(std::strerror(failure.error)) + ")";
+    LogWarning("told the user: " + text);
+    const std::string title =
+        CResourceManager::GetInstance().GetText("save_failed_title_text").value_or("");
+    const bool shown = backend_ && backend_->IsVisible() && !backend_->IsMinimized();
+    if (!shown && tray_.ShowNotice(title, text)) return;
+    Ask({title, text, false, QuestionButtons::Ok});
 }
 
 int CMainWnd::Ask(const Question& question) {
@@ -508,7 +537,7 @@ void CMainWnd::Exit() {
 }
 
 void CMainWnd::RefitToMonitor() {
-    if (!backend_) return;
+    if (!backend_ || Exiting()) return;
     const bool wasShown = backend_->IsVisible() && !backend_->IsMinimized();
     // A hidden window is resized where it is and stays hidden.
     if (backend_->IsMinimized()) backend_->Restore();
@@ -554,6 +583,7 @@ void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, b
 }
 
 void CMainWnd::TabCreated(int tab) {
+    if (Exiting()) return;  // nothing is built for a window about to go
     const TabState& state = devices_.Tabs().at(static_cast<std::size_t>(tab));
     const DeviceTabRow& row = kDeviceTabs.at(static_cast<std::size_t>(state.row));
     auto* header = dynamic_cast<CContainerUI*>(m_pm.FindControl("device_select_layout"));

@@ -7,12 +7,14 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/dispatch.h"
 #include "app/game_events.h"
 #include "devices/device_manager.h"
+#include "platform/files.h"
 #include "platform/message_bus.h"
 #include "platform/message_registry.h"
 #include "platform/question.h"
@@ -81,6 +83,11 @@ public:
     void Exit();
     bool Exiting() const { return exiting_ || exitPending_; }
 
+    // A file could not be written (UI thread). The user is told once per run
+    // and folder: which folder, why, and that changes are kept in memory until
+    // saving works again. In the box while the window is shown, else by the tray.
+    void ReportSaveFailure(const WriteFailure& failure);
+
     // IQuestionAsker: the message box over this window, at its scale. Answers
     // 0 without showing anything once the program is ending.
     int Ask(const Question& question) override;
@@ -143,6 +150,7 @@ private:
     bool sawWindowSize_ = false;
     bool exiting_ = false;
     bool exitPending_ = false;
+    std::set<std::string> reportedFolders_;
     int modalDepth_ = 0;
     int dpi_ = 96;
     static constexpr int kMaxSubTreeDepth = 4;

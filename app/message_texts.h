@@ -4,14 +4,27 @@
 // show never appears as a bare id.
 
 #include <array>
+#include <cerrno>
 #include <string_view>
 
 namespace q731 {
 
-inline constexpr std::array<std::string_view, 3> kAppMessageTexts = {
-    "message_title_text",
-    "message_ok_text",
-    "message_cancel_text",
+inline constexpr std::array<std::string_view, 7> kAppMessageTexts = {
+    "message_title_text", "message_ok_text", "message_cancel_text", "save_failed_title_text",
+    "message_text_101",  // a folder cannot be written: read-only or not ours
+    "message_text_102",  // the disk is full
+    "message_text_103",  // any other write failure; the system's reason is appended
 };
+
+// Which text tells the user about a failed save, by the system's error code.
+struct SaveFailureText {
+    const char* id;
+    bool appendReason;
+};
+constexpr SaveFailureText SaveFailureTextFor(int error) {
+    if (error == EROFS || error == EACCES || error == EPERM) return {"message_text_101", false};
+    if (error == ENOSPC || error == EDQUOT) return {"message_text_102", false};
+    return {"message_text_103", true};
+}
 
 }  // namespace q731

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <array>
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -49,7 +52,59 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+struct WriteHooks {
+    std::mutex mutex;
+    std::shared_ptr<const std::function<void(const WriteFailure&)>> observer;
+    fs::path faultFolder;
+    int faultError = 0;
+};
+
+WriteHooks& Hooks() {
+    static WriteHooks hooks;
+    return hooks;
+}
+
+bool IsUnder(const fs::path& path, const fs::path& folder) {
+    const fs::path rel = path.lexically_normal().lexically_relative(folder.lexically_normal());
+    return !rel.empty() && *rel.begin() != "..";
+}
+
+// The injected fault for `path`, or 0.
+int InjectedFault(const fs::path& path) {
+    WriteHooks& hooks = Hooks();
+    std::lock_guard lock(hooks.mutex);
+    return hooks.faultError != 0 && IsUnder(path, hooks.faultFolder) ? hooks.faultError : 0;
+}
+
+bool ReportFailure(const fs::path& path, int error) {
+    std::shared_ptr<const std::function<void(const WriteFailure&)>> observer;
+    {
+        std::lock_guard lock(Hooks().mutex);
+        observer = Hooks().observer;
+    }
+    if (observer && *observer) {
+        const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+        (*observer)({path, dir, error});
+    }
+    return false;
+}
+
 }  // namespace
+
+void SetWriteFailureObserver(std::function<void(const WriteFailure&)> observer) {
+    auto shared =
+        observer
+            ? std::make_shared<const std::function<void(const WriteFailure&)>>(std::move(observer))
+            : nullptr;
+    std::lock_guard lock(Hooks().mutex);
+    Hooks().observer = std::move(shared);
+}
+
+void InjectWriteFault(const fs::path& folder, int error) {
+    std::lock_guard lock(Hooks().mutex);
+    Hooks().faultFolder = folder;
+    Hooks().faultError = error;
+}
 
 ReadStatus ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes,
                          std::string* error) {
@@ -101,23 +156,33 @@ bool WriteFileAtomically(const fs::path& path, std::string_view data, std::strin
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
 
+    if (const int injected = InjectedFault(path)) {
+        errno = injected;
+        SetError(error, Errno("cannot create", temp));
+        return ReportFailure(path, injected);
+    }
     Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd.get() < 0) {
+        const int saved = errno;
         SetError(error, Errno("cannot create", temp));
-        return false;
+        return ReportFailure(path, saved);
     }
     const bool ok =
         WriteAll(fd.get(), data) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
+    int saved = ok ? 0 : errno;
     const int closeResult = ::close(fd.release());
+    if (ok && closeResult != 0) saved = errno;  // a full disk may only show at close
     if (!ok || closeResult != 0) {
+        errno = saved;
         SetError(error, Errno("cannot write", temp));
         ::unlink(temp.c_str());
-        return false;
+        return ReportFailure(path, saved);
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
+        saved = errno;
         SetError(error, Errno("cannot replace", path));
         ::unlink(temp.c_str());
-        return false;
+        return ReportFailure(path, saved);
     }
     // Make the rename itself durable.
     Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -163,6 +228,24 @@ bool EnsureDirectory(const fs::path& dir, fs::perms perms, std::string* error) {
     return fs::is_directory(dir, ec);
 }
 
+namespace {
+
+// Device names Windows reserves in every folder, with or without an extension.
+bool IsReservedDeviceName(std::string_view name) {
+    const std::string_view stem = name.substr(0, name.find('.'));
+    std::string upper(stem);
+    for (char& c : upper)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    for (std::string_view reserved : kPlain) {
+        if (upper == reserved) return true;
+    }
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+           upper[3] >= '0' && upper[3] <= '9';
+}
+
+}  // namespace
+
 bool IsSafeIdentifier(std::string_view name) {
     if (name.empty() || name.size() > 200) return false;
     for (char c : name) {
@@ -170,7 +253,7 @@ bool IsSafeIdentifier(std::string_view name) {
                         (c >= 'A' && c <= 'Z') || c == '_' || c == '{' || c == '}' || c == '-';
         if (!ok) return false;
     }
-    return true;
+    return !IsReservedDeviceName(name);
 }
 
 }  // namespace q731

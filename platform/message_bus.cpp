@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/log.h"
 
@@ -17,8 +20,6 @@ namespace {
 
 constexpr char kMagic[4] = {'Q', '7', '3', '1'};
 constexpr std::uint8_t kVersion = 1;
-constexpr int kMaxPacketsPerConnection = 16;
-constexpr int kConnectionReadTimeoutMs = 200;
 
 void PutLe(std::string& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -122,7 +123,8 @@ bool MessageBusServer::Start(const std::filesystem::path& socketPath, Filter acc
         ::unlink(socketPath.c_str());
     }
 
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // Non-blocking: the server takes every waiting connection and stops at EAGAIN.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         if (error) *error = std::string("socket: ") + std::strerror(errno);
         return false;
@@ -130,7 +132,7 @@ bool MessageBusServer::Start(const std::filesystem::path& socketPath, Filter acc
     // Only the owner may connect: the folder is private, the socket is made 0600,
     // and the peer check in Serve is the last line.
     const int bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    if (bound != 0 || ::chmod(socketPath.c_str(), 0600) != 0 || ::listen(fd, 8) != 0 ||
+    if (bound != 0 || ::chmod(socketPath.c_str(), 0600) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
         ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
         if (error) *error = "cannot listen on " + socketPath.string() + ": " + std::strerror(errno);
         ::close(fd);
@@ -157,65 +159,171 @@ void MessageBusServer::Stop() {
     ::unlink(path_.c_str());
 }
 
-void MessageBusServer::Serve() {
-    while (true) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            LogError(std::string("message bus: poll: ") + std::strerror(errno));
-            return;
-        }
-        if (fds[1].revents != 0) return;
-        if ((fds[0].revents & POLLIN) == 0) continue;
-        const int connection = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) continue;
-        ucred peer{};
-        socklen_t length = sizeof peer;
-        if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-            peer.uid != ::getuid()) {
-            LogWarning("message bus: refused a connection from another user");
-            dropped_.fetch_add(1);
-            ::close(connection);
-            continue;
-        }
-        ServeConnection(connection);
-        ::close(connection);
-    }
+namespace {
+
+using BusClock = std::chrono::steady_clock;
+
+struct Connection {
+    int fd = -1;
+    BusClock::time_point lastActivity;
+    int packets = 0;
+    std::size_t bytes = 0;
+};
+
+long long MillisSince(BusClock::time_point then, BusClock::time_point now) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count();
 }
 
-void MessageBusServer::ServeConnection(int fd) {
-    // A slow or silent client gets a short window; it cannot hold up the bus.
+}  // namespace
+
+// Every connection is served at once from one poll set: a client that is slow,
+// silent or flooding uses up only its own budget, never another's turn.
+void MessageBusServer::Serve() {
+    std::vector<Connection> connections;
+    std::vector<pollfd> fds;
     std::string buffer(kMaxBusPacket + 1, '\0');
-    for (int packets = 0; packets < kMaxPacketsPerConnection; ++packets) {
-        pollfd pfd{fd, POLLIN, 0};
-        pollfd stop{stopPipe_[0], POLLIN, 0};
-        pollfd both[2] = {pfd, stop};
-        const int ready = ::poll(both, 2, kConnectionReadTimeoutMs);
-        if (ready <= 0 || both[1].revents != 0) return;
-        const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), MSG_TRUNC);
-        if (got <= 0) return;
-        if (static_cast<std::size_t>(got) > kMaxBusPacket) {
+    auto close = [](Connection& connection, const std::string& why, bool normal) {
+        const std::string line = "message bus: closed a connection: " + why;
+        normal ? LogDebug(line) : LogWarning(line);
+        ::close(connection.fd);
+        connection.fd = -1;
+    };
+    // Reads what the connection has now; closes it when it is done or over budget.
+    auto serve = [&](Connection& connection, short events, BusClock::time_point now) {
+        if (auto why = ServeReadable(connection.fd, events, connection.packets, connection.bytes,
+                                     buffer)) {
+            close(connection, why->first, why->second);
+        } else if (events != 0) {
+            connection.lastActivity = now;
+        }
+    };
+    auto compact = [&] {
+        std::erase_if(connections, [](const Connection& c) { return c.fd < 0; });
+    };
+    while (true) {
+        fds.clear();
+        fds.push_back({stopPipe_[0], POLLIN, 0});
+        fds.push_back({listenFd_, POLLIN, 0});
+        auto now = BusClock::now();
+        int timeoutMs = -1;
+        for (const Connection& connection : connections) {
+            fds.push_back({connection.fd, POLLIN, 0});
+            const long long left = idleLimitMs_ - MillisSince(connection.lastActivity, now);
+            const int wait = static_cast<int>(std::max<long long>(left, 0));
+            timeoutMs = timeoutMs < 0 ? wait : std::min(timeoutMs, wait);
+        }
+        if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
+            if (errno == EINTR) continue;
+            LogError(std::string("message bus: poll: ") + std::strerror(errno));
+            break;
+        }
+        if (fds[0].revents != 0) break;
+        now = BusClock::now();
+
+        // In the order the connections came, so one client's messages keep theirs.
+        for (std::size_t i = 0; i < connections.size(); ++i) {
+            if (fds[i + 2].revents != 0) serve(connections[i], fds[i + 2].revents, now);
+        }
+        for (Connection& connection : connections) {
+            const long long idle = MillisSince(connection.lastActivity, now);
+            if (connection.fd >= 0 && idle >= idleLimitMs_) {
+                close(connection, "silent for " + std::to_string(idle) + " ms", false);
+            }
+        }
+        compact();
+        if ((fds[1].revents & POLLIN) == 0) continue;
+        while (true) {
+            const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) break;  // EAGAIN: nobody else is waiting
+            ucred peer{};
+            socklen_t length = sizeof peer;
+            if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+                peer.uid != ::getuid()) {
+                LogWarning("message bus: refused a connection from another user");
+                dropped_.fetch_add(1);
+                ::close(fd);
+                continue;
+            }
+            // Most clients send at once and hang up: served here, they never
+            // take a place in the table.
+            Connection connection{fd, now, 0, 0};
+            serve(connection, 0, now);
+            if (connection.fd < 0) continue;
+            if (connections.size() >= kBusMaxConnections) {
+                // The table is full: the connection silent the longest makes
+                // room, so a client hoarding connections loses its own.
+                auto oldest = std::min_element(connections.begin(), connections.end(),
+                                               [](const Connection& a, const Connection& b) {
+                                                   return a.lastActivity < b.lastActivity;
+                                               });
+                close(*oldest, "too many connections; this one was the most idle", false);
+                connections.erase(oldest);
+            }
+            connections.push_back(connection);
+        }
+    }
+    for (Connection& connection : connections)
+        close(connection, "the bus is stopping", true);
+}
+
+std::optional<std::pair<std::string, bool>> MessageBusServer::ServeReadable(int fd, short events,
+                                                                            int& packets,
+                                                                            std::size_t& bytes,
+                                                                            std::string& buffer) {
+    using Reason = std::pair<std::string, bool>;
+    while (true) {
+        const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // All read; a hang-up without data left is the end.
+                if (events & (POLLHUP | POLLERR)) return Reason{"closed by the peer", true};
+                return std::nullopt;
+            }
+            return Reason{std::string("receive failed: ") + std::strerror(errno), false};
+        }
+        if (got == 0) {
+            // An empty packet and the peer's end both read as 0 bytes: data
+            // still queued, or no hang-up, means this was an empty packet.
+            int queued = 0;
+            const bool more = ::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0;
+            pollfd probe{fd, POLLIN, 0};
+            const bool hungUp = ::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR));
+            if (!more && hungUp) return Reason{"closed by the peer", true};
+            LogWarning("message bus: dropped an empty packet");
+            dropped_.fetch_add(1);
+        } else if (static_cast<std::size_t>(got) > kMaxBusPacket) {
             LogWarning("message bus: dropped an oversized packet of " + std::to_string(got) +
                        " bytes");
             dropped_.fetch_add(1);
-            continue;
+        } else {
+            Deliver(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
         }
-        std::string why;
-        auto message =
-            DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)), &why);
-        if (!message) {
-            LogWarning("message bus: dropped a malformed packet (" + why + ")");
-            dropped_.fetch_add(1);
-            continue;
+        bytes += static_cast<std::size_t>(std::max<ssize_t>(got, 1));
+        if (++packets >= kBusMaxPacketsPerConnection) {
+            return Reason{"packet budget used (" + std::to_string(packets) + " packets)", false};
         }
-        if (accept_ && !accept_(message->name)) {
-            LogWarning("message bus: dropped unknown message '" + message->name + "'");
-            dropped_.fetch_add(1);
-            continue;
+        if (bytes > kBusMaxBytesPerConnection) {
+            return Reason{"byte budget used (" + std::to_string(bytes) + " bytes)", false};
         }
-        delivered_.fetch_add(1);
-        if (handler_) handler_(std::move(*message));
     }
+}
+
+void MessageBusServer::Deliver(std::string_view packet) {
+    std::string why;
+    auto message = DecodeBusMessage(packet, &why);
+    if (!message) {
+        LogWarning("message bus: dropped a malformed packet (" + why + ")");
+        dropped_.fetch_add(1);
+        return;
+    }
+    if (accept_ && !accept_(message->name)) {
+        LogWarning("message bus: dropped unknown message '" + message->name + "'");
+        dropped_.fetch_add(1);
+        return;
+    }
+    delivered_.fetch_add(1);
+    if (handler_) handler_(std::move(*message));
 }
 
 bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& message,

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace q731 {
 
@@ -31,6 +32,13 @@ inline constexpr std::size_t kMaxBusName = 255;
 inline constexpr std::size_t kMaxBusPayload = 4096;
 inline constexpr std::size_t kMaxBusPacket = kBusHeaderBytes + kMaxBusName + kMaxBusPayload;
 
+// What one connection may use before the server closes it. Connections are
+// served side by side, so a client that exceeds these only loses its own.
+inline constexpr std::size_t kBusMaxConnections = 64;
+inline constexpr int kBusMaxPacketsPerConnection = 16;
+inline constexpr std::size_t kBusMaxBytesPerConnection = 16 * kMaxBusPacket;
+inline constexpr long long kBusIdleLimitMs = 2000;
+
 // Empty when the message cannot be encoded (name or payload too long, bad name).
 std::string EncodeBusMessage(const BusMessage& message);
 std::optional<BusMessage> DecodeBusMessage(std::string_view packet, std::string* why = nullptr);
@@ -40,14 +48,17 @@ public:
     using Handler = std::function<void(BusMessage)>;
     using Filter = std::function<bool(std::string_view name)>;
 
-    MessageBusServer() = default;
+    // `idleLimitMs`: how long a connection may stay silent before it is closed.
+    explicit MessageBusServer(long long idleLimitMs = kBusIdleLimitMs)
+        : idleLimitMs_(idleLimitMs) {}
     ~MessageBusServer();
     MessageBusServer(const MessageBusServer&) = delete;
     MessageBusServer& operator=(const MessageBusServer&) = delete;
 
     // Listens on `socketPath` (a stale socket file left by a dead server is
     // replaced; a live one is not). `handler` runs on the bus thread for every
-    // well-formed message whose name `accept` allows.
+    // well-formed message whose name `accept` allows. Every connection the
+    // server closes is logged with the reason.
     bool Start(const std::filesystem::path& socketPath, Filter accept, Handler handler,
                std::string* error = nullptr);
     void Stop();
@@ -58,8 +69,14 @@ public:
 
 private:
     void Serve();
-    void ServeConnection(int fd);
+    // Reads what one connection has; a reason (and whether it is a normal end)
+    // when the connection must be closed.
+    std::optional<std::pair<std::string, bool>> ServeReadable(int fd, short events, int& packets,
+                                                              std::size_t& bytes,
+                                                              std::string& buffer);
+    void Deliver(std::string_view packet);
 
+    long long idleLimitMs_;
     std::filesystem::path path_;
     Filter accept_;
     Handler handler_;

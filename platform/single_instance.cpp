@@ -65,8 +65,23 @@ void InstanceLock::Release() {
 
 namespace q731 {
 
+long LockHolderPid(const std::filesystem::path& lockFile) {
+    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return 0;
+    char text[32] = {};
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0) return 0;
+    long pid = 0;
+    for (ssize_t i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) {
+        pid = pid * 10 + (text[i] - '0');
+        if (pid > 1'000'000'000) return 0;
+    }
+    return pid;
+}
+
 InstanceRole ClaimInstance(const std::filesystem::path& runtimeFolder, InstanceLock& lock,
-                           std::string* error) {
+                           std::string* error, int patienceMs) {
     if (runtimeFolder.empty()) {
         if (error) *error = "no private runtime folder";
         return InstanceRole::Failed;
@@ -82,10 +97,23 @@ InstanceRole ClaimInstance(const std::filesystem::path& runtimeFolder, InstanceL
     // The running copy may still be starting: give its bus a moment to come up.
     BusMessage wake{std::string(messages::kWake), 0, 1, {}};
     std::string sendError;
-    if (!SendBusMessageWithin(BusSocketPath(runtimeFolder), wake, 2000, &sendError)) {
-        LogWarning("could not wake the running copy: " + sendError);
+    if (SendBusMessageWithin(BusSocketPath(runtimeFolder), wake, patienceMs, &sendError)) {
+        return InstanceRole::Secondary;
     }
-    return InstanceRole::Secondary;
+    const std::filesystem::path lockFile = runtimeFolder / "instance.lock";
+    const long pid = LockHolderPid(lockFile);
+    std::string why = "another copy is running but does not answer (" + sendError + ")";
+    if (pid > 0) {
+        why += "; it is process " + std::to_string(pid) + " (holding " + lockFile.string() +
+               "). If it is stuck, end it with: kill " + std::to_string(pid) + " (or kill -9 " +
+               std::to_string(pid) + " if that does not help), then start again";
+    } else {
+        why += "; the process holding " + lockFile.string() + " can be found with: fuser -v " +
+               lockFile.string();
+    }
+    LogWarning(why);
+    if (error) *error = why;
+    return InstanceRole::Unresponsive;
 }
 
 }  // namespace q731

@@ -31,12 +31,18 @@ private:
 
 namespace q731 {
 
-enum class InstanceRole { Primary, Secondary, Failed };
+enum class InstanceRole { Primary, Secondary, Unresponsive, Failed };
 
 // Start-up's single-instance step: takes the lock in `runtimeFolder`; when a
 // running copy holds it, sends that copy the wake message (wParam 0, lParam 1)
 // over the local bus and reports Secondary, and the caller exits with code 0.
+// When the copy holding the lock cannot be reached within `patienceMs`, the
+// answer is Unresponsive and `error` says which process holds the lock and
+// how to end it.
 InstanceRole ClaimInstance(const std::filesystem::path& runtimeFolder, InstanceLock& lock,
-                           std::string* error = nullptr);
+                           std::string* error = nullptr, int patienceMs = 2000);
+
+// The process id the lock's holder wrote into the lock file, or 0.
+long LockHolderPid(const std::filesystem::path& lockFile);
 
 }  // namespace q731

@@ -1,6 +1,9 @@
 #include "sim/hid_backends.h"
 
+#include <charconv>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
 #include "device_access/hidraw_backend.h"
 #include "sim/sim_firmware.h"
@@ -15,14 +18,35 @@ SelectedBackend SelectHidBackend() {
 
 SelectedBackend SelectHidBackend(std::string_view devicesSetting) {
     SelectedBackend selected;
+    int delayMs = -1;
+    if (const std::size_t at = devicesSetting.find('@'); at != std::string_view::npos) {
+        const std::string_view digits = devicesSetting.substr(at + 1);
+        const auto [end, ec] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), delayMs);
+        if (ec != std::errc() || end != digits.data() + digits.size() || delayMs < 0) delayMs = -1;
+        devicesSetting = devicesSetting.substr(0, at);
+    }
     if (devicesSetting == "sim" || devicesSetting == "sim-all") {
-        selected.simBus = std::make_shared<SimBus>();
-        if (devicesSetting == "sim") {
-            PlugDemoFamily(*selected.simBus);
+        auto bus = std::make_shared<SimBus>();
+        const bool all = devicesSetting == "sim-all";
+        auto plug = [all](SimBus& target) {
+            all ? PlugFullFamily(target) : PlugDemoFamily(target);
+        };
+        if (delayMs <= 0) {
+            plug(*bus);
         } else {
-            PlugFullFamily(*selected.simBus);
+            selected.latePlug = std::jthread([bus, plug, delayMs](std::stop_token stop) {
+                std::mutex mutex;
+                std::condition_variable_any wake;
+                std::unique_lock lock(mutex);
+                if (!wake.wait_for(lock, stop, std::chrono::milliseconds(delayMs),
+                                   [] { return false; })) {
+                    if (!stop.stop_requested()) plug(*bus);
+                }
+            });
         }
-        selected.backend = selected.simBus;
+        selected.simBus = bus;
+        selected.backend = bus;
         return selected;
     }
     selected.backend = MakeHidrawBackend();

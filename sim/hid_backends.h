@@ -2,10 +2,13 @@
 // Run-time choice of the HID back end. device_access cannot know the simulator,
 // so the choice lives here, beside it: Q731_DEVICES=sim attaches the simulated
 // family, Q731_DEVICES=sim-all every simulated product plus decoys and a second
-// unit, and anything else (or nothing) the hidraw back end.
+// unit, and anything else (or nothing) the hidraw back end. A suffix "@MS"
+// ("sim@80") plugs the simulated devices MS milliseconds after start instead of
+// at once, so that arrivals can meet other events (an early quit) in tests.
 
 #include <memory>
 #include <string_view>
+#include <thread>
 
 #include "device_access/hid_backend.h"
 #include "sim/sim_bus.h"
@@ -15,6 +18,7 @@ namespace q731 {
 struct SelectedBackend {
     std::shared_ptr<IHidBackend> backend;
     std::shared_ptr<SimBus> simBus;  // set when the back end is simulated
+    std::jthread latePlug;           // plugs the devices later ("@MS"); stops early
 };
 
 // Reads Q731_DEVICES.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/message_box.h"
 #include "platform/log.h"
 #include "ui/widgets/menu.h"
@@ -266,6 +269,45 @@ TEST_F(MessageBoxTest, TheBoxTakesItsOwnScaleOnly) {
         EXPECT_EQ(box.Scale(), 144);
         box.Close(1);
     });
+}
+
+// A failed save is told once per folder and run: in the box while the window
+// is shown, from the tray while it is hidden.
+TEST_F(MessageBoxTest, FailedSavesAreToldOncePerFolder) {
+    window_->SendMessage(main_msg::kLanguage, 1);
+    Send(messages::kWake, 0, 1);
+    ASSERT_TRUE(Visible());
+    std::vector<std::string> shown;
+    auto report = [&](const char* folder, int error) {
+        loop_.Post([&] {
+            if (CMsgWnd* box = OpenBox()) {
+                shown.push_back(Text(*box, "MessageText"));
+                box->Close(0);
+            }
+        });
+        window_->ReportSaveFailure({fs::path(folder) / "p.Json", folder, error});
+        loop_.ProcessPending();
+    };
+    report("/data/mouse", EROFS);
+    report("/data/mouse", ENOSPC);  // same folder: already told
+    report("/data/keyboard", ENOSPC);
+    report("/data/HD", EIO);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_NE(shown[0].find("/data/mouse: the folder is read-only"), std::string::npos) << shown[0];
+    EXPECT_NE(shown[1].find("/data/keyboard: the disk is full"), std::string::npos) << shown[1];
+    EXPECT_NE(shown[2].find("(" + std::string(std::strerror(EIO)) + ")"), std::string::npos);
+    EXPECT_NE(shown[0].find("kept while the program runs"), std::string::npos);
+    // Hidden in the tray: a tray notice instead of a box.
+    TNotifyUI click;
+    click.sType = notify::kClick;
+    click.pSender = Find("closebtn");
+    window_->Notify(click);
+    ASSERT_FALSE(Visible());
+    report("/data/MousePad", ENOSPC);
+    EXPECT_EQ(shown.size(), 3u);
+    ASSERT_EQ(platform_.trayNotices.size(), 1u);
+    EXPECT_EQ(platform_.trayNotices[0].first, "Settings not saved");
+    EXPECT_NE(platform_.trayNotices[0].second.find("/data/MousePad"), std::string::npos);
 }
 
 // The tray's "exit" and SIGTERM while a box is open: the box answers 0, the

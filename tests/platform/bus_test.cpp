@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <random>
@@ -111,6 +112,80 @@ TEST_F(BusTest, DropsMalformedOversizedAndUnknownMessagesAndKeepsServing) {
     EXPECT_EQ(received_[0].name, "Game_Start");
     EXPECT_TRUE(log.Contains("oversized"));
     EXPECT_TRUE(log.Contains("unknown message 'Format_Disk'"));
+}
+
+// A connected client socket (the caller closes it).
+int Connect(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Clients that hold connections open, flood one, or send nothing cost only
+// themselves: every other client's messages still arrive.
+TEST_F(BusTest, SilentAndGreedyClientsCannotLockOthersOut) {
+    LogCapture log;
+    std::vector<int> silent;
+    for (int i = 0; i < 50; ++i) {
+        silent.push_back(Connect(socket_));
+        ASSERT_GE(silent.back(), 0) << i;
+    }
+    // One connection that sends past its budget and never reads or closes.
+    const int greedy = Connect(socket_);
+    const std::string packet = EncodeBusMessage({"Game_End", 0, 1, {}});
+    int greedySent = 0;
+    for (int i = 0; i < 2 * kBusMaxPacketsPerConnection; ++i) {
+        if (::send(greedy, packet.data(), packet.size(), MSG_NOSIGNAL) <= 0) break;  // closed
+        ++greedySent;
+    }
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(SendBusMessageWithin(socket_, {"Game_Kill", 0, i, {}}, 2000)) << i;
+    }
+    ASSERT_TRUE(WaitFor(100 + kBusMaxPacketsPerConnection, 0));
+    int fromOthers = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (const BusMessage& message : received_)
+            fromOthers += message.name == "Game_Kill" ? 1 : 0;
+    }
+    EXPECT_EQ(fromOthers, 100);
+    EXPECT_GE(greedySent, kBusMaxPacketsPerConnection);
+    EXPECT_TRUE(log.Contains("packet budget used")) << "the greedy connection was closed";
+    for (int fd : silent)
+        ::close(fd);
+    ::close(greedy);
+}
+
+TEST(BusServer, EmptyPacketsAndSilentConnectionsAreLoggedAndSurvivedOrClosed) {
+    char pattern[] = "/tmp/q731-bus-XXXXXX";
+    const fs::path dir = ::mkdtemp(pattern);
+    std::atomic<int> delivered{0};
+    MessageBusServer server(100);  // a silent connection lasts 100 ms
+    ASSERT_TRUE(server.Start(BusSocketPath(dir), nullptr, [&](BusMessage) { ++delivered; }));
+    LogCapture log;
+    const int fd = Connect(BusSocketPath(dir));
+    ASSERT_GE(fd, 0);
+    const std::string packet = EncodeBusMessage({"Game_End", 0, 1, {}});
+    ASSERT_EQ(::send(fd, "", 0, MSG_NOSIGNAL), 0);
+    ASSERT_EQ(::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(packet.size()));
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while ((delivered.load() < 1 || !log.Contains("silent for")) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(delivered.load(), 1) << "the packet after the empty one still arrives";
+    EXPECT_TRUE(log.Contains("dropped an empty packet"));
+    EXPECT_TRUE(log.Contains("closed a connection: silent for"));
+    ::close(fd);
+    server.Stop();
+    fs::remove_all(dir);
 }
 
 TEST_F(BusTest, ClientRefusesWhatCannotBeEncoded) {

@@ -97,11 +97,17 @@ TEST(Files, MoveAsideNeverOverwritesAnEarlierCopy) {
 }
 
 TEST(Files, SafeIdentifiers) {
-    for (const char* good : {"2026_12_09_10_11_12_123", "{4695579F-999A}", "profile_1"}) {
+    for (const char* good : {"2026_12_09_10_11_12_123", "{4695579F-999A}", "profile_1", "CONSOLE",
+                             "NULL", "COM10", "LPT", "AUX_1", "com"}) {
         EXPECT_TRUE(IsSafeIdentifier(good)) << good;
     }
     for (const char* bad : {"", "../x", "a/b", "..", ".", "a b", "a.mac", "a\\b", "x\n"}) {
         EXPECT_FALSE(IsSafeIdentifier(bad)) << bad;
+    }
+    // Names Windows keeps for devices: a file called so reads as empty there.
+    for (const char* reserved :
+         {"CON", "con", "PRN", "Aux", "NUL", "nul", "COM1", "com9", "LPT1", "lpt9", "COM0"}) {
+        EXPECT_FALSE(IsSafeIdentifier(reserved)) << reserved;
     }
     EXPECT_FALSE(IsSafeIdentifier(std::string(201, 'a')));
 }

@@ -96,13 +96,20 @@ TEST_F(InstanceTest, SecondStartWakesTheFirstAndReportsSecondary) {
     EXPECT_EQ(message.lParam, 1);
 }
 
-TEST_F(InstanceTest, SecondStartStillEndsWhenTheFirstNeverListens) {
+// A copy that holds the lock but never answers (stuck) is named, with the way
+// to end it, instead of the second start ending silently.
+TEST_F(InstanceTest, SecondStartNamesACopyThatHoldsTheLockButNeverAnswers) {
     InstanceLock lock;
     ASSERT_EQ(ClaimInstance(dir_, lock), InstanceRole::Primary);
     InstanceLock mine;
+    std::string why;
     const auto before = std::chrono::steady_clock::now();
-    EXPECT_EQ(ClaimInstance(dir_, mine), InstanceRole::Secondary);
+    EXPECT_EQ(ClaimInstance(dir_, mine, &why, 300), InstanceRole::Unresponsive);
     EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    const std::string pid = std::to_string(::getpid());
+    EXPECT_NE(why.find("process " + pid), std::string::npos) << why;
+    EXPECT_NE(why.find("kill " + pid), std::string::npos) << why;
+    EXPECT_FALSE(mine.Held());
     EXPECT_EQ(ClaimInstance({}, mine), InstanceRole::Failed);
 }
 

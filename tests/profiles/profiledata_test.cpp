@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "platform/files.h"
 #include "profiles/hs6533_profiledata.h"
 #include "profiles/keyboard_profiledata.h"
 #include "profiles/mouse_profiledata.h"
@@ -326,6 +329,35 @@ TEST(Profiledata, DamagedProfileIsKeptAsideAndRebuiltWithItsIdentity) {
     ASSERT_TRUE(bound.data.SaveProfile());
     EXPECT_EQ(bound.OnDisk()["profileUUID"].asString(), "p1");
     EXPECT_EQ(FileNames(bound.folder.path()).size(), 5u);  // list, default, profile, 2 aside
+}
+
+// A read-only folder or a full disk: the save fails and says so, the file on
+// disk and the settings in memory both stay, and once the fault clears the
+// next save writes what was changed meanwhile.
+TEST(Profiledata, AFailedSaveLosesNothingAndTheNextSaveCatchesUp) {
+    for (const int fault : {EROFS, ENOSPC}) {
+        Bound<CBasicProfiledata> bound;
+        bound.data.LoadProfileDocument(bound.profile);
+        const Json::Value before = bound.OnDisk();
+        LightSetting light = bound.data.GetLightSetting();
+        light.selectItem = 9;
+        bound.data.SetLightSetting(light);
+        std::vector<WriteFailure> seen;
+        SetWriteFailureObserver([&](const WriteFailure& failure) { seen.push_back(failure); });
+        InjectWriteFault(bound.folder.path(), fault);
+        EXPECT_FALSE(bound.data.SaveProfile());
+        EXPECT_EQ(bound.OnDisk(), before) << "the file keeps its last good content";
+        EXPECT_EQ(bound.data.GetLightSetting().selectItem, 9) << "the change is kept in memory";
+        InjectWriteFault({}, 0);
+        SetWriteFailureObserver(nullptr);
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].folder, bound.folder.path());
+        EXPECT_EQ(seen[0].error, fault);
+        ASSERT_TRUE(bound.data.SaveProfile());
+        CBasicProfiledata fresh;
+        fresh.LoadProfileDocument(bound.profile);
+        EXPECT_EQ(fresh.GetLightSetting().selectItem, 9);
+    }
 }
 
 TEST(Profiledata, NothingIsWrittenWithoutADocumentOrPath) {

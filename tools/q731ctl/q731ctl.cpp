@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -80,7 +81,13 @@ int main(int argc, char** argv) {
         socketPath = q731::BusSocketPath(runtime).string();
     }
     std::string error;
-    if (!q731::SendBusMessage(socketPath, message, &error)) {
+    // A running program whose bus is busy for a moment (a burst of other
+    // clients) is tried again briefly; no socket at all fails at once.
+    std::error_code ec;
+    const bool present = std::filesystem::exists(socketPath, ec);
+    const bool sent = present ? q731::SendBusMessageWithin(socketPath, message, 1500, &error)
+                              : q731::SendBusMessage(socketPath, message, &error);
+    if (!sent) {
         std::fprintf(stderr, "q731ctl: %s (is the control centre running?)\n", error.c_str());
         return 1;
     }

@@ -103,6 +103,10 @@ std::unique_ptr<ITrayBackend> QtUiPlatform::CreateTray(const std::string& iconPa
         void SetIconFile(const std::string& path) override {
             tray_.setIcon(QIcon(QString::fromStdString(path)));
         }
+        void ShowNotice(const std::string& title, const std::string& text) override {
+            tray_.showMessage(QString::fromStdString(title), QString::fromStdString(text),
+                              QSystemTrayIcon::Warning);
+        }
 
     private:
         QSystemTrayIcon tray_;
@@ -119,7 +123,10 @@ void QtUiPlatform::RunMessageLoop() {
     QApplication::exec();
 }
 void QtUiPlatform::QuitMessageLoop() {
-    QCoreApplication::quit();
+    // exit(), not quit(): quit() first asks every window to close and is
+    // cancelled when one refuses, which would leave the loop running with no
+    // way to end it. The program has already closed what it needed to.
+    QCoreApplication::exit(0);
 }
 
 namespace {

@@ -76,7 +76,7 @@ public:
     void SetTitle(const std::string& title) override;
     void SetIconFile(const std::string& path) override;
 
-    QtHostWidget* Widget() const { return widget_; }
+    QtHostWidget* Widget() const { return widget_.data(); }
     WindowImplBase& Window() { return window_; }
     CPaintManagerUI& Manager() { return *window_.GetPaintManager(); }
     // Keeps the overlay field on its edit after layout changes.
@@ -88,7 +88,9 @@ private:
     void CloseDropDown();
 
     WindowImplBase& window_;
-    QtHostWidget* widget_ = nullptr;  // owned: deleted in Destroy
+    // Owned: deleted in Destroy. Guarded, because Qt deletes a child window's
+    // widget with its parent's.
+    QPointer<QtHostWidget> widget_;
     bool maximized_ = false;
     QRect restoreGeometry_;
     CEditUI* overlayEdit_ = nullptr;

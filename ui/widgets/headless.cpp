@@ -81,6 +81,9 @@ std::unique_ptr<ITrayBackend> HeadlessPlatform::CreateTray(const std::string&,
         ~Tray() override { owner_.trayActivated = nullptr; }
         void SetToolTip(const std::string& text) override { owner_.trayToolTip = text; }
         void SetIconFile(const std::string&) override {}
+        void ShowNotice(const std::string& title, const std::string& text) override {
+            owner_.trayNotices.emplace_back(title, text);
+        }
 
     private:
         HeadlessPlatform& owner_;

@@ -96,6 +96,7 @@ public:
     // Tray clicks for tests: the last tray created.
     std::function<void(bool)> trayActivated;
     std::string trayToolTip;
+    std::vector<std::pair<std::string, std::string>> trayNotices;  // title, text
 
 private:
     UiLoop& loop_;

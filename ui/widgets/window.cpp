@@ -266,4 +266,10 @@ void CTrayIcon::SetToolTipText(const std::string& text) {
     if (backend_) backend_->SetToolTip(text);
 }
 
+bool CTrayIcon::ShowNotice(const std::string& title, const std::string& text) {
+    if (!backend_) return false;
+    backend_->ShowNotice(title, text);
+    return true;
+}
+
 }  // namespace q731

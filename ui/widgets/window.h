@@ -88,6 +88,8 @@ public:
     virtual ~ITrayBackend() = default;
     virtual void SetToolTip(const std::string& text) = 0;
     virtual void SetIconFile(const std::string& path) = 0;
+    // A short notice from the tray (the desktop's notification).
+    virtual void ShowNotice(const std::string& title, const std::string& text) = 0;
 };
 
 struct FileDialogOptions {
@@ -229,6 +231,8 @@ public:
                         unsigned message);
     void DeleteTrayIcon();
     void SetToolTipText(const std::string& text);
+    // False when there is no tray icon to show it from.
+    bool ShowNotice(const std::string& title, const std::string& text);
     bool IsVisible() const { return backend_ != nullptr; }
 
 private:
