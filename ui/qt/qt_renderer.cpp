@@ -195,6 +195,24 @@ void QtRenderer::FillRoundRect(const UiRect& rect, int radius, UiColor color) {
     painter_.restore();
 }
 
+void QtRenderer::FillEllipse(const UiRect& rect, UiColor color) {
+    painter_.save();
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(ToQColor(color));
+    painter_.drawEllipse(QRectF(ToQRect(rect)));
+    painter_.restore();
+}
+
+void QtRenderer::FillPie(const UiRect& rect, double startDeg, double sweepDeg, UiColor color) {
+    painter_.save();
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(ToQColor(color));
+    // QPainter counts angles in sixteenths of a degree, counter-clockwise.
+    painter_.drawPie(QRectF(ToQRect(rect)), int(std::lround(startDeg * 16)),
+                     int(std::lround(sweepDeg * 16)));
+    painter_.restore();
+}
+
 void QtRenderer::DrawBorder(const UiRect& rect, int width, UiColor color, int radius) {
     painter_.save();
     QPen pen(ToQColor(color));
@@ -240,6 +258,13 @@ bool QtRenderer::DrawImage(const ImageDraw& draw) {
         path, draw.scale, info.dwMask, info.bHSL ? draw.hue : 0, info.bHSL ? draw.saturation : 100,
         info.bHSL ? draw.lightness : 100);
     if (image.isNull()) return false;
+    if (draw.tint) {
+        // Not cached: tints follow live LED colours and would fill the cache.
+        image = image.copy();
+        QPainter tint(&image);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(image.rect(), ToQColor(*draw.tint));
+    }
     // Source and corner are in the image's own pixels; an SVG was rendered at scale.
     double imageScale = IsSvg(path) ? draw.scale : 1.0;
     auto s = [&](int v) { return int(std::lround(v * imageScale)); };

@@ -50,6 +50,8 @@ public:
     void PopClip() override;
     void FillRect(const UiRect& rect, UiColor color) override;
     void FillRoundRect(const UiRect& rect, int radius, UiColor color) override;
+    void FillEllipse(const UiRect& rect, UiColor color) override;
+    void FillPie(const UiRect& rect, double startDeg, double sweepDeg, UiColor color) override;
     void DrawBorder(const UiRect& rect, int width, UiColor color, int radius) override;
     bool DrawImage(const ImageDraw& image) override;
     void DrawText(const UiRect& rect, std::string_view text, UiColor color, const UiFont& font,
