@@ -1,0 +1,16 @@
+#pragma once
+// The custom controls the layouts name by element: one header for all of them,
+// and the call that makes them creatable from layouts.
+
+#include "ui/controls/charts.h"
+#include "ui/controls/hand_image_buttons.h"
+#include "ui/controls/host_controls.h"
+#include "ui/controls/key_buttons.h"
+
+namespace q731 {
+
+// Registers every custom control with CControlFactory under its class name
+// ("CircleProgress", "DeviceKeyButton", ...). Safe to call more than once.
+void RegisterCustomControls();
+
+}  // namespace q731
