@@ -1,15 +1,19 @@
 // The widget gallery: a window whose layout uses every control of the toolkit,
-// for looking at the controls and for screenshots.
+// and a page with the custom controls, for looking at them and for screenshots.
 //   q731-gallery [--dpi N] [--tab N] [--skin DIR] [--screenshot FILE.png]
+// Tabs: 0 colour picker, 1 images, 2 custom controls.
 
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/ui_loop.h"
+#include "ui/controls/custom_controls.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/qt_window.h"
 #include "ui/widgets/color_palette.h"
@@ -21,14 +25,87 @@
 namespace q731 {
 namespace {
 
+// A small native window that the "Wnd" control of the custom page carries.
+class HostedWnd : public WindowImplBase {
+public:
+    explicit HostedWnd(UiLoop& loop) : WindowImplBase(loop) {}
+    std::string GetWindowClassName() const override { return "GalleryHostedWnd"; }
+    std::string GetSkinFile() override {
+        return R"(<Window size="200,36"><HorizontalLayout bkcolor="#FF24466E">)"
+               R"(<Label text="A native window" textcolor="#FFFFFFFF" )"
+               R"(align="center"/></HorizontalLayout></Window>)";
+    }
+};
+
 class GalleryWnd : public WindowImplBase {
 public:
-    explicit GalleryWnd(UiLoop& loop) : WindowImplBase(loop) {}
+    explicit GalleryWnd(UiLoop& loop) : WindowImplBase(loop), hosted_(loop) {}
     std::string GetWindowClassName() const override { return "GalleryWnd"; }
     std::string GetSkinFile() override { return "gallery/gallery.xml"; }
 
     void InitWindow() override {
         if (auto* busy = m_pm.FindControl("busy")) m_pm.SetTimer(busy, 1, 40);
+        FillCustomPage();
+    }
+
+    // Fills the custom controls with sample data, as the device pages would.
+    void FillCustomPage() {
+        if (auto* level = dynamic_cast<CRerurIvavudUI*>(m_pm.FindControl("audio_level"))) {
+            // A decaying beat; a few samples out of range show that they are clamped.
+            std::vector<int> samples(CRerurIvavudUI::kSampleCount);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                const double t = double(i);
+                const double envelope = 0.55 + 0.45 * std::sin(t / 9.0);
+                samples[i] = int(7000 * envelope * std::abs(std::sin(t / 2.3)));
+            }
+            samples[40] = 20000;
+            samples[41] = -5000;
+            level->SetSamples(samples);
+        }
+        static constexpr std::pair<const char*, double> kShares[] = {
+            {"Lighting", 42}, {"Macros", 23}, {"Keys", 18}, {"DPI", 11}, {"Other", 6}};
+        for (const char* name : {"chart_pie", "chart_bars"}) {
+            if (auto* chart = dynamic_cast<CChartViewUI*>(m_pm.FindControl(name))) {
+                for (const auto& [label, value] : kShares)
+                    chart->AddItem(label, value);
+            }
+        }
+        if (auto* empty = dynamic_cast<CChartViewUI*>(m_pm.FindControl("chart_empty"))) {
+            empty->AddItem("zero", 0);
+            empty->AddItem("nothing", 0);
+        }
+        static constexpr const char* kEvents[][3] = {{"Press", "Left button", "35"},
+                                                     {"Release", "Left button", "120"},
+                                                     {"Press", "R", "10"}};
+        for (int row = 0; row < 3; ++row) {
+            auto* element = dynamic_cast<CComboEditContainerElementUI*>(
+                m_pm.FindControl("macro_event_" + std::to_string(row)));
+            if (!element) continue;
+            if (auto* text = element->GetText1()) text->SetText(kEvents[row][0]);
+            if (auto* text = element->GetText2()) text->SetText(kEvents[row][1]);
+            if (auto* edit = element->GetDelayEdit()) edit->SetText(kEvents[row][2]);
+        }
+        if (auto* record = dynamic_cast<CRedioMacroButtonUI*>(m_pm.FindControl("record_btn"))) {
+            record->SetBlinking(true);
+        }
+    }
+
+    // Called once the gallery shows, so that the hosted window opens above it.
+    void AttachHostedWindow() {
+        auto* host = dynamic_cast<CWndUI*>(m_pm.FindControl("native_host"));
+        hosted_.GetPaintManager()->SetDPI(m_pm.GetDPIObj()->GetDPI());
+        if (host && hosted_.Create(this, "hosted", kWsPopup, kWsExToolWindow | kWsExNoActivate)) {
+            host->Attach(&hosted_);
+        }
+    }
+
+    // For screenshots of the custom page: the pointer rests on the picture
+    // button's delete corner, so that the corner shows.
+    void HoverDeleteCorner() {
+        auto* hand = dynamic_cast<CHandImgButtonUI*>(m_pm.FindControl("hand_btn"));
+        if (!hand || !hand->IsVisible()) return;
+        const UiRect corner = hand->GetDeleteRect();
+        m_pm.HandleMouseMove({(corner.left + corner.right) / 2, (corner.top + corner.bottom) / 2});
     }
 
     void Notify(TNotifyUI& msg) override {
@@ -58,6 +135,28 @@ public:
                 std::snprintf(hex, sizeof hex, "#%06X", color & 0xFFFFFF);
                 text->SetText(hex);
             }
+        } else if (msg.sType == "selectchanged" &&
+                   (name == "page_toolkit" || name == "page_custom")) {
+            if (auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("pages"))) {
+                pages->SelectItem(name == "page_toolkit" ? 0 : 1);
+            }
+        } else if (msg.sType == "dbclick") {
+            if (auto* key = dynamic_cast<CDeviceKeyButtonUI*>(msg.pSender)) {
+                key->SetLight(!key->IsLight());
+            }
+        } else if (msg.sType == "click_select_end") {
+            int selected = 0;
+            for (CControlUI* control : m_pm.FindSubControlsByClass(msg.pSender, "DeviceKeyButton"))
+                selected += static_cast<CDeviceKeyButtonUI*>(control)->IsSelected() ? 1 : 0;
+            if (auto* label = m_pm.FindControl("select_status")) {
+                label->SetText(std::to_string(selected) + " keys selected");
+            }
+        } else if (msg.sType == "click" && name == "record_btn") {
+            auto* record = static_cast<CRedioMacroButtonUI*>(msg.pSender);
+            record->SetBlinking(!record->IsBlinking());
+            if (auto* label = m_pm.FindControl("record_state")) {
+                label->SetText(record->IsBlinking() ? "recording (blinking)" : "stopped");
+            }
         } else if (msg.sType == "selectchanged" && (name == "tab_colour" || name == "tab_images")) {
             if (auto* tabs = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("tabs"))) {
                 tabs->SelectItem(name == "tab_colour" ? 0 : 1);
@@ -86,10 +185,12 @@ public:
     }
 
     void ShowTab(int index) {
-        auto* option =
-            dynamic_cast<COptionUI*>(m_pm.FindControl(index == 1 ? "tab_images" : "tab_colour"));
-        if (option) option->Selected(true);
+        const char* name = index == 2 ? "page_custom" : index == 1 ? "tab_images" : "tab_colour";
+        if (auto* option = dynamic_cast<COptionUI*>(m_pm.FindControl(name))) option->Selected(true);
     }
+
+private:
+    HostedWnd hosted_;
 };
 
 }  // namespace
@@ -114,6 +215,7 @@ int main(int argc, char** argv) {
     SetUiPlatform(&platform);
     CPaintManagerUI::SetResourcePath(skin);
     CResourceManager::GetInstance().LoadLanguage("gallery/lan_en.xml");
+    RegisterCustomControls();
 
     GalleryWnd window(loop);
     window.GetPaintManager()->SetDPI(dpi);
@@ -126,8 +228,10 @@ int main(int argc, char** argv) {
     window.ShowTab(tab);
     window.CenterWindow();
     window.ShowWindow(true, true);
+    window.AttachHostedWindow();
     if (!screenshot.empty()) {
         QTimer::singleShot(300, [&] {
+            if (tab == 2) window.HoverDeleteCorner();
             auto* backend = static_cast<QtWindowBackend*>(window.GetBackend());
             bool saved = backend->Widget()->grab().save(QString::fromStdString(screenshot));
             std::fprintf(stderr, "q731-gallery: %s %s\n", saved ? "saved" : "could not save",
