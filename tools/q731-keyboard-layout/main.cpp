@@ -24,9 +24,7 @@
 #include <vector>
 
 #include "devices/lighting/keyboard_layout.h"
-// The key tables: the one place this tool reads them from.
-#include "devices/key_list.h"
-#include "devices/keyboard_keys.h"
+#include "tools/q731-keyboard-layout/key_names.h"
 
 namespace {
 
@@ -189,15 +187,6 @@ std::optional<std::vector<Placed>> PlaceKeys() {
     return keys;
 }
 
-// The language id of a key's name: the key list's name for its factory code.
-// Keys whose code names nothing there get an id of their own.
-std::string NameId(int key) {
-    const int row =
-        q731::FindKeyListRow(q731::kKeyboardFactoryCodes[static_cast<std::size_t>(key)]);
-    if (row >= 0) return std::string(q731::kKeyList[static_cast<std::size_t>(row)].nameKey);
-    return "keyboard_key_extra_" + std::to_string(key);
-}
-
 std::string Escape(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -246,8 +235,8 @@ std::string Layout(const std::vector<Placed>& keys) {
         const int bottom = kCaseY + (key.top + key.height) * kQuarter - 2;
         out << "  <DeviceKeyButton name=\"key_" << key.key << "\" userdata=\"light_" << key.key
             << "\" float=\"true\" pos=\"" << left << ',' << top << ',' << right << ',' << bottom
-            << "\" text=\"" << Escape(NameId(key.key)) << "\" resourcetext=\"true\" " << kKeyStyle
-            << "/>\n";
+            << "\" text=\"" << Escape(q731::KeyboardKeyNameId(key.key))
+            << "\" resourcetext=\"true\" " << kKeyStyle << "/>\n";
     }
     out << "</SelectPanel>\n";
     return out.str();
