@@ -40,10 +40,10 @@ struct RowSpan {
     int top;
     int height;
 };
-// Row 0 holds one slim key above the keypad; the function row stands a quarter
-// key apart from the rows below it.
+// Row 0 holds one key, above the keypad's top row; the function row stands a
+// quarter key apart from the rows below it.
 constexpr std::array<RowSpan, q731::kWideKeyMatrixRows> kRowSpans = {
-    {{0, 3}, {4, 4}, {9, 4}, {13, 4}, {17, 4}, {21, 4}, {25, 4}}};
+    {{0, 4}, {4, 4}, {9, 4}, {13, 4}, {17, 4}, {21, 4}, {25, 4}}};
 constexpr int kKeysHeight = 29;
 
 constexpr int kMainBlockColumns = 16;
@@ -212,7 +212,7 @@ std::string Escape(const std::string& text) {
 
 // Keycaps: flat, a shade lighter than the case, the LED glow drawn over them.
 constexpr const char* kKeyStyle =
-    "font=\"10\" textcolor=\"#FFC3CBD8\" hottextcolor=\"#FFFFFFFF\" align=\"center\" "
+    "font=\"12\" textcolor=\"#FFC3CBD8\" hottextcolor=\"#FFFFFFFF\" align=\"center\" "
     "wordbreak=\"true\" bkcolor=\"#FF1C212A\" hotbkcolor=\"#FF262D38\" pushedbkcolor=\"#FF161A21\" "
     "bordercolor=\"#FF2E3643\" bordersize=\"1\" borderround=\"4\" "
     "lightimage=\"file='Device/key_light.svg' corner='6,6,6,6'\" "
