@@ -345,6 +345,21 @@ def background():
     return c
 
 
+def slider_fill():
+    """The filled part of a slider, 200 x 20; the program stretches it over the whole slider."""
+    c = Canvas(200, 20)
+    c.fill(rrect(0, 8, 200, 12, 2), ACCENT)
+    return c
+
+
+def slider_thumb(active):
+    """A slider's thumb, 16 x 16: the accent one, or grey for a DPI stage that is not in use."""
+    c = Canvas(16, 16)
+    c.fill(circle(8, 8, 7.5), ACCENT if active else "#5A6272")
+    c.fill(circle(8, 8, 3), "#0D1016" if active else "#12161C")
+    return c
+
+
 def images():
     stems = ["kb_device", "ms_device", "hard_mp_device", "soft_mp_device", "hd_device",
              "hub_device", "unknow_device"]
@@ -358,6 +373,9 @@ def images():
         yield "power/%s.png" % kind, lambda k=kind: power_image(k)
     for kind in ("iphone", "samsung", "other", "no_device"):
         yield "power/Phone_type_%s.png" % kind, lambda k=kind: phone_image(k)
+    yield "Control/SliderBar_BK1.png", slider_fill
+    yield "Control/SliderBar1_Thumb.png", lambda: slider_thumb(True)
+    yield "Control/SliderBar2_Thumb.png", lambda: slider_thumb(False)
     yield "common/app_icon.png", app_icon
     yield "common/background.png", background
 

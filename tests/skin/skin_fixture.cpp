@@ -4,6 +4,33 @@
 
 namespace q731::skintest {
 
+namespace {
+
+// The panels a page names by these tags are trees of their own layouts; a panel
+// whose layout is not in the skin yet stands as an empty container.
+constexpr std::pair<std::string_view, std::string_view> kPanelTrees[] = {
+    {"DeviceProfileUI", "XML/CustomControlXML/DeviceProfile.xml"},
+    {"LightSetControlUI", "XML/CustomControlXML/LightControl.xml"},
+    {"KeySetControlUI", "XML/CustomControlXML/KeySetControl.xml"},
+    {"MacroSetControlUI", "XML/CustomControlXML/MacroControl.xml"},
+    {"ShootKeySetControlUI", "XML/CustomControlXML/ShootControl.xml"},
+};
+constexpr std::string_view kPanelClasses[] = {"DeviceProfile", "LightControl", "KeySetControl",
+                                              "ShootControl"};
+
+}  // namespace
+
+bool DeviceKeyButtonStandIn::SetAttribute(std::string_view name, std::string_view value) {
+    if (EqualsNoCase(name, "lightimage")) {
+        lightImage = value;
+    } else if (EqualsNoCase(name, "keysetimage")) {
+        keySetImage = value;
+    } else {
+        return CButtonUI::SetAttribute(name, value);
+    }
+    return true;
+}
+
 std::unique_ptr<CControlUI> CreateForElement(std::string_view elementName) {
     if (EqualsNoCase(elementName, "DeviceOption")) return std::make_unique<DeviceOptionStandIn>();
     if (EqualsNoCase(elementName, "MpDevicePower")) {
@@ -35,6 +62,20 @@ SkinTest::SkinTest() : loop_(clock_), platform_(loop_) {
     auto& factory = CControlFactory::GetInstance();
     factory.RegistControl("DeviceOption", [] { return std::make_unique<DeviceOptionStandIn>(); });
     factory.RegistControl("MpDevicePower", [] { return std::make_unique<MpDevicePowerStandIn>(); });
+    factory.RegistControl("DeviceKeyButton",
+                          [] { return std::make_unique<DeviceKeyButtonStandIn>(); });
+    factory.RegistControl("SelectPanel", [] { return std::make_unique<SelectPanelStandIn>(); });
+    for (std::string_view panel : kPanelClasses) {
+        factory.RegistControl(
+            panel, [panel] { return std::make_unique<PanelStandIn>(std::string(panel)); });
+    }
+    for (const auto& [tag, layout] : kPanelTrees) {
+        factory.RegistControl(tag, [layout]() -> std::unique_ptr<CControlUI> {
+            if (!ReadSkinFile(std::string(layout))) return std::make_unique<CContainerUI>();
+            CDialogBuilder builder;
+            return builder.Create(layout);
+        });
+    }
     auto& resources = CResourceManager::GetInstance();
     resources.ResetResourceMap();
     EXPECT_TRUE(resources.LoadResource("res.xml"));

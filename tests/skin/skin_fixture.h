@@ -1,8 +1,10 @@
 #pragma once
 // Shared fixture for the skin's suite: the toolkit on the headless platform with
 // the resource path on the source tree's skin/ folder, the resource index and a
-// language loaded, and stand-ins for the two custom containers the skin's
-// sub-layouts are rooted in (the application registers the real ones).
+// language loaded, and stand-ins for the custom controls the layouts name (the
+// application registers the real ones): the tab button and battery panel, the
+// device pictures and their key buttons, and the panels, which are built from
+// their own layouts as the main window builds them.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/ui_loop.h"
+#include "ui/widgets/buttons.h"
 #include "ui/widgets/container.h"
 #include "ui/widgets/dialog_builder.h"
 #include "ui/widgets/headless.h"
@@ -32,7 +35,19 @@ inline const std::vector<std::string> kLayouts = {"main.xml",
                                                   "XML/CustomControlXML/MpDevicePower.xml",
                                                   "menu.xml",
                                                   "AboutWnd.xml",
-                                                  "MsgWnd.xml"};
+                                                  "MsgWnd.xml",
+                                                  "XML/CustomControlXML/LightControl.xml",
+                                                  "XML/CustomControlXML/KeySetControl.xml",
+                                                  "XML/DeviceXml/mousedevice.xml",
+                                                  "XML/DeviceXml/keyboarddevice.xml",
+                                                  "XML/DeviceXml/mousepaddevice.xml",
+                                                  "XML/DeviceXml/keyboard_keys.xml"};
+// Layouts built into the main window's manager rather than opened as windows.
+inline const std::vector<std::string> kSubLayouts = {
+    "XML/CustomControlXML/DeviceOption.xml", "XML/CustomControlXML/MpDevicePower.xml",
+    "XML/CustomControlXML/LightControl.xml", "XML/CustomControlXML/KeySetControl.xml",
+    "XML/DeviceXml/mousedevice.xml",         "XML/DeviceXml/keyboarddevice.xml",
+    "XML/DeviceXml/mousepaddevice.xml",      "XML/DeviceXml/keyboard_keys.xml"};
 inline const std::vector<std::string> kLanguageFiles = {"lan_cn.xml", "lan_en.xml"};
 
 // The tab button and battery panel: horizontal layouts with their own class names.
@@ -43,6 +58,29 @@ public:
 class MpDevicePowerStandIn : public CHorizontalLayoutUI {
 public:
     std::string_view GetClass() const override { return "MpDevicePower"; }
+};
+
+// A picture's key or LED button: a button with the two images it lights and marks with.
+class DeviceKeyButtonStandIn : public CButtonUI {
+public:
+    std::string_view GetClass() const override { return "DeviceKeyButton"; }
+    bool SetAttribute(std::string_view name, std::string_view value) override;
+    std::string lightImage;
+    std::string keySetImage;
+};
+// The device picture that selects key buttons by dragging: a column.
+class SelectPanelStandIn : public CVerticalLayoutUI {
+public:
+    std::string_view GetClass() const override { return "SelectPanel"; }
+};
+// The root of a panel layout (lighting, key assignment ...), answering its class name.
+class PanelStandIn : public CContainerUI {
+public:
+    explicit PanelStandIn(std::string className) : className_(std::move(className)) {}
+    std::string_view GetClass() const override { return className_; }
+
+private:
+    std::string className_;
 };
 
 // A control of the class a layout element names, or nullptr.
