@@ -209,19 +209,6 @@ const Entry* FindExact(const Entry (&table)[N], std::string_view name) {
 
 }  // namespace
 
-std::optional<NumberedName> SplitNumberedName(std::string_view name) {
-    const std::size_t underscore = name.rfind('_');
-    if (underscore == std::string_view::npos || underscore + 1 >= name.size()) return std::nullopt;
-    const std::string_view digits = name.substr(underscore + 1);
-    for (char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-    }
-    int number = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-    return NumberedName{std::string(name.substr(0, underscore + 1)), number};
-}
-
 Route RouteNotification(NotifyKind kind, std::string_view sender) {
     if (kind == NotifyKind::MoveValueChanged) {
         // During a drag only the DPI sliders follow.

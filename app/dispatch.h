@@ -7,15 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace q731 {
+#include "ui/widgets/numbered_name.h"
 
-// A numbered control name split at its last "_": "DPI_slider_2" gives
-// {"DPI_slider_", 2}. Only an all-digit suffix within int range counts.
-struct NumberedName {
-    std::string prefix;  // with the "_"
-    int number = 0;
-};
-std::optional<NumberedName> SplitNumberedName(std::string_view name);
+namespace q731 {
 
 enum class Owner {
     None,

@@ -193,6 +193,15 @@ bool CKeyTableDevice::CheckMacroAssignments() {
     return true;
 }
 
+bool CKeyTableDevice::StoreKeyAssignment(int key, AssignmentCode code) {
+    std::vector<KeyEntry> keys = ProfileData().GetKeyList();
+    if (key < 0 || key >= static_cast<int>(keys.size())) return false;
+    KeyEntry& entry = keys[static_cast<std::size_t>(key)];
+    entry.current = KeyBinding::FromCode(entry.current.keyIndex, code.ToInt());
+    ProfileData().SetKeyList(keys);
+    return true;
+}
+
 void CKeyTableDevice::RefreshView() {
     LoadDefinitions();
     if (View() != nullptr) View()->Refresh();

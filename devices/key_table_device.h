@@ -72,6 +72,11 @@ public:
     // when the profile changed (it is then saved).
     bool CheckMacroAssignments();
 
+    // Stores `code` as the current assignment of logical key `key` in the
+    // profile's document (the file and the device follow on the next save);
+    // false for a key the assignment list does not hold.
+    bool StoreKeyAssignment(int key, AssignmentCode code);
+
     // Reloads the definitions and redraws the page.
     virtual void RefreshView();
     // The mode index of a device mode code: the first index with that code, or

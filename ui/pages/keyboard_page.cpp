@@ -1,0 +1,170 @@
+#include <algorithm>
+#include <cctype>
+
+#include "devices/key_list.h"
+#include "devices/keyboard_keys.h"
+#include "ui/controls/custom_controls.h"
+#include "ui/controls/light_control.h"
+#include "ui/pages/kind_pages.h"
+#include "ui/widgets/color_palette.h"
+#include "ui/widgets/edit.h"
+#include "ui/widgets/list.h"
+#include "ui/widgets/range.h"
+
+namespace q731 {
+
+namespace {
+
+bool SameTextNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The display-name text id of logical key `key`: the key-list row carrying
+// the key's factory code.
+std::string_view KeyNameId(int key) {
+    if (key < 0 || key >= kKeyboardLogicalKeys) return {};
+    const int row = FindKeyListRow(kKeyboardFactoryCodes[static_cast<std::size_t>(key)]);
+    return row >= 0 ? kKeyList[static_cast<std::size_t>(row)].nameKey : std::string_view();
+}
+
+}  // namespace
+
+void CKeyboardPage::BindPicture() {
+    CControlUI* picture = Find("keyboard_device_key_light");
+    if (!picture) return;
+    picture_ = picture;
+    picture->FindControl([this](CControlUI* control) {
+        if (auto* button = dynamic_cast<CDeviceKeyButtonUI*>(control)) BindButton(*button, nullptr);
+        return false;
+    });
+}
+
+void CKeyboardPage::ShowKeyFunction(int key, const std::string& caption) {
+    CDeviceKeyButtonUI* button = KeyButton(key);
+    if (!button) return;
+    const std::string name = Text(KeyNameId(key));
+    button->SetToolTipTitle(name);
+    // Keys doing something other than their own function carry the mark.
+    button->SetKeySetHidden(SameTextNoCase(name, caption));
+    button->SetToolTip(name + Text("Key_Set") + caption);
+}
+
+void CKeyboardPage::EndKeyFunctions() {
+    ShowRepeatHint();
+}
+
+void CKeyboardPage::ShowRepeatHint() {
+    const KeyboardSystemSettings settings = Keyboard().Profile().GetSystemSettings();
+    const int delay =
+        settings.repeatDelay < CVexloKeyboardDevice::kRepeatDelays ? settings.repeatDelay : 0;
+    if (CControlUI* label = Find("repeat_delay_time_label1")) {
+        label->SetText(Text("Repeat_Delay_Time") +
+                       std::to_string(CVexloKeyboardDevice::RepeatDelayMs(delay)) + "ms");
+    }
+    if (auto* box = Find<CEditUI>("repeat_input_richedit"))
+        box->SetTipValue(Text("Repeat_input_text"));
+}
+
+void CKeyboardPage::ShowMusicControls() {
+    const AudioLightSetting audio = Keyboard().Profile().GetAudioLightSetting();
+    if (auto* modes = Find<CComboUI>("light_combo_audiomodeSelect")) {
+        if (audio.audioMode < modes->GetCount()) modes->SelectItem(audio.audioMode, false, false);
+    }
+    const bool foreground = audio.colorType != 0;
+    if (auto* check = Find<COptionUI>("audio_FgColor_check")) check->Selected(foreground, false);
+    if (auto* check = Find<COptionUI>("audio_BkColor_check")) check->Selected(!foreground, false);
+    if (foreground) {
+        if (auto* seven = Find<COptionUI>("deng_7audiocolor_check"))
+            seven->Selected(audio.sevenColors != 0, false);
+    }
+    const std::uint8_t red = foreground ? audio.foregroundRed : audio.backgroundRed;
+    const std::uint8_t green = foreground ? audio.foregroundGreen : audio.backgroundGreen;
+    const std::uint8_t blue = foreground ? audio.foregroundBlue : audio.backgroundBlue;
+    const std::uint8_t channels[] = {red, green, blue};
+    const char* boxes[] = {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"};
+    for (int i = 0; i < 3; ++i) {
+        if (CControlUI* box = Find(boxes[i])) box->SetText(std::to_string(channels[i]));
+    }
+    const UiColor colour =
+        0xFF000000u | std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue;
+    if (auto* palette = Find<CColorPaletteUI>("deng_audioColor_Pallet"))
+        palette->SetSelectColor(colour);
+    if (CControlUI* preview = Find("deng_audiocolordp_btn")) preview->SetBkColor(colour);
+    // The mode that follows the music's own colours takes no colour.
+    const bool colours = audio.audioMode != 3;
+    if (CControlUI* layout = Find("light_audiocolor_layout")) layout->SetEnabled(colours);
+    if (CControlUI* layout = Find("audiocolorpallet_layout")) layout->SetEnabled(colours);
+}
+
+void CKeyboardPage::Refresh() {
+    RefreshKeyFunctions();
+    RefreshLighting();
+    ShowMusicControls();
+    const KeyboardSystemSettings settings = Keyboard().Profile().GetSystemSettings();
+    if (auto* option = Find<COptionUI>("winlockflag_option"))
+        option->Selected(settings.winFlag != 0, false);
+    if (auto* option = Find<COptionUI>("wflag_option"))
+        option->Selected(settings.wFlag != 0, false);
+    if (auto* option = Find<COptionUI>("6flag_option"))
+        option->Selected(settings.key6Flag != 0, false);
+    if (auto* slider = Find<CSliderUI>("repeat_rate_slider")) slider->SetValue(settings.repeat);
+    const int delay = settings.repeatDelay;
+    ShowRepeatDelay(delay, CVexloKeyboardDevice::RepeatDelayMs(delay));
+    if (auto* box = Find<CEditUI>("repeat_input_richedit")) {
+        box->SetText("");
+        box->SetTipValue(Text("Repeat_input_text"));
+    }
+    ShowPollingRate(settings.pollingRate);
+}
+
+void CKeyboardPage::ShowPollingRate(int index) {
+    const int count = CVexloKeyboardDevice::kPollingRates;
+    SelectOnly("polling_rate_option_", count, index >= 0 && index < count ? index : 0);
+}
+
+void CKeyboardPage::ShowRepeatDelay(int index, int milliseconds) {
+    const int count = CVexloKeyboardDevice::kRepeatDelays;
+    const bool known = index >= 0 && index < count;
+    SelectOnly("repeat_delay_check_", count, known ? index : 0);
+    if (CControlUI* label = Find("repeat_delay_time_label1")) {
+        const int ms = known ? milliseconds : CVexloKeyboardDevice::RepeatDelayMs(0);
+        label->SetText(Text("Repeat_Delay_Time") + std::to_string(ms) + "ms");
+    }
+}
+
+bool CKeyboardPage::OnSettings(const PageEvent& event) {
+    CVexloKeyboardDevice& keyboard = Keyboard();
+    auto* option = dynamic_cast<COptionUI*>(event.sender);
+    if (event.kind == PageNotify::SelectChanged && option) {
+        static constexpr std::pair<std::string_view, KeyboardFlag> kFlags[] = {
+            {"winlockflag_option", KeyboardFlag::WinLock},
+            {"wflag_option", KeyboardFlag::WKey},
+            {"6flag_option", KeyboardFlag::SixKey}};
+        for (const auto& [name, flag] : kFlags) {
+            if (event.name == name) {
+                keyboard.SetFlag(flag, option->IsSelected());
+                return true;
+            }
+        }
+        if (!option->IsSelected()) return true;  // only the newly chosen option acts
+        if (event.name == "polling_rate_option_") {
+            keyboard.SetPollingRate(event.number);
+            return true;
+        }
+        if (event.name == "repeat_delay_check_") {
+            keyboard.SetRepeatDelay(event.number);
+            return true;
+        }
+    }
+    if (event.name == "repeat_rate_slider" && event.kind == PageNotify::ValueChanged) {
+        if (auto* slider = dynamic_cast<CSliderUI*>(event.sender))
+            keyboard.SetRepeatRate(slider->GetValue());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace q731

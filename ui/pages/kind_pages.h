@@ -1,0 +1,95 @@
+#pragma once
+// The three device pages: mouse, keyboard and mouse pad.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "devices/keyboard_device.h"
+#include "devices/mouse_device.h"
+#include "devices/mouse_pad_device.h"
+#include "ui/pages/device_page.h"
+
+namespace q731 {
+
+class CKeyboardPage final : public CDevicePage, public IKeyboardView {
+public:
+    explicit CKeyboardPage(PageContext context) : CDevicePage(std::move(context)) {}
+    IDeviceView& View() override { return *this; }
+    bool OnSettings(const PageEvent& event) override;
+
+    // IKeyboardView.
+    void Refresh() override;
+    void ShowPower(std::span<const std::uint8_t> block) override { ShowPowerImpl(block); }
+    void ShowFunctionPage(int page) override { ShowFunctionPageImpl(page); }
+    void ShowSelectedKey(int key) override { ShowSelectedKeyImpl(key); }
+    void ShowPollingRate(int index) override;
+    void ShowRepeatDelay(int index, int milliseconds) override;
+
+protected:
+    void BindPicture() override;
+    void ShowKeyFunction(int key, const std::string& caption) override;
+    void EndKeyFunctions() override;
+
+private:
+    CVexloKeyboardDevice& Keyboard() {
+        return static_cast<CVexloKeyboardDevice&>(*context_.device);
+    }
+    void ShowMusicControls();
+    void ShowRepeatHint();
+};
+
+class CMousePage final : public CDevicePage, public IMouseView {
+public:
+    explicit CMousePage(PageContext context) : CDevicePage(std::move(context)) {}
+    IDeviceView& View() override { return *this; }
+    bool OnSettings(const PageEvent& event) override;
+    void ShowPicture(std::span<const LedColour> leds) override;
+
+    // IMouseView.
+    void Refresh() override;
+    void ShowPower(std::span<const std::uint8_t> block) override { ShowPowerImpl(block); }
+    void ShowFunctionPage(int page) override;
+    void ShowSelectedKey(int key) override { ShowSelectedKeyImpl(key); }
+    void ShowStageEnabled(int stage, bool on) override;
+    void ShowStageValue(int stage, int step) override;
+    void ShowPollingRate(int index) override;
+
+    // Settings sub-page n (0 when the layout has no such page).
+    void ShowSettingsPage(int page);
+    CDeviceKeyButtonUI* SecondLedButton(int led) const;
+    CDeviceKeyButtonUI* LogoButton() const { return logo_; }
+
+protected:
+    void BindPicture() override;
+    void BindButton(CDeviceKeyButtonUI& button, CSelectPanelUI* panel) override;
+    void AfterBinding() override { ShowSettingsPage(0); }
+    std::optional<std::string> CaptionOf(const AssignmentCode& code) override;
+    void BeginKeyFunctions() override;
+    void ShowKeyFunction(int key, const std::string& caption) override;
+    void EndKeyFunctions() override;
+
+private:
+    CVexloMouseDevice& Mouse() { return static_cast<CVexloMouseDevice&>(*context_.device); }
+    void ShowLogoTooltip();
+    void ShowKeyInfoRow(int button);
+
+    std::vector<CDeviceKeyButtonUI*> secondLeds_;
+    CControlUI* secondPicture_ = nullptr;
+    CDeviceKeyButtonUI* logo_ = nullptr;
+};
+
+class CPadPage final : public CDevicePage, public IDeviceView {
+public:
+    explicit CPadPage(PageContext context) : CDevicePage(std::move(context)) {}
+    IDeviceView& View() override { return *this; }
+
+    void Refresh() override { RefreshLighting(); }
+    void ShowPower(std::span<const std::uint8_t> block) override { ShowPowerImpl(block); }
+    void ShowFunctionPage(int page) override { ShowFunctionPageImpl(page); }
+
+protected:
+    void BindPicture() override;
+};
+
+}  // namespace q731

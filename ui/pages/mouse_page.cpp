@@ -1,0 +1,323 @@
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "device_access/device_table.h"
+#include "devices/key_list.h"
+#include "ui/controls/custom_controls.h"
+#include "ui/pages/kind_pages.h"
+#include "ui/widgets/list.h"
+#include "ui/widgets/numbered_name.h"
+#include "ui/widgets/range.h"
+
+namespace q731 {
+
+namespace {
+
+// The text ids naming the mouse's buttons, in logical order.
+constexpr std::array<std::string_view, CVexloMouseDevice::kButtonCount> kButtonNames = {
+    "mouse_key_left",  "mouse_key_right",   "mouse_key_middle",  "mouse_key_forward",
+    "mouse_key_back",  "mouse_key_DPI_add", "mouse_key_DPI_sub", "mouse_key_DPI_loop",
+    "keyboard_key_GM", "mouse_key_M8_key",  "mouse_key_fire_key"};
+
+// The LED the logo shows; -1: the logo has none of its own.
+constexpr int kMouseLogoLed = kDeviceLayouts[0].logoLed;
+
+constexpr std::string_view kSettingsPages = "mouse_device_seting_layout";
+constexpr std::string_view kKeyInfoList = "device_setkeyinfo_list";
+
+bool IsLogoTip(std::string_view tip) {
+    return tip.size() == 4 && std::equal(tip.begin(), tip.end(), "logo", [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+}
+
+std::uint32_t RgbOf(const LedColour& led) {
+    return std::uint32_t{led.red} << 16 | std::uint32_t{led.green} << 8 | led.blue;
+}
+
+void Light(CDeviceKeyButtonUI& button, const LedColour& led) {
+    button.SetLight(true);
+    button.SetLightColor(RgbOf(led));
+    button.SetLightBrightness(led.brightness);
+}
+
+}  // namespace
+
+void CMousePage::BindPicture() {
+    secondLeds_.assign(static_cast<std::size_t>(context_.device->LedCount()), nullptr);
+    secondPicture_ = nullptr;
+    logo_ = nullptr;
+    CControlUI* pages = Find(kSettingsPages);
+    if (!pages) return;  // without the settings pages nothing is bound
+    pages->FindControl([this](CControlUI* control) {
+        auto* panel = dynamic_cast<CSelectPanelUI*>(control);
+        if (!panel) return false;
+        if (!picture_) picture_ = panel;
+        panel->FindControl([this, panel](CControlUI* child) {
+            if (auto* button = dynamic_cast<CDeviceKeyButtonUI*>(child)) BindButton(*button, panel);
+            return false;
+        });
+        return false;
+    });
+}
+
+void CMousePage::BindButton(CDeviceKeyButtonUI& button, CSelectPanelUI* panel) {
+    if (const auto named = SplitNumberedName(button.GetName());
+        named && named->prefix == "light_0_") {
+        // The lighting sub-page's own LEDs: at their number, never appended
+        // (an appended button would show some other LED).
+        if (named->number < static_cast<int>(secondLeds_.size())) {
+            secondLeds_[static_cast<std::size_t>(named->number)] = &button;
+            button.SetLight(true);
+            button.SetLightColor(0xFFFFFF);
+            button.SetLightBrightness(255);
+            if (!secondPicture_) secondPicture_ = panel;
+        }
+    }
+    CDevicePage::BindButton(button, panel);
+    if (IsLogoTip(button.GetToolTip())) logo_ = &button;
+}
+
+CDeviceKeyButtonUI* CMousePage::SecondLedButton(int led) const {
+    return led >= 0 && led < static_cast<int>(secondLeds_.size())
+               ? secondLeds_[static_cast<std::size_t>(led)]
+               : nullptr;
+}
+
+void CMousePage::ShowSettingsPage(int page) {
+    auto* pages = Find<CTabLayoutUI>(kSettingsPages);
+    const int count = pages ? pages->GetCount() : 0;
+    if (page < 0 || page >= count) page = 0;
+    if (pages) pages->SelectItem(page);
+    CControlUI* options = Find("mouse_option_layout");
+    if (!options) return;
+    const std::string chosen = fmt::format("mouse_device_seting_option_{}", page);
+    options->FindControl([&chosen](CControlUI* control) {
+        if (auto* option = dynamic_cast<COptionUI*>(control);
+            option && control->GetClass() == "OptionUI") {
+            option->Selected(control->GetName() == chosen, false);
+        }
+        return false;
+    });
+}
+
+void CMousePage::ShowFunctionPage(int page) {
+    ShowFunctionPageImpl(page);
+    // The picture above shows what the chosen page is about: the LEDs, the
+    // buttons, the DPI stages or the pointer.
+    static constexpr int kViewOfPage[] = {0, 0, 1, 1, 2, 4};
+    if (page >= 1 && page <= 5) ShowSettingsPage(kViewOfPage[page]);
+    if (CControlUI* notice = Find("device_tishi_info")) notice->SetVisible(false);
+}
+
+std::optional<std::string> CMousePage::CaptionOf(const AssignmentCode& code) {
+    if (code.type == code_type::kGunKey) {
+        // Four gun sets; a number past them has no caption of its own.
+        if (code.value1 > 3) return std::nullopt;
+        return Text(fmt::format("gun_{}_txt", code.value1 + 1));
+    }
+    if (code.type == code_type::kMacroKey) return std::string(kFallbackCaption);
+    return CDevicePage::CaptionOf(code);
+}
+
+void CMousePage::BeginKeyFunctions() {
+    if (auto* list = Find<CListUI>(kKeyInfoList)) list->RemoveAll();
+}
+
+void CMousePage::ShowKeyInfoRow(int button) {
+    auto* list = Find<CListUI>(kKeyInfoList);
+    CDeviceKeyButtonUI* key = KeyButton(button);
+    if (!list || !key) return;
+    while (list->GetCount() <= button) {
+        auto row = std::make_unique<CListContainerElementUI>();
+        row->SetFixedHeight(25);
+        row->SetVisible(false);
+        row->SetEnabled(false);
+        auto title = std::make_unique<CLabelUI>();
+        title->SetFixedWidth(200);
+        title->SetTextColor(0xFFFFFFFF);
+        auto text = std::make_unique<CLabelUI>();
+        text->SetFixedWidth(180);
+        text->SetTextColor(0xFF0099FF);
+        text->SetAttribute("endellipsis", "true");
+        row->Add(std::move(title));
+        row->Add(std::move(text));
+        list->Add(std::move(row));
+    }
+    auto* row = dynamic_cast<CContainerUI*>(list->GetItemAt(button));
+    if (!row || row->GetCount() < 2) return;
+    row->GetItemAt(0)->SetText(key->GetToolTipTitle());
+    row->GetItemAt(1)->SetText(key->GetToolTip());
+    row->SetVisible(key->IsVisible());
+}
+
+void CMousePage::ShowKeyFunction(int key, const std::string& caption) {
+    CDeviceKeyButtonUI* button = KeyButton(key);
+    if (!button || key >= static_cast<int>(kButtonNames.size())) return;
+    button->SetToolTipTitle(Text(kButtonNames[static_cast<std::size_t>(key)]));
+    button->SetToolTip(caption);
+    ShowKeyInfoRow(key);
+}
+
+void CMousePage::EndKeyFunctions() {
+    ShowLogoTooltip();
+    if (CControlUI* list = Find(kKeyInfoList)) {
+        list->SetVisible(true);
+        list->Invalidate();
+    }
+}
+
+void CMousePage::ShowLogoTooltip() {
+    if (!logo_) return;
+    // The mode the user chose: the settings block's mode byte holds a device
+    // code once it has been written, which is not a position in the names.
+    const int mode = context_.device->GetLightInfo().selectItem;
+    const NameLists& names = context_.device->Definitions();
+    std::string modeName;
+    if (mode <= CVexloMouseDevice::kHighestMode) {
+        if (mode < static_cast<int>(names.effectNames.size()))
+            modeName = Text(names.effectNames[static_cast<std::size_t>(mode)]);
+    } else if (mode - 12 < static_cast<int>(names.customEffectNames.size())) {
+        modeName = names.customEffectNames[static_cast<std::size_t>(mode - 12)];
+    }
+    logo_->SetToolTipTitle("Logo");
+    logo_->SetToolTip(Text("Light_Set") + "\n" + Text("Overall_Light_Set") + modeName);
+}
+
+void CMousePage::Refresh() {
+    RefreshKeyFunctions();
+    RefreshLighting();
+    const std::vector<DpiStage>& stages = Mouse().Stages();
+    for (int i = 0; i < CVexloMouseDevice::kStageCount && i < static_cast<int>(stages.size());
+         ++i) {
+        const DpiStage& stage = stages[static_cast<std::size_t>(i)];
+        ShowStageEnabled(i, stage.enabled != 0);
+        ShowStageValue(i, stage.DpiX());
+        if (CControlUI* swatch = Find(fmt::format("DPI_color_option_{}", i))) {
+            swatch->SetBkColor(0xFF000000u | std::uint32_t{stage.red} << 16 |
+                               std::uint32_t{stage.green} << 8 | stage.blue);
+        }
+    }
+    ShowPollingRate(Mouse().Profile().GetSystemSettings().reportStage);
+}
+
+void CMousePage::ShowStageEnabled(int stage, bool on) {
+    if (CControlUI* row = Find(fmt::format("DPI_layout_{}", stage))) row->SetEnabled(on);
+    if (auto* check = Find<COptionUI>(fmt::format("DPI_enable_check_{}", stage)))
+        check->Selected(on, false);
+    if (on) return;
+    // The last stage left on cannot be switched off.
+    COptionUI* onlyMarked = nullptr;
+    int marked = 0;
+    for (int i = 0; i < CVexloMouseDevice::kStageCount; ++i) {
+        auto* check = Find<COptionUI>(fmt::format("DPI_enable_check_{}", i));
+        if (check && check->IsSelected()) {
+            ++marked;
+            onlyMarked = check;
+        }
+    }
+    if (marked == 1) onlyMarked->SetEnabled(false);
+}
+
+void CMousePage::ShowStageValue(int stage, int step) {
+    auto* slider = Find<CSliderUI>(fmt::format("DPI_slider_{}", stage));
+    if (slider) {
+        if (Mouse().StepLimit() > 0) slider->SetMaxValue(Mouse().StepLimit());
+        slider->SetValue(step);
+    }
+    CControlUI* edit = Find(fmt::format("DPI_edit_{}", stage));
+    if (!edit) return;
+    const bool active = stage == Mouse().Profile().GetActiveStage();
+    if (slider) {
+        const char* thumb =
+            active ? "Control/SliderBar1_Thumb.png" : "Control/SliderBar2_Thumb.png";
+        slider->SetForeImage("Control/SliderBar_BK1.png");
+        slider->SetThumbImage(thumb);
+        slider->SetThumbHotImage(thumb);
+        slider->SetThumbPushedImage(thumb);
+    }
+    if (CControlUI* check = Find(fmt::format("DPI_enable_check_{}", stage)))
+        check->SetEnabled(!active);
+    if (auto* select = Find<COptionUI>(fmt::format("DPI_select_check_{}", stage)))
+        select->Selected(active, false);
+    edit->SetText(std::to_string(Mouse().Scale().ResolutionOfStep(step)));
+}
+
+void CMousePage::ShowPollingRate(int index) {
+    const int count = CVexloMouseDevice::kPollingRates;
+    SelectOnly("polling_rate_option_", count, index >= 0 && index < count ? index : 0);
+}
+
+void CMousePage::ShowPicture(std::span<const LedColour> leds) {
+    // The lighting sub-page and the logo follow the LEDs whoever drives them.
+    for (std::size_t i = 0; i < secondLeds_.size() && i < leds.size(); ++i) {
+        if (secondLeds_[i]) Light(*secondLeds_[i], leds[i]);
+    }
+    if (secondPicture_ && context_.device->Attention()) secondPicture_->Invalidate();
+    const int logoLed = kMouseLogoLed;
+    if (logo_ && logo_->IsVisible() && logoLed >= 0 && logoLed < static_cast<int>(leds.size())) {
+        Light(*logo_, leds[static_cast<std::size_t>(logoLed)]);
+    }
+    CDevicePage::ShowPicture(leds);
+}
+
+bool CMousePage::OnSettings(const PageEvent& event) {
+    CVexloMouseDevice& mouse = Mouse();
+    const int n = event.number;
+    auto* option = dynamic_cast<COptionUI*>(event.sender);
+    auto* slider = dynamic_cast<CSliderUI*>(event.sender);
+    const std::string& name = event.name;
+    if (name == "mouse_device_seting_option_" && event.kind == PageNotify::SelectChanged) {
+        if (option && option->IsSelected()) ShowSettingsPage(n);
+    } else if (name == "DPI_enable_check_" && event.kind == PageNotify::SelectChanged && option) {
+        // Refused (the active or the last stage): the switch shows the stage on again.
+        if (!mouse.EnableStage(n, option->IsSelected())) ShowStageEnabled(n, true);
+    } else if (name == "DPI_select_check_" && event.kind == PageNotify::SelectChanged) {
+        if (option && !option->IsSelected()) return true;
+        std::array<std::optional<int>, CVexloMouseDevice::kStageCount> sliders;
+        for (int i = 0; i < CVexloMouseDevice::kStageCount; ++i) {
+            if (auto* stageSlider = Find<CSliderUI>(fmt::format("DPI_slider_{}", i)))
+                sliders[static_cast<std::size_t>(i)] = stageSlider->GetValue();
+        }
+        SelectOnly("DPI_select_check_", CVexloMouseDevice::kStageCount, n);
+        mouse.SelectStage(n, sliders);
+    } else if (name == "DPI_slider_" && slider) {
+        if (event.kind == PageNotify::ValueChanged) mouse.SetStageStep(n, slider->GetValue());
+        if (event.kind == PageNotify::MoveValueChanged)
+            mouse.PreviewStageStep(n, slider->GetValue());
+    } else if (name == "DPI_edit_" && event.kind == PageNotify::KillFocus && event.sender) {
+        mouse.EnterStageResolution(n, event.sender->GetText());
+    } else if (name == "polling_rate_option_" && event.kind == PageNotify::SelectChanged) {
+        if (option && option->IsSelected()) mouse.SetPollingRate(n);
+    } else if (name == "pointer_speed_slider" && slider) {
+        mouse.SetPointerSpeed(slider->GetValue());
+    } else if (name == "double_click_slider" && slider) {
+        mouse.SetDoubleClickTime(slider->GetValue());
+    } else if (name == "pointer_precision_check" && option) {
+        mouse.SetPointerPrecision(option->IsSelected());
+    } else if (name == "scroll_speed_slider" && slider) {
+        if (auto* page = Find<COptionUI>("scrolls_page_check")) page->Selected(false, false);
+        mouse.SetScrollLines(slider->GetValue());
+    } else if (name == "tamry_DPI_slider_" && slider) {
+        if (CControlUI* box = context_.manager->FindControl(fmt::format("tamry_DPI_edit_{}", n)))
+            box->SetText(std::to_string(slider->GetValue()));
+    } else if (name == "tamry_DPI_edit_" && event.kind == PageNotify::KillFocus && event.sender) {
+        const long long typed =
+            std::clamp<long long>(ParseDecimal(event.sender->GetText()), 200, 6500);
+        event.sender->SetText(std::to_string(typed));
+        if (auto* target = dynamic_cast<CSliderUI*>(
+                context_.manager->FindControl(fmt::format("tamry_DPI_slider_{}", n))))
+            target->SetValue(static_cast<int>(typed));
+    } else if (name == "scrolls_page_check" && option) {
+        auto* speed = Find<CSliderUI>("scroll_speed_slider");
+        mouse.SetScrollPage(option->IsSelected(), speed ? speed->GetValue() : 0);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace q731

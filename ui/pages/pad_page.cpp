@@ -1,0 +1,30 @@
+#include "ui/controls/custom_controls.h"
+#include "ui/pages/kind_pages.h"
+
+namespace q731 {
+
+void CPadPage::BindPicture() {
+    CControlUI* picture = Find("mousepad_device_key_light");
+    if (!picture) return;
+    picture_ = picture;
+    picture->FindControl([this](CControlUI* control) {
+        if (auto* button = dynamic_cast<CDeviceKeyButtonUI*>(control)) BindButton(*button, nullptr);
+        return false;
+    });
+}
+
+std::unique_ptr<CDevicePage> MakeDevicePage(PageContext context) {
+    if (!context.device || !context.manager || !context.root) return nullptr;
+    switch (context.device->Kind()) {
+        case DeviceKindCode::Keyboard:
+            return std::make_unique<CKeyboardPage>(std::move(context));
+        case DeviceKindCode::Mouse:
+            return std::make_unique<CMousePage>(std::move(context));
+        case DeviceKindCode::MousePad:
+            return std::make_unique<CPadPage>(std::move(context));
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace q731
