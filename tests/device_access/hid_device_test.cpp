@@ -8,6 +8,7 @@
 #include "device_access/device_table.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_products.h"
+#include "tests/support/sim_helpers.h"
 
 namespace q731 {
 namespace {
@@ -17,13 +18,7 @@ using Bytes = std::vector<uint8_t>;
 class HidDeviceTest : public ::testing::Test {
 protected:
     std::string PathOf(int unit, int collection) {
-        for (const std::string& path : bus_->PathsOf(unit)) {
-            if (EntryFromPath(path).collection == collection &&
-                EntryFromPath(path).interfaceNumber == kSimCommandInterface) {
-                return path;
-            }
-        }
-        return {};
+        return testing::CollectionPath(*bus_, unit, collection);
     }
     // Lets a reader thread reach its blocking wait, so a close usually meets a
     // waiting reader; the assertions hold whichever comes first.

@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "profiles/document_file.h"
 #include "profiles/hs6533_profiledata.h"
 #include "profiles/keyboard_profiledata.h"
 #include "profiles/mouse_profiledata.h"
 #include "profiles/name_lists.h"
 #include "profiles/profile_paths.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {

@@ -1,10 +1,11 @@
 #include "profiles/profile_list.h"
+#include "profiles/document_file.h"
 
 #include <gtest/gtest.h>
 
 #include "profiles/device_startup.h"
 #include "profiles/hs6533_profiledata.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {

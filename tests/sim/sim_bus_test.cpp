@@ -6,18 +6,15 @@
 #include "device_access/hid_device.h"
 #include "sim/hid_backends.h"
 #include "sim/sim_products.h"
+#include "tests/support/sim_helpers.h"
 
 namespace q731 {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string CommandPath(SimBus& bus, int unit) {
-    for (const std::string& path : bus.PathsOf(unit)) {
-        const PathIds ids = ParseDevicePath(path);
-        if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) return path;
-    }
-    return {};
+std::string CommandPath(const SimBus& bus, int unit) {
+    return testing::CommandPathOf(bus, unit);
 }
 
 TEST(SimBus, ProductsExposeTheInterfacesAndCollectionsTheTablesExpect) {

@@ -11,6 +11,7 @@
 #include "device_fixture.h"
 #include "platform/log.h"
 #include "sim/sim_events.h"
+#include "tests/support/wait.h"
 
 namespace q731 {
 namespace {
@@ -20,14 +21,11 @@ using Kind = RenderPlan::Kind;
 
 constexpr int kStreamCommand = 0x12;
 
-// Polls `done` in real time for at most 5 s (another thread does the work).
+using testing::AdvanceAndSettle;
+using testing::SettleAfter;
+
 bool WaitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
+    return testing::WaitUntil(done);
 }
 
 bool SamePlan(RenderPlan plan, Kind kind, int ticks = 1) {
@@ -35,12 +33,7 @@ bool SamePlan(RenderPlan plan, Kind kind, int ticks = 1) {
 }
 
 int StreamFrames(const SimCommandFirmware& firmware) {
-    int count = 0;
-    for (const SimFrameRecord& record : firmware.FrameLog()) {
-        if (record.toDevice && record.bytes.size() > 3 && record.bytes[3] == kStreamCommand)
-            ++count;
-    }
-    return count;
+    return testing::CountFrames(firmware, kStreamCommand);
 }
 
 template <typename Device>
@@ -138,18 +131,13 @@ TEST_F(MouseRenderTest, TheThreadDrawsNothingWhileSynchronisedAndEndsWithItsText
     Attach(SimChannel::Wired);
     ConnectAndClear();
     SetMode(1, 4);  // 14 ms a frame
-    ASSERT_TRUE(clock_.WaitForSleepers(1));
     device_->Link().SetSyncFlag(true);
-    device_->LightTick();  // sees the flag change and wakes the thread
-    ASSERT_TRUE(clock_.WaitForSleepers(1));
-    std::this_thread::sleep_for(20ms);
+    // The tick sees the flag change and wakes the thread, which goes idle.
+    ASSERT_TRUE(SettleAfter(clock_, [&] { device_->LightTick(); }));
     const std::uint64_t frames = device_->Renderer().FramesDrawn();
     const std::vector<LedColour> picture = device_->Leds().Snapshot();
-    for (int i = 0; i < 40; ++i) {
-        ASSERT_TRUE(clock_.WaitForSleepers(1));
-        clock_.Advance(25ms);
-    }
-    std::this_thread::sleep_for(20ms);
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(AdvanceAndSettle(clock_, 25ms));
     EXPECT_EQ(device_->Renderer().FramesDrawn(), frames);
     EXPECT_EQ(device_->Leds().Snapshot(), picture);
 

@@ -5,11 +5,14 @@
 #include <thread>
 
 #include "platform/log.h"
+#include "tests/support/wait.h"
 
 namespace q731 {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::AdvanceAndSettle;
+using testing::SettleAfter;
 
 // Holds the plan the device would give and counts the frames drawn.
 struct FakeDevice {
@@ -38,18 +41,7 @@ struct FakeDevice {
 };
 
 bool WaitForCount(FakeDevice& device, std::size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (device.Count() < count) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(100us);
-    }
-    return true;
-}
-
-// Lets a woken thread settle, then checks that no frame came.
-void ExpectStill(FakeDevice& device, std::size_t count) {
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(device.Count(), count);
+    return testing::WaitUntil([&] { return device.Count() >= count; });
 }
 
 TEST(RenderThread, PacedModeDrawsOneFramePerTicksTimesTwoMilliseconds) {
@@ -64,9 +56,8 @@ TEST(RenderThread, PacedModeDrawsOneFramePerTicksTimesTwoMilliseconds) {
         clock.Advance(14ms);
         ASSERT_TRUE(WaitForCount(device, frame));
     }
-    ASSERT_TRUE(clock.WaitForSleepers(1));
-    clock.Advance(13ms);
-    ExpectStill(device, 11);
+    ASSERT_TRUE(AdvanceAndSettle(clock, 13ms));
+    EXPECT_EQ(device.Count(), 11u);
     thread.Stop();
     std::lock_guard lock(device.mutex);
     for (std::size_t i = 1; i < device.frames.size(); ++i) {
@@ -81,14 +72,11 @@ TEST(RenderThread, StaticPictureIsDrawnOncePerChange) {
     RenderThread thread(clock, device.Hooks(), "render thread ended");
     thread.Start();
     ASSERT_TRUE(WaitForCount(device, 1));
-    for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(clock.WaitForSleepers(1));
-        clock.Advance(500ms);  // idle rechecks, but nothing to draw
-    }
-    ExpectStill(device, 1);
-    thread.Wake();  // e.g. the colour changed
-    ASSERT_TRUE(WaitForCount(device, 2));
-    ExpectStill(device, 2);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(AdvanceAndSettle(clock, 500ms));  // idle rechecks, but nothing to draw
+    EXPECT_EQ(device.Count(), 1u);
+    ASSERT_TRUE(SettleAfter(clock, [&] { thread.Wake(); }));  // e.g. the colour changed
+    EXPECT_EQ(device.Count(), 2u);
 }
 
 TEST(RenderThread, IdleDrawsNothingUntilThePlanChanges) {
@@ -98,9 +86,8 @@ TEST(RenderThread, IdleDrawsNothingUntilThePlanChanges) {
     LogCapture log;
     RenderThread thread(clock, device.Hooks(), "MS灯光线程设定退出");
     thread.Start();
-    ASSERT_TRUE(clock.WaitForSleepers(1));
-    clock.Advance(10s);
-    ExpectStill(device, 0);
+    ASSERT_TRUE(AdvanceAndSettle(clock, 10s));
+    EXPECT_EQ(device.Count(), 0u);
     device.SetPlan({RenderPlan::Kind::Paced, 1});
     thread.Wake();
     ASSERT_TRUE(WaitForCount(device, 1));

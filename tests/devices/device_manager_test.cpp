@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "device_access/device_path.h"
@@ -9,6 +10,7 @@
 #include "sim/sim_events.h"
 #include "sim/sim_firmware.h"
 #include "sim/sim_products.h"
+#include "tests/support/wait.h"
 
 namespace q731 {
 namespace {
@@ -36,7 +38,13 @@ public:
         return 1;
     }
     void LightTick() override { ++ticks; }
+    // Listener thread: counted once the base has posted what the value asks for.
+    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override {
+        CVexloUSBDevice::OnDeviceEvent(value, kind);
+        eventsHandled.fetch_add(1);
+    }
 
+    std::atomic<int> eventsHandled{0};
     int connects = 0;
     int failConnects = 0;
     int resyncs = 0;
@@ -227,12 +235,13 @@ TEST_F(DeviceManagerTest, ListenerValuesReachTheDeviceOnTheUiThread) {
                                        static_cast<std::uint8_t>(value >> 8)};
         bus_->SendInput(unit, kSimCommandInterface, report);
     };
+    int sent = 0;
     auto settle = [&] {
-        // The listener thread posts; give it a moment, then run the loop.
-        for (int i = 0; i < 50; ++i) {
-            std::this_thread::sleep_for(2ms);
-            loop_.ProcessPending();
-        }
+        // Once the listener has handed over every value sent, all it posted is
+        // queued: running the loop then shows the whole effect, or its absence.
+        ++sent;
+        ASSERT_TRUE(testing::WaitUntil([&] { return mouse.eventsHandled.load() >= sent; }));
+        loop_.ProcessPending();
     };
     send(0x1123);
     settle();

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fmt/format.h>
+#include "tests/support/hex.h"
 
 namespace q731 {
 namespace {
@@ -18,10 +18,7 @@ std::vector<MacroEventRecord> Events(int count, int firstButton) {
 }
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    for (std::uint8_t byte : bytes)
-        out += fmt::format("{:02X}", byte);
-    return out;
+    return testing::ToHex(bytes, 0);
 }
 
 TEST(MacroImage, TwoMacrosOfThreeAndFiveEvents) {
@@ -30,7 +27,7 @@ TEST(MacroImage, TwoMacrosOfThreeAndFiveEvents) {
     ASSERT_TRUE(image.Fits());
     ASSERT_EQ(image.bytes.size(), 60u);
     EXPECT_EQ(Hex(std::span(image.bytes).first(20)),
-              "AA553C00020000000000000000000000"
+              "aa553c00020000000000000000000000"
               "14002400");
 }
 
@@ -40,15 +37,15 @@ TEST(MacroImage, ThreeMacrosByteExact) {
     const MacroImage image = BuildMacroImage(entries, 1024);
     ASSERT_EQ(image.bytes.size(), 74u) << "16 + 6 x 3 + 4 x 10";
     const std::string hex = Hex(image.bytes);
-    EXPECT_EQ(hex.substr(0, 32), "AA554A00030000000000000000000000");
-    EXPECT_EQ(hex.substr(32, 12), "160026003E00") << "offsets 22, 38, 62";
+    EXPECT_EQ(hex.substr(0, 32), "aa554a00030000000000000000000000");
+    EXPECT_EQ(hex.substr(32, 12), "160026003e00") << "offsets 22, 38, 62";
     // Entry 0 at 22: 3 events, then a down (delay 300 = 2C 01, type 10 | 0x80, key 4).
     EXPECT_EQ(hex.substr(44, 8), "03000000");
-    EXPECT_EQ(hex.substr(52, 8), "2C018A04");
-    EXPECT_EQ(hex.substr(60, 8), "2D010A05") << "an up has no down bit";
+    EXPECT_EQ(hex.substr(52, 8), "2c018a04");
+    EXPECT_EQ(hex.substr(60, 8), "2d010a05") << "an up has no down bit";
     // Entry 2 at 62: 2 events.
     EXPECT_EQ(hex.substr(124, 8), "02000000");
-    EXPECT_EQ(hex.substr(132, 8), "2C018A29");
+    EXPECT_EQ(hex.substr(132, 8), "2c018a29");
 }
 
 TEST(MacroImage, OverflowCountAroundTheCapacity) {

@@ -5,7 +5,6 @@
 // test sees every lookup in the bytes the device receives.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -22,43 +21,20 @@
 #include "sim/sim_firmware.h"
 #include "sim/sim_pad.h"
 #include "sim/sim_products.h"
+#include "tests/support/hex.h"
+#include "tests/support/sim_helpers.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::FromHex;
+using testing::Slice;
+using testing::ToHex;
 
 inline constexpr std::uint8_t kModeCodeOffset = 0x40;
 inline constexpr ChannelTimeouts kQuickTimeouts{200, 60, 200, 60};
-
-inline Bytes FromHex(const std::string& hex) {
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size();) {
-        if (hex[i] == ' ') {
-            ++i;
-            continue;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-        i += 2;
-    }
-    return bytes;
-}
-
-inline std::string ToHex(std::span<const std::uint8_t> bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i != 0) text += ' ';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
-    return Bytes(bytes.begin() + static_cast<long>(from),
-                 bytes.begin() + static_cast<long>(from + count));
-}
 
 // Quiet views that record what the device asked them to show.
 struct MouseRecordingView : IMouseView {
@@ -90,10 +66,6 @@ protected:
     static constexpr bool kMouse = std::is_same_v<Device, CVexloMouseDevice>;
 
     DeviceTest() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() / ("q731-mk-" + std::to_string(::getpid()) + "-" +
-                                             info->test_suite_name() + "." + info->name());
-        fs::remove_all(root_);
         fs::create_directories(root_ / "defaults");
         fs::create_directories(DeviceFolder());
         for (const auto& entry :
@@ -107,11 +79,8 @@ protected:
         }
         DocumentFile::WriteJsonFile(root_ / "defaults" / "default_light.json", lights);
     }
-    ~DeviceTest() override {
-        device_.reset();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    // The device goes before its folder.
+    ~DeviceTest() override { device_.reset(); }
 
     fs::path DeviceFolder() const { return root_ / (kMouse ? "mouse" : "keyboard"); }
 
@@ -151,12 +120,7 @@ protected:
         device_->SetFailurePause(Millis(0));
         const int kind = receiver_ ? kChannelKindReceiver : kChannelKindWired;
         device_->Link().SetTimeouts(kind, kQuickTimeouts);
-        for (const std::string& path : bus_->PathsOf(unit)) {
-            const PathIds ids = ParseDevicePath(path);
-            if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) {
-                ASSERT_TRUE(device_->Link().OpenChannel(kind, path));
-            }
-        }
+        ASSERT_TRUE(device_->Link().OpenChannel(kind, testing::CommandPathOf(*bus_, unit)));
     }
     void Attach(SimChannel channel) { Attach(channel, Layout()); }
 
@@ -174,13 +138,7 @@ protected:
         firmware_->ClearLog();
     }
 
-    std::vector<Bytes> Sent() const {
-        std::vector<Bytes> frames;
-        for (const SimFrameRecord& record : firmware_->FrameLog()) {
-            if (record.toDevice) frames.push_back(record.bytes);
-        }
-        return frames;
-    }
+    std::vector<Bytes> Sent() const { return testing::SentFrames(*firmware_); }
     // Command byte and length byte of every frame sent, as "cc/ll".
     std::vector<std::string> Commands() const {
         std::vector<std::string> out;
@@ -188,14 +146,11 @@ protected:
             out.push_back(ToHex(Slice(frame, 3, 2)));
         return out;
     }
-    void ExpectNoViolations() const {
-        for (const SimViolation& violation : firmware_->Violations()) {
-            ADD_FAILURE() << "frame " << violation.frameNumber << ": " << violation.what;
-        }
-    }
+    void ExpectNoViolations() const { testing::ExpectNoViolations(*firmware_); }
     Bytes Memory(SimRegion region) const { return firmware_->Region(region); }
 
-    fs::path root_;
+    testing::TestFolder folder_{"q731-devices"};
+    const fs::path& root_ = folder_.path();
     std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
     std::shared_ptr<SimCommandFirmware> firmware_;
     std::unique_ptr<Device> device_;

@@ -9,23 +9,27 @@
 
 #include "platform/ui_loop.h"
 #include "sim/sim_pad.h"
-#include "test_helpers.h"
+#include "sim/sim_products.h"
+#include "tests/support/hex.h"
+#include "tests/support/sim_helpers.h"
+#include "tests/support/test_folder.h"
+#include "tests/support/wait.h"
 
 namespace q731 {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using testing::AdvanceAndSettle;
+using testing::CommandPathOf;
+using testing::CountFrames;
+using testing::EventPathOf;
+using testing::ReadText;
+using testing::ToHex;
+using testing::WaitUntil;
 
 constexpr int kReadMemory = 0x05;
 constexpr int kWriteMemory = 0x06;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Every file under `folder` with its contents.
 std::map<std::string, std::string> FolderContents(const fs::path& folder) {
@@ -121,7 +125,7 @@ protected:
 
     ManualClock clock_;
     UiLoop loop_{clock_};
-    PadTestFolder folder_;
+    testing::TestFolder folder_{"q731-pad"};
     std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
     std::shared_ptr<SimCommandFirmware> firmware_;
     RecordingView view_;
@@ -136,7 +140,7 @@ TEST_F(PadDeviceTest, ConnectReadsThePadAndKeepsTheProfilesLightingInIndexForm) 
     EXPECT_EQ(CountFrames(*firmware_, 0x03), 1);  // the information block
     // The default profile: Spectrum, level 4, speed 2, colour wheel, red; the
     // pad's own bytes as the pad has them.
-    EXPECT_EQ(Hex(device_->KeptBlock()), "000104 02a001 ff0000 393a3b 3c3d3e 3f4041 424344");
+    EXPECT_EQ(ToHex(device_->KeptBlock(), 3), "000104 02a001 ff0000 393a3b 3c3d3e 3f4041 424344");
     EXPECT_GT(view_.refreshes, 0);
     EXPECT_TRUE(device_->Renderer().Running());
 }
@@ -147,7 +151,7 @@ TEST_F(PadDeviceTest, AWriteEncodesTheLightingAndHandsThePadsOwnBytesBack) {
     SetLight(3, 3);
     ASSERT_EQ(device_->WriteSettings(), 1);
     // Mode 3 as code 0x23, speed level 3 as 1; bytes 4 and 9-20 unchanged.
-    EXPECT_EQ(Hex(DeviceBlock()), "002304 01a001 ff0000 393a3b 3c3d3e 3f4041 424344");
+    EXPECT_EQ(ToHex(DeviceBlock(), 3), "002304 01a001 ff0000 393a3b 3c3d3e 3f4041 424344");
     // Kept in index and level form.
     EXPECT_EQ(device_->KeptBlock()[pad_block::kMode], 3);
     EXPECT_EQ(device_->KeptBlock()[pad_block::kSpeed], 3);
@@ -198,7 +202,7 @@ TEST_F(PadDeviceTest, ResyncKeepsTheActiveProfilesBlockAndLeavesTheProfileAlone)
 
     EXPECT_FALSE(device_->Link().SyncFlag());
     EXPECT_EQ(device_->ActiveProfile(), 2);
-    EXPECT_EQ(Hex(device_->KeptBlock()), "020404 04a201 ff0000 595a5b 5c5d5e 5f6061 626364");
+    EXPECT_EQ(ToHex(device_->KeptBlock(), 3), "020404 04a201 ff0000 595a5b 5c5d5e 5f6061 626364");
     EXPECT_EQ(device_->GetLightInfo(), before);
     EXPECT_EQ(device_->ProfileData().GetLightSetting(), before);
     EXPECT_EQ(FolderContents(folder_.path() / "run" / "MousePad"), files);
@@ -241,7 +245,7 @@ TEST_F(PadDeviceTest, AWriteBeforeAnyReadNeverOverwritesThePadsOwnBytes) {
     SetLight(4, 0);
     ASSERT_EQ(device_->WriteSettings(), 1);
     // Bytes 1-3 and 5-8 written, byte 0, 4 and 9-20 as the factory left them.
-    EXPECT_EQ(Hex(DeviceBlock()), "002404 04a001 ff0000 393a3b 3c3d3e 3f4041 424344");
+    EXPECT_EQ(ToHex(DeviceBlock(), 3), "002404 04a001 ff0000 393a3b 3c3d3e 3f4041 424344");
     EXPECT_EQ(CountFrames(*firmware_, kWriteMemory), 2);
 
     // Once the pad answers, the write reads its bytes first and sends the block whole.
@@ -249,7 +253,7 @@ TEST_F(PadDeviceTest, AWriteBeforeAnyReadNeverOverwritesThePadsOwnBytes) {
     ASSERT_EQ(device_->WriteSettings(), 1);
     EXPECT_TRUE(device_->BlockRead());
     EXPECT_EQ(CountFrames(*firmware_, kWriteMemory), 3);
-    EXPECT_EQ(Hex(DeviceBlock()), "002404 04a001 ff0000 393a3b 3c3d3e 3f4041 424344");
+    EXPECT_EQ(ToHex(DeviceBlock(), 3), "002404 04a001 ff0000 393a3b 3c3d3e 3f4041 424344");
 }
 
 TEST_F(PadDeviceTest, AWriteThatFailsSaysSo) {
@@ -297,7 +301,7 @@ TEST_F(PadDeviceTest, PowerShowsTheChargerAndPhoneEvenWhileTheWindowIsHidden) {
     device_->SetPowerPause(true);
     ASSERT_TRUE(device_->ReadPower());
     ASSERT_EQ(view_.powers.size(), 1u);
-    EXPECT_EQ(Hex(view_.powers[0], false), "000000000002");
+    EXPECT_EQ(ToHex(view_.powers[0], 0), "000000000002");
     EXPECT_EQ(device_->LastPower().phone, PhoneKind::Samsung);
     device_->Link().Close();
     EXPECT_FALSE(device_->ReadPower());
@@ -316,7 +320,7 @@ TEST(PadPowerTest, TheBlockIsDecodedWithEveryValueChecked) {
         {{5, 1, 0}, {}},  // too short
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DecodePadPower(c.block), c.status) << Hex(c.block, false);
+        EXPECT_EQ(DecodePadPower(c.block), c.status) << ToHex(c.block, 0);
 }
 
 TEST_F(PadDeviceTest, ThePlanFollowsTheLinkTheWindowAndTheMode) {
@@ -349,34 +353,25 @@ TEST_F(PadDeviceTest, AHiddenWindowCostsNoFramesAndAStillPictureIsDrawnOnce) {
     Connect();
     RenderThread& renderer = device_->Renderer();
     auto frames = [&renderer] { return renderer.FramesDrawn(); };
-    // Moves the clock on while the renderer sleeps, then lets it settle.
-    auto advance = [this](Millis span) {
-        ASSERT_TRUE(clock_.WaitForSleepers(1));
-        clock_.Advance(span);
-    };
-    auto settle = [] { std::this_thread::sleep_for(30ms); };
     SetLight(0, 2);
     for (int step = 0; step < 20; ++step)
-        advance(50ms);
-    settle();
+        ASSERT_TRUE(AdvanceAndSettle(clock_, 50ms));
     EXPECT_EQ(frames(), 0u);
 
     device_->SetAttention(true);
     device_->LightTick();  // notices the window and wakes the renderer
     ASSERT_TRUE(WaitUntil([&] { return frames() >= 1; }));
     for (std::uint64_t frame = 2; frame <= 10; ++frame) {
-        advance(18ms);  // speed level 2: a frame every 18 ms
-        ASSERT_TRUE(WaitUntil([&] { return frames() >= frame; }));
+        ASSERT_TRUE(AdvanceAndSettle(clock_, 18ms));  // speed level 2: a frame every 18 ms
+        EXPECT_EQ(frames(), frame);
     }
-    advance(17ms);
-    settle();
+    ASSERT_TRUE(AdvanceAndSettle(clock_, 17ms));
     EXPECT_EQ(frames(), 10u);
 
     SetLight(3, 2);
     ASSERT_TRUE(WaitUntil([&] { return frames() >= 11; }));
     for (int step = 0; step < 20; ++step)
-        advance(50ms);
-    settle();
+        ASSERT_TRUE(AdvanceAndSettle(clock_, 50ms));
     EXPECT_EQ(frames(), 11u);
     EXPECT_EQ(device_->GetLedColour(5) & 0xFFFFFF, 0x0000FFu);  // red, as packed
 }

@@ -4,17 +4,26 @@
 
 #include <thread>
 
-#include "device_access/device_path.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_firmware.h"
 #include "sim/sim_pad.h"
 #include "sim/sim_products.h"
-#include "test_helpers.h"
+#include "tests/support/hex.h"
+#include "tests/support/sim_helpers.h"
+#include "tests/support/wait.h"
 
 namespace q731 {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::CommandPathOf;
+using testing::CountFrames;
+using testing::WaitUntil;
+
+// Three bytes (one LED) to a group.
+std::string Hex(std::span<const std::uint8_t> bytes) {
+    return testing::ToHex(bytes, 3);
+}
 
 constexpr int kStreamCommand = 0x12;
 
