@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/about_window.h"
+#include "app/device_tabs.h"
 #include "app/window_fit.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -393,7 +394,9 @@ void CMainWnd::SetLightingControl(bool on, bool announce) {
 
 void CMainWnd::TellMiceAndKeyboards(bool shown) {
     for (const TabState& tab : devices_.Tabs()) {
-        if (tab.row == 0 || tab.row == 1) tab.device->SetPowerPause(!shown);
+        if (tab.product == Product::Mouse || tab.product == Product::Keyboard) {
+            tab.device->SetPowerPause(!shown);
+        }
     }
 }
 
@@ -525,7 +528,8 @@ void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, b
 
 void CMainWnd::TabCreated(int tab) {
     const TabState& state = devices_.Tabs().at(static_cast<std::size_t>(tab));
-    const DeviceTabRow& row = kDeviceTabs.at(static_cast<std::size_t>(state.row));
+    const DeviceTab& row = TabOf(state.product);
+    const ProductRecord& record = RecordOf(state.product);
     auto* header = dynamic_cast<CContainerUI*>(m_pm.FindControl("device_select_layout"));
     auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_switch"));
     auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
@@ -545,7 +549,7 @@ void CMainWnd::TabCreated(int tab) {
     std::unique_ptr<CControlUI> panelTree =
         builder.Create("XML/CustomControlXML/MpDevicePower.xml", {}, this, &m_pm);
     std::unique_ptr<CControlUI> buttonTree =
-        builder.Create(LayoutPath(row.tabButtonLayout), {}, this, &m_pm);
+        builder.Create(LayoutPath(kTabButtonLayout), {}, this, &m_pm);
     auto* panel = dynamic_cast<CMpDevicePowerUI*>(panelTree.get());
     auto* button = dynamic_cast<CDeviceOptionUI*>(buttonTree.get());
     if (!panel || !button) {
@@ -556,24 +560,24 @@ void CMainWnd::TabCreated(int tab) {
     panelTree.release();
     buttonTree.release();
     // The page: the device page layout when the skin has one, else an empty page.
-    std::unique_ptr<CControlUI> page = builder.Create(
-        LayoutPath(kDeviceLayouts.at(static_cast<std::size_t>(state.row)).pageLayout), {}, this,
-        &m_pm);
+    std::unique_ptr<CControlUI> page = builder.Create(LayoutPath(row.pageLayout), {}, this, &m_pm);
     if (!page) page = std::make_unique<CVerticalLayoutUI>();
     page->SetName(std::string(row.tabName) + "_page");
 
     panels->Add(std::unique_ptr<CControlUI>(panel));
-    panel->SetKind(row.deviceType);
+    panel->SetKind(record.panelKind);
     panel->SetIndex(panels->GetCount() - 1);
     panel->SetHasBattery(state.device->HasBattery());
     CControlUI* pagePtr = pages->Add(std::move(page));
 
     header->Add(std::unique_ptr<CControlUI>(button));
     button->SetDevice(state.device);
-    button->SetPowerPanel("device_power_switch", panel->Index());
-    button->SetIcons(row.deviceType, 0);
+    button->SetPowerPanel(std::string(kBatteryContainer), panel->Index());
+    button->SetIcons(record.panelKind, 0);
     if (COptionUI* sync = button->SyncOption()) sync->SetVisible(false);
-    if (COptionUI* option = button->SelectOption()) option->SetGroup("tab_header_device");
+    if (COptionUI* option = button->SelectOption()) {
+        option->SetGroup(std::string(kTabHeaderContainer));
+    }
     if (CLabelUI* label = button->NameLabel()) {
         label->SetText(button->LabelTextId());
         label->SetResourceText(true);

@@ -8,35 +8,21 @@ namespace q731 {
 
 namespace {
 
-bool IsReceiverType(std::uint16_t type) {
-    return type == static_cast<std::uint16_t>(DeviceType::MouseReceiver) ||
-           type == static_cast<std::uint16_t>(DeviceType::KeyboardReceiver);
+// Mice and keyboards come by cable or through their receiver; a receiver's
+// rows point at the cable's as their partner.
+bool HasTwoWays(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    return decoded && RecordOf(decoded->product).HasReceiver();
 }
 
-bool IsCableType(std::uint16_t type) {
-    return type == static_cast<std::uint16_t>(DeviceType::MouseWired) ||
-           type == static_cast<std::uint16_t>(DeviceType::KeyboardWired);
+bool OnReceiverRow(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    return decoded && decoded->channel == Channel::Receiver;
 }
 
-bool HasTwoWays(std::uint16_t type) {
-    return IsReceiverType(type) || IsCableType(type);
-}
-
-// The device-tab row of a product kind: receivers use their cable partner's.
-int TabRowOfType(std::uint16_t type) {
-    switch (static_cast<DeviceType>(type)) {
-        case DeviceType::MouseWired:
-        case DeviceType::MouseReceiver:
-            return 0;
-        case DeviceType::KeyboardWired:
-        case DeviceType::KeyboardReceiver:
-            return 1;
-        case DeviceType::MousePad:
-            return 2;
-        case DeviceType::Headset:
-            return 3;
-    }
-    return -1;
+bool OnCableRow(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    return decoded && decoded->channel == Channel::Cable;
 }
 
 }  // namespace
@@ -50,8 +36,8 @@ DeviceManager::~DeviceManager() {
 }
 
 void DeviceManager::CreateStartupTabs() {
-    CreateTab(0);
-    CreateTab(1);
+    CreateTab(Product::Mouse);
+    CreateTab(Product::Keyboard);
 }
 
 std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(std::function<void()> firstPassDone) {
@@ -61,40 +47,35 @@ std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(std::function<void()> 
                                 [this](int index) { OnRemoval(index); }, std::move(firstPassDone)});
 }
 
-int DeviceManager::CreateTab(int row) {
-    if (row < 0 || row >= static_cast<int>(kDeviceTabs.size()) || TabOfRow(row) >= 0) {
-        return TabOfRow(row);
-    }
-    std::unique_ptr<CVexloUSBDevice> device = factory_ ? factory_(row) : nullptr;
+int DeviceManager::CreateTab(Product product) {
+    if (const int existing = TabOfProduct(product); existing >= 0) return existing;
+    std::unique_ptr<CVexloUSBDevice> device = factory_ ? factory_(product) : nullptr;
     if (!device) return -1;
-    const DeviceTabRow& tabRow = kDeviceTabs[static_cast<std::size_t>(row)];
-    const DeviceLayoutRow& layout = kDeviceLayouts[static_cast<std::size_t>(row)];
-    const int tableRow =
-        TableRow(tabRow.vendorId, tabRow.productId, tabRow.deviceType, kRoleCommand);
+    const ProductRecord& record = RecordOf(product);
+    // A device's identity is its cable's command interface.
+    const int tableRow = CommandRow(product, Channel::Cable);
     device->AttachLoop(&loop_);
-    device->SetNames(std::string(layout.pageLayout), std::string(tabRow.tabName),
-                     std::string(layout.lightingConfig));
-    device->SetKeyCount(layout.keyCount);
-    device->SetLedCount(layout.ledCount);
-    device->SetHasBattery(layout.hasBattery != 0);
+    device->SetKeyCount(record.keyCount);
+    device->SetLedCount(record.ledCount);
+    device->SetHasBattery(record.hasBattery);
     if (tableRow >= 0) {
         device->SetIdentity(
             DeviceEntry::FromRow(kSupportedDevices[static_cast<std::size_t>(tableRow)]));
     }
-    device->SetProfileMode(tabRow.pageNumber);
+    device->SetProfileMode(record.profileMode);
     if (!device->Folders().deviceFolder.empty()) device->StartProfiles();
     device->Initialise();
 
-    tabs_.push_back({device.get(), row, false, false, false});
+    tabs_.push_back({device.get(), product, false, false, false});
     devices_.push_back(std::move(device));
     const int tab = static_cast<int>(tabs_.size()) - 1;
     if (observer_) observer_->TabCreated(tab);
     return tab;
 }
 
-int DeviceManager::TabOfRow(int row) const {
+int DeviceManager::TabOfProduct(Product product) const {
     for (std::size_t tab = 0; tab < tabs_.size(); ++tab) {
-        if (tabs_[tab].row == row) return static_cast<int>(tab);
+        if (tabs_[tab].product == product) return static_cast<int>(tab);
     }
     return -1;
 }
@@ -106,21 +87,21 @@ int DeviceManager::TabOfDevice(const CVexloUSBDevice* device) const {
     return -1;
 }
 
-CVexloUSBDevice* DeviceManager::DeviceOfProduct(const DeviceEntry& entry) {
-    const int tab = TabOfRow(TabRowOfType(entry.deviceType));
+CVexloUSBDevice* DeviceManager::DeviceOfEntry(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    const int tab = decoded ? TabOfProduct(decoded->product) : -1;
     return tab < 0 ? nullptr : tabs_[static_cast<std::size_t>(tab)].device;
 }
 
 void DeviceManager::OnArrival(int index) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     if (!entry || !entry->connected) return;
-    const int row = TabRowOfType(entry->deviceType);
-    if (row < 0) return;
-    if (TabOfRow(row) < 0 && CreateTab(row) < 0) return;
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry->deviceType);
+    if (!decoded || CreateTab(decoded->product) < 0) return;
     if (entry->role == kRoleEvent) {
-        if (CVexloUSBDevice* device = DeviceOfProduct(*entry)) {
+        if (CVexloUSBDevice* device = DeviceOfEntry(*entry)) {
             const ListenerKind kind =
-                IsReceiverType(entry->deviceType) ? ListenerKind::Receiver : ListenerKind::Wired;
+                OnReceiverRow(*entry) ? ListenerKind::Receiver : ListenerKind::Wired;
             if (!device->OpenListener(kind, entry->path)) {
                 LogWarning("cannot open the event interface " + entry->path);
             }
@@ -134,17 +115,17 @@ void DeviceManager::OnArrival(int index) {
 void DeviceManager::Connect(int index) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     if (!entry) return;
-    if (HasTwoWays(entry->deviceType) && entry->paired) {
+    if (HasTwoWays(*entry) && entry->paired) {
         const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
         if (partner && partner->connected && !partner->path.empty() && partner->partner == index) {
             // Already reached the other way: a cable takes over, a receiver waits.
-            if (IsCableType(entry->deviceType)) SwitchChannel(index, entry->partner);
+            if (OnCableRow(*entry)) SwitchChannel(index, entry->partner);
             return;
         }
     }
-    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device || device->Link().IsOpen()) return;
-    const bool receiver = IsReceiverType(entry->deviceType);
+    const bool receiver = OnReceiverRow(*entry);
     if (!device->Link().OpenChannel(receiver ? kChannelKindReceiver : kChannelKindWired,
                                     entry->path)) {
         LogWarning(
@@ -165,13 +146,13 @@ void DeviceManager::StartDeviceTimers(CVexloUSBDevice& device, Millis connectDel
 }
 
 void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
-    const int row = tabs_[static_cast<std::size_t>(TabOfDevice(&device))].row;
+    const Product product = tabs_[static_cast<std::size_t>(TabOfDevice(&device))].product;
     if (device.OnReceiver() && device.Link().IsOpen() && !device.CheckLink()) {
-        SetRowShown(row, false);
+        SetProductShown(product, false);
         StartDeviceTimers(device, Millis(3000));
         return;
     }
-    if (device.OnReceiver()) SetRowShown(row, true);
+    if (device.OnReceiver()) SetProductShown(product, true);
     if (device.Connect() != 1 && device.Link().IsOpen()) {
         // One failed read must not leave the device half set up for the run.
         LogWarning("connect failed; trying again in 3 s");
@@ -214,10 +195,10 @@ void DeviceManager::OnLinkCheck(CVexloUSBDevice& device) {
     const TabState& tab = tabs_[static_cast<std::size_t>(TabOfDevice(&device))];
     const bool up = device.CheckLink();
     if (up && !tab.visible) {
-        SetRowShown(tab.row, true);
+        SetProductShown(tab.product, true);
         if (device.HasBattery()) device.ReadPower();
     } else if (!up && tab.visible) {
-        SetRowShown(tab.row, false);
+        SetProductShown(tab.product, false);
     }
 }
 
@@ -225,7 +206,7 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     const std::optional<DeviceEntry> other = list_.Row(partner);
     if (!entry || !other) return;
-    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device) return;
     const bool toCable = device->OnReceiver();
     // The cable's entry is `index` when a cable arrives or leaves; the
@@ -240,10 +221,10 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     loop_.KillTimers(device);
     // The cable left: its connection is dead, close it.
     if (!toCable) device->Link().WiredConnection().Close();
-    const int row = tabs_[static_cast<std::size_t>(TabOfDevice(device))].row;
+    const Product product = tabs_[static_cast<std::size_t>(TabOfDevice(device))].product;
     if (toCable) {
         StartDeviceTimers(*device, Millis(500));
-        SetRowShown(row, true);
+        SetProductShown(product, true);
         if (device->HasBattery()) device->ReadPower();
         return;
     }
@@ -283,19 +264,18 @@ void DeviceManager::ProbeAfterSwitch(CVexloUSBDevice& device, int triesLeft) {
 void DeviceManager::OnRemoval(int index) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     if (!entry) return;
-    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device) return;
     if (entry->role == kRoleEvent) {
-        device->CloseListener(IsReceiverType(entry->deviceType) ? ListenerKind::Receiver
-                                                                : ListenerKind::Wired);
+        device->CloseListener(OnReceiverRow(*entry) ? ListenerKind::Receiver : ListenerKind::Wired);
         return;
     }
-    if (HasTwoWays(entry->deviceType) && entry->paired) {
+    if (HasTwoWays(*entry) && entry->paired) {
         const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
         if (partner && partner->connected) {
             // The cable left while the receiver stays: back to the receiver.
             // The receiver left while the cable stays: only its connection goes.
-            if (IsCableType(entry->deviceType)) {
+            if (OnCableRow(*entry)) {
                 SwitchChannel(index, entry->partner);
             } else if (!device->OnReceiver()) {
                 device->Link().ReceiverConnection().Close();
@@ -344,8 +324,8 @@ void DeviceManager::HideTab(int tab) {
     if (next >= 0) ShowTab(next, true, true);
 }
 
-void DeviceManager::SetRowShown(int row, bool shown) {
-    const int tab = TabOfRow(row);
+void DeviceManager::SetProductShown(Product product, bool shown) {
+    const int tab = TabOfProduct(product);
     if (tab < 0) return;
     if (!shown) {
         HideTab(tab);

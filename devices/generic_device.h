@@ -9,16 +9,16 @@ namespace q731 {
 
 class CGenericDevice final : public CVexloUSBDevice {
 public:
-    CGenericDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
-        : CVexloUSBDevice(kind, std::move(backend)) {}
+    CGenericDevice(Product product, std::shared_ptr<IHidBackend> backend)
+        : CVexloUSBDevice(product, std::move(backend)) {}
     ~CGenericDevice() override { CloseDevice(); }
 
     CBasicProfiledata& ProfileData() override { return profile_; }
     int Connect() override {
         if (!Link().IsOpen()) return 0;
-        // The headset speaks through output reports of its own, not the command
-        // frames: there is nothing to read from it here.
-        if (Kind() == DeviceKindCode::Headset) {
+        // A product that speaks through output reports of its own has nothing
+        // to read here.
+        if (RecordOf(GetProduct()).protocol != Protocol::CommandFrames) {
             LoadProfile();
             return 1;
         }

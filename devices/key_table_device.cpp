@@ -27,18 +27,10 @@ LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting li
     return light;
 }
 
-namespace {
-
-DeviceKind MacroKindOf(DeviceKindCode kind) {
-    return kind == DeviceKindCode::Mouse ? DeviceKind::Mouse : DeviceKind::Keyboard;
-}
-
-}  // namespace
-
-CKeyTableDevice::CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
+CKeyTableDevice::CKeyTableDevice(Product product, std::shared_ptr<IHidBackend> backend,
                                  std::span<const AssignmentCode> factoryCodes, int noPosition,
                                  Clock& clock, std::string renderExitText)
-    : CVexloUSBDevice(kind, std::move(backend)),
+    : CVexloUSBDevice(product, std::move(backend)),
       factoryCodes_(factoryCodes.begin(), factoryCodes.end()),
       noPosition_(noPosition),
       positions_(factoryCodes.size(), noPosition),
@@ -105,7 +97,7 @@ LinkResult CKeyTableDevice::ReadKeyTables(std::vector<std::uint8_t>* ledMap) {
 }
 
 std::optional<int> CKeyTableDevice::MacroCount() {
-    MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
+    MacroStore store(Folders().deviceFolder, GetProduct());
     const MacroList list = store.ListMacros();
     if (list.status == MacroListStatus::Unreadable) return std::nullopt;
     return static_cast<int>(list.entries.size());
@@ -149,7 +141,7 @@ int CKeyTableDevice::WriteMacros() {
     const LinkResult info = ReadInfoBlock();
     if (info != LinkResult::Ok) return kMacrosFailed;
 
-    MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
+    MacroStore store(Folders().deviceFolder, GetProduct());
     std::vector<std::vector<MacroEventRecord>> entries;
     for (int macro : used) {
         const std::optional<std::vector<MacroEvent>> events = store.ReadEventsForDevice(macro);

@@ -48,7 +48,7 @@ public:
     static constexpr int kMacrosWritten = 0;
     static constexpr int kMacrosFailed = -1;
 
-    CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
+    CKeyTableDevice(Product product, std::shared_ptr<IHidBackend> backend,
                     std::span<const AssignmentCode> factoryCodes, int noPosition, Clock& clock,
                     std::string renderExitText);
 

@@ -34,8 +34,8 @@ RenderPlan KeyboardPlanFor(int mode, int speedLevel, bool zones) {
 }
 
 CVexloKeyboardDevice::CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
-    : CKeyTableDevice(DeviceKindCode::Keyboard, std::move(backend), kKeyboardFactoryCodes,
-                      kNoPosition, clock, "KB灯光线程设定退出") {
+    : CKeyTableDevice(Product::Keyboard, std::move(backend), kKeyboardFactoryCodes, kNoPosition,
+                      clock, "KB灯光线程设定退出") {
     ledOfKey_.fill(kNoLedIndex);
 }
 

@@ -38,8 +38,8 @@ RenderPlan MousePlanFor(int mode, int speedLevel) {
 }
 
 CVexloMouseDevice::CVexloMouseDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
-    : CKeyTableDevice(DeviceKindCode::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition,
-                      clock, "MS灯光线程设定退出") {}
+    : CKeyTableDevice(Product::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition, clock,
+                      "MS灯光线程设定退出") {}
 
 CVexloMouseDevice::~CVexloMouseDevice() {
     CloseDevice();

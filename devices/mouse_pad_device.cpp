@@ -28,7 +28,7 @@ PadPowerStatus DecodePadPower(std::span<const std::uint8_t> block) {
 }
 
 CVexloMousePadDevice::CVexloMousePadDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
-    : CVexloUSBDevice(DeviceKindCode::MousePad, std::move(backend)),
+    : CVexloUSBDevice(Product::MousePad, std::move(backend)),
       clock_(clock),
       renderer_(clock, {[this] { return Plan(); }, [this](SteadyTime now) { RenderFrame(now); }},
                 kRenderExitText) {

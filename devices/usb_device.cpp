@@ -9,27 +9,8 @@
 
 namespace q731 {
 
-namespace {
-
-DeviceKind ProfileKindOf(DeviceKindCode kind) {
-    switch (kind) {
-        case DeviceKindCode::Mouse:
-            return DeviceKind::Mouse;
-        case DeviceKindCode::MousePad:
-            return DeviceKind::MousePad;
-        case DeviceKindCode::Headset:
-            return DeviceKind::Headset;
-        case DeviceKindCode::Keyboard:
-        case DeviceKindCode::Base:
-            break;
-    }
-    return DeviceKind::Keyboard;
-}
-
-}  // namespace
-
-CVexloUSBDevice::CVexloUSBDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
-    : kind_(kind),
+CVexloUSBDevice::CVexloUSBDevice(Product product, std::shared_ptr<IHidBackend> backend)
+    : product_(product),
       link_(backend),
       listenerLink_(backend),
       listener_(
@@ -38,7 +19,7 @@ CVexloUSBDevice::CVexloUSBDevice(DeviceKindCode kind, std::shared_ptr<IHidBacken
               OnDeviceEvent(value, listenerKind);
           },
           "MS 设备同步线程设定退出") {
-    profiles_.SetDeviceKind(ProfileKindOf(kind));
+    profiles_.SetProduct(product);
 }
 
 CVexloUSBDevice::~CVexloUSBDevice() {
@@ -109,7 +90,7 @@ void CVexloUSBDevice::SetLedCount(int count) {
 
 void CVexloUSBDevice::SetProfileMode(int mode) {
     profileMode_ = mode;
-    ProfileData().SetDeviceKindIndex(KindRow(ProfileKindOf(kind_)).kindIndex);
+    ProfileData().SetDeviceKindIndex(RecordOf(product_).profileMode);
 }
 
 void CVexloUSBDevice::Initialise() {
@@ -136,9 +117,8 @@ bool CVexloUSBDevice::CheckLink() {
 
 bool CVexloUSBDevice::StartProfiles() {
     NameLists names;
-    const bool ok =
-        StartDeviceProfiles(ProfileKindOf(kind_), folders_.deviceFolder, folders_.defaultDataFolder,
-                            ProfileData(), profiles_, names);
+    const bool ok = StartDeviceProfiles(product_, folders_.deviceFolder, folders_.defaultDataFolder,
+                                        ProfileData(), profiles_, names);
     definitions_ = std::move(names);
     return ok;
 }
@@ -158,11 +138,10 @@ bool CVexloUSBDevice::SaveProfile() {
 }
 
 void CVexloUSBDevice::LoadDefinitions() {
-    const DeviceKind kind = ProfileKindOf(kind_);
     NameLists fresh;
-    LoadNameLists(fresh, KindRow(kind).kindIndex, MacroListPath(folders_.deviceFolder, kind),
-                  DefaultLightPath(folders_.defaultDataFolder),
-                  LightLibraryPath(folders_.deviceFolder));
+    LoadNameLists(
+        fresh, RecordOf(product_).profileMode, MacroListPath(folders_.deviceFolder, product_),
+        DefaultLightPath(folders_.defaultDataFolder), LightLibraryPath(folders_.deviceFolder));
     definitions_ = std::move(fresh);
 }
 

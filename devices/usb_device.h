@@ -20,6 +20,7 @@
 #include "devices/device_listener.h"
 #include "devices/lighting/effects.h"
 #include "devices/lighting/led_colours.h"
+#include "platform/products.h"
 #include "platform/ui_loop.h"
 #include "profiles/basic_profiledata.h"
 #include "profiles/name_lists.h"
@@ -41,8 +42,6 @@ public:
     virtual void ShowFunctionPage(int page) { (void)page; }
     virtual void ShowSelectedKey(int key) { (void)key; }
 };
-
-enum class DeviceKindCode : int { Base = 0, Keyboard = 1, Mouse = 2, MousePad = 3, Headset = 7 };
 
 // The 34-byte block ReadDeviceInfo returns, kept as read.
 struct DeviceInfoBlock {
@@ -69,13 +68,13 @@ struct DeviceFolders {
 
 class CVexloUSBDevice {
 public:
-    CVexloUSBDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend);
+    CVexloUSBDevice(Product product, std::shared_ptr<IHidBackend> backend);
     virtual ~CVexloUSBDevice();
     CVexloUSBDevice(const CVexloUSBDevice&) = delete;
     CVexloUSBDevice& operator=(const CVexloUSBDevice&) = delete;
 
     // Identity and set-up (done once by device selection before Initialise).
-    DeviceKindCode Kind() const { return kind_; }
+    Product GetProduct() const { return product_; }
     void SetIdentity(const DeviceEntry& entry) { identity_ = entry; }
     const DeviceEntry& Identity() const { return identity_; }
     void SetNames(std::string pageLayout, std::string tabName, std::string lightingConfig);
@@ -93,8 +92,8 @@ public:
     virtual bool PollsPower() const { return hasBattery_; }
     void SetView(IDeviceView* view) { view_ = view; }
     IDeviceView* View() const { return view_; }
-    // The kind's row in the device-tab table (keyboard 0, mouse 1, pad 2,
-    // headset 3); also points the profile document at element 0.
+    // The product's profile mode (its record has it); also points the profile
+    // data at the product's row of the light library.
     void SetProfileMode(int mode);
     int GetProfileMode() const { return profileMode_; }
     void SetFolders(DeviceFolders folders) { folders_ = std::move(folders); }
@@ -215,7 +214,7 @@ protected:
     LightSetting light_;
 
 private:
-    DeviceKindCode kind_;
+    Product product_;
     DeviceEntry identity_;
     std::string pageLayout_;
     std::string tabName_;

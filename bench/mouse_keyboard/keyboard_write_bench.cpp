@@ -12,8 +12,8 @@
 
 #include <filesystem>
 
+#include "app/device_tabs.h"
 #include "device_access/device_path.h"
-#include "device_access/device_table.h"
 #include "devices/keyboard_device.h"
 #include "profiles/document_file.h"
 #include "profiles/macro_store.h"
@@ -46,12 +46,13 @@ struct Rig {
         const int unit = bus->Plug(KeyboardWiredProduct(), firmware);
 
         device = std::make_unique<CVexloKeyboardDevice>(bus);
-        const DeviceLayoutRow& row = kDeviceLayouts[1];
-        device->SetNames(std::string(row.pageLayout), "keyboard", std::string(row.lightingConfig));
-        device->SetKeyCount(row.keyCount);
-        device->SetLedCount(row.ledCount);
+        const ProductRecord& record = RecordOf(Product::Keyboard);
+        device->SetNames(std::string(TabOf(Product::Keyboard).pageLayout), "keyboard",
+                         std::string(record.lightingConfig));
+        device->SetKeyCount(record.keyCount);
+        device->SetLedCount(record.ledCount);
         device->SetFolders({root / "keyboard", fs::path(Q731_SOURCE_DIR) / "DefaultData"});
-        device->SetProfileMode(0);
+        device->SetProfileMode(record.profileMode);
         device->StartProfiles();
         device->Initialise();
         for (const std::string& path : bus->PathsOf(unit)) {
@@ -63,7 +64,7 @@ struct Rig {
         device->Connect();
 
         // Real factory codes as the profile's defaults, three keys on macros.
-        MacroStore store(root / "keyboard", DeviceKind::Keyboard);
+        MacroStore store(root / "keyboard", Product::Keyboard);
         Json::Value document = device->Profile().Document();
         for (int key = 0; key < kKeyboardLogicalKeys; ++key) {
             const std::uint32_t code = kKeyboardFactoryCodes[static_cast<std::size_t>(key)].ToInt();

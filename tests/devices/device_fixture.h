@@ -12,8 +12,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/device_tabs.h"
 #include "device_access/device_path.h"
-#include "device_access/device_table.h"
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "profiles/document_file.h"
@@ -107,13 +107,13 @@ protected:
         } else {
             device_ = std::make_unique<Device>(bus_);
         }
-        const DeviceLayoutRow& row = kDeviceLayouts[kMouse ? 0 : 1];
-        device_->SetNames(std::string(row.pageLayout), kMouse ? "mouse" : "keyboard",
-                          std::string(row.lightingConfig));
-        device_->SetKeyCount(row.keyCount);
-        device_->SetLedCount(row.ledCount);
+        const ProductRecord& record = RecordOf(device_->GetProduct());
+        device_->SetNames(std::string(TabOf(device_->GetProduct()).pageLayout),
+                          std::string(record.profileFolder), std::string(record.lightingConfig));
+        device_->SetKeyCount(record.keyCount);
+        device_->SetLedCount(record.ledCount);
         device_->SetFolders({DeviceFolder(), root_ / "defaults"});
-        device_->SetProfileMode(kMouse ? 1 : 0);
+        device_->SetProfileMode(record.profileMode);
         ASSERT_TRUE(device_->StartProfiles());
         device_->Initialise();
         device_->SetView(&view_);

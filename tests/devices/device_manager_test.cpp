@@ -20,8 +20,8 @@ using namespace std::chrono_literals;
 // A device with the base behaviour and counters for what the manager asks of it.
 class TestDevice final : public CVexloUSBDevice {
 public:
-    TestDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
-        : CVexloUSBDevice(kind, std::move(backend)) {}
+    TestDevice(Product product, std::shared_ptr<IHidBackend> backend)
+        : CVexloUSBDevice(product, std::move(backend)) {}
     ~TestDevice() override { CloseDevice(); }
 
     CBasicProfiledata& ProfileData() override { return profile_; }
@@ -106,11 +106,9 @@ protected:
     std::vector<std::shared_ptr<SimCommandFirmware>> firmwares_;
     Observer observer_;
     int wakes_ = 0;
-    DeviceManager manager_{loop_, bus_, [this](int row) -> std::unique_ptr<CVexloUSBDevice> {
-                               static constexpr DeviceKindCode kKinds[] = {
-                                   DeviceKindCode::Mouse, DeviceKindCode::Keyboard,
-                                   DeviceKindCode::MousePad, DeviceKindCode::Headset};
-                               auto device = std::make_unique<TestDevice>(kKinds[row], bus_);
+    DeviceManager manager_{loop_, bus_,
+                           [this](Product product) -> std::unique_ptr<CVexloUSBDevice> {
+                               auto device = std::make_unique<TestDevice>(product, bus_);
                                device->Link().SetTimeouts(kChannelKindReceiver, kQuick);
                                device->Link().SetTimeouts(kChannelKindWired, kQuick);
                                return device;
@@ -120,8 +118,8 @@ protected:
 
 TEST_F(DeviceManagerTest, StartsWithHiddenMouseAndKeyboardTabs) {
     ASSERT_EQ(manager_.Tabs().size(), 2u);
-    EXPECT_EQ(manager_.Tabs()[0].row, 0);
-    EXPECT_EQ(manager_.Tabs()[1].row, 1);
+    EXPECT_EQ(manager_.Tabs()[0].product, Product::Mouse);
+    EXPECT_EQ(manager_.Tabs()[1].product, Product::Keyboard);
     EXPECT_EQ(manager_.VisibleTabCount(), 0);
     EXPECT_EQ(manager_.CurrentDevice(), nullptr);
     Scan();

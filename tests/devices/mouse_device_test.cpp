@@ -166,7 +166,7 @@ TEST_F(MouseTest, WriteKeysRenumbersMacrosInTheSentCopyAndLeavesUnmappedButtons)
     for (int channel = 0; channel < 2; ++channel) {
         SCOPED_TRACE(channel);
         Start(kBothChannels[channel]);
-        MacroStore store(DeviceFolder(), DeviceKind::Mouse);
+        MacroStore store(DeviceFolder(), Product::Mouse);
         while (store.ListMacros().entries.size() < 6)
             ASSERT_FALSE(store.AddMacro().empty());
         std::vector<KeyEntry> keys = device_->Profile().GetKeyList();
@@ -191,7 +191,7 @@ TEST_F(MouseTest, WriteKeysRenumbersMacrosInTheSentCopyAndLeavesUnmappedButtons)
 
 TEST_F(MouseTest, MacroImageFollowsTheRenumberingAndReportsOverflow) {
     Start(SimChannel::Wired);
-    MacroStore store(DeviceFolder(), DeviceKind::Mouse);
+    MacroStore store(DeviceFolder(), Product::Mouse);
     while (store.ListMacros().entries.size() < 6)
         ASSERT_FALSE(store.AddMacro().empty());
     const MacroEvent press{"down", 10, 4, 20};
@@ -226,7 +226,7 @@ TEST_F(MouseTest, MacroImageFollowsTheRenumberingAndReportsOverflow) {
 
 TEST_F(MouseTest, DeletedMacroAssignmentsFallBackInTheStoredProfile) {
     Start(SimChannel::Wired);
-    MacroStore store(DeviceFolder(), DeviceKind::Mouse);
+    MacroStore store(DeviceFolder(), Product::Mouse);
     while (store.ListMacros().entries.size() < 2)
         ASSERT_FALSE(store.AddMacro().empty());
     std::vector<KeyEntry> keys = device_->Profile().GetKeyList();

@@ -84,7 +84,7 @@ struct MacroFixture {
     TestFolder folder;
     std::chrono::system_clock::time_point now =
         std::chrono::system_clock::time_point(std::chrono::hours(24 * 20000));
-    MacroStore store{folder.path(), DeviceKind::Mouse, [this] { return now; }};
+    MacroStore store{folder.path(), Product::Mouse, [this] { return now; }};
 
     std::vector<std::string> Names() {
         std::vector<std::string> names;
@@ -259,14 +259,14 @@ TEST(MacroFixup, DeletionFixesEveryProfileOfBothKinds) {
                  {0, 0x100100, 0x710105},
                  {2, 0x700003, 0x100200},
                  {5, 0x700003, 0x710205}};
-    for (const DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse}) {
+    for (const Product product : {Product::Keyboard, Product::Mouse}) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(fmt::format("kind {} deleted {}", static_cast<int>(kind), c.deleted));
+            SCOPED_TRACE(fmt::format("{} deleted {}", RecordOf(product).name, c.deleted));
             TestFolder folder;
             WriteText(folder / "default.Json", R"({"Device":[{}]})");
             ProfileList list;
             list.SetFolders(folder.path(), folder / "default.Json");
-            list.SetDeviceKind(kind);
+            list.SetProduct(product);
             ASSERT_TRUE(list.LoadProfileList());
             Json::Value profile = ParseOrDie(R"({"Device":[{}]})");
             CBasicProfiledata writer;
@@ -306,7 +306,7 @@ TEST(MacroFixup, AProfileThatCannotBeReadIsReportedNotSkippedSilently) {
     WriteText(folder / "default.Json", R"({"Device":[{}]})");
     ProfileList list;
     list.SetFolders(folder.path(), folder / "default.Json");
-    list.SetDeviceKind(DeviceKind::Mouse);
+    list.SetProduct(Product::Mouse);
     ASSERT_TRUE(list.LoadProfileList());
     const std::string other = list.MakeProfile(ParseOrDie(R"({"Device":[{}]})"), "two", false);
     ASSERT_FALSE(other.empty());
