@@ -73,21 +73,21 @@ CDeviceLink::~CDeviceLink() {
     Close();
 }
 
-bool CDeviceLink::OpenChannel(int kind, const std::string& path) {
+bool CDeviceLink::OpenChannel(Channel channel, const std::string& path) {
     const bool wasOpen = open_.load();
-    const int previousKind = receiverSelected_.load() ? kChannelKindReceiver : kChannelKindWired;
+    const Channel previous = SelectedChannel();
     open_.store(false);
-    HidDevice& connection = kind == kChannelKindReceiver ? receiver_ : wired_;
+    HidDevice& connection = channel == Channel::Receiver ? receiver_ : wired_;
     // Closing first ends an exchange waiting on this connection, which then
     // gives up the exchange lock.
     connection.Close();
     std::lock_guard lock(exchangeLock_);
     if (!connection.Open(path, true, true, true, false)) {
         // A switch that fails leaves the device on the channel that worked.
-        if (wasOpen && previousKind != kind) open_.store(true);
+        if (wasOpen && previous != channel) open_.store(true);
         return false;
     }
-    SelectChannel(kind);
+    SelectChannel(channel);
     open_.store(true);
     return true;
 }
@@ -98,8 +98,8 @@ void CDeviceLink::Close() {
     receiver_.Close();
 }
 
-void CDeviceLink::SelectChannel(int kind) {
-    const bool receiver = kind == kChannelKindReceiver;
+void CDeviceLink::SelectChannel(Channel channel) {
+    const bool receiver = channel == Channel::Receiver;
     receiverSelected_.store(receiver);
     chunkSize_.store(receiver ? kReceiverChunkBytes : kWiredChunkBytes);
 }
@@ -110,9 +110,9 @@ bool CDeviceLink::SetTransferSize(uint16_t size) {
     return true;
 }
 
-void CDeviceLink::SetTimeouts(int kind, ChannelTimeouts timeouts) {
+void CDeviceLink::SetTimeouts(Channel channel, ChannelTimeouts timeouts) {
     std::lock_guard lock(timeoutsMutex_);
-    (kind == kChannelKindReceiver ? receiverTimeouts_ : wiredTimeouts_) = timeouts;
+    (channel == Channel::Receiver ? receiverTimeouts_ : wiredTimeouts_) = timeouts;
 }
 
 ChannelTimeouts CDeviceLink::SelectedTimeouts() const {

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "device_access/hid_device.h"
+#include "platform/products.h"
 
 namespace q731 {
 
@@ -76,8 +77,6 @@ inline constexpr uint32_t kKeyTableBankStride = 512;
 inline constexpr uint32_t kAddressSpace = 0x10000;
 inline constexpr std::size_t kDeviceInfoBytes = 34;
 inline constexpr std::size_t kPowerStatusBytes = 6;
-inline constexpr int kChannelKindReceiver = 2;
-inline constexpr int kChannelKindWired = 1;
 inline constexpr auto kLeaveConfigPause = std::chrono::milliseconds(10);
 
 using Frame = std::array<uint8_t, kFrameBytes>;
@@ -106,23 +105,25 @@ public:
     // Connections and flags.
     HidDevice& WiredConnection() { return wired_; }
     HidDevice& ReceiverConnection() { return receiver_; }
-    // Opens the channel of `kind` on `path` (closing what was open there),
-    // selects it and sets the open flag when it worked.
-    bool OpenChannel(int kind, const std::string& path);
+    // Opens `channel` on `path` (closing what was open there), selects it and
+    // sets the open flag when it worked.
+    bool OpenChannel(Channel channel, const std::string& path);
     // Clears the open flag and closes both connections, ending any exchange.
     void Close();
     void SetOpen(bool open) { open_.store(open); }
     bool IsOpen() const { return open_.load(); }
     bool IsBusy() const { return busy_.load() > 0; }
-    void SelectChannel(int kind);
-    int ChannelSelector() const { return receiverSelected_.load() ? 1 : 0; }
+    void SelectChannel(Channel channel);
+    Channel SelectedChannel() const {
+        return receiverSelected_.load() ? Channel::Receiver : Channel::Cable;
+    }
     uint8_t ChunkSize() const { return chunkSize_.load(); }
     bool SetTransferSize(uint16_t size);
     uint16_t TransferSize() const { return transferSize_.load(); }
     void SetSyncFlag(bool set) { sync_.store(set); }
     bool SyncFlag() const { return sync_.load(); }
     // Replaces a channel's time-outs (tests and benchmarks shorten them).
-    void SetTimeouts(int kind, ChannelTimeouts timeouts);
+    void SetTimeouts(Channel channel, ChannelTimeouts timeouts);
     std::mutex& ExchangeLock() { return exchangeLock_; }
 
     // One request and its answer. `reply` must hold 64 bytes.

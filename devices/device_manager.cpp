@@ -15,14 +15,11 @@ bool HasTwoWays(const DeviceEntry& entry) {
     return decoded && RecordOf(decoded->product).HasReceiver();
 }
 
-bool OnReceiverRow(const DeviceEntry& entry) {
+// The channel a row's interface is reached on; a row of no product counts as
+// a cable's.
+Channel ChannelOfRow(const DeviceEntry& entry) {
     const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
-    return decoded && decoded->channel == Channel::Receiver;
-}
-
-bool OnCableRow(const DeviceEntry& entry) {
-    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
-    return decoded && decoded->channel == Channel::Cable;
+    return decoded ? decoded->channel : Channel::Cable;
 }
 
 }  // namespace
@@ -100,9 +97,7 @@ void DeviceManager::OnArrival(int index) {
     if (!decoded || CreateTab(decoded->product) < 0) return;
     if (entry->role == kRoleEvent) {
         if (CVexloUSBDevice* device = DeviceOfEntry(*entry)) {
-            const ListenerKind kind =
-                OnReceiverRow(*entry) ? ListenerKind::Receiver : ListenerKind::Wired;
-            if (!device->OpenListener(kind, entry->path)) {
+            if (!device->OpenListener(decoded->channel, entry->path)) {
                 LogWarning("cannot open the event interface " + entry->path);
             }
         }
@@ -119,15 +114,15 @@ void DeviceManager::Connect(int index) {
         const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
         if (partner && partner->connected && !partner->path.empty() && partner->partner == index) {
             // Already reached the other way: a cable takes over, a receiver waits.
-            if (OnCableRow(*entry)) SwitchChannel(index, entry->partner);
+            if (ChannelOfRow(*entry) == Channel::Cable) SwitchChannel(index, entry->partner);
             return;
         }
     }
     CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device || device->Link().IsOpen()) return;
-    const bool receiver = OnReceiverRow(*entry);
-    if (!device->Link().OpenChannel(receiver ? kChannelKindReceiver : kChannelKindWired,
-                                    entry->path)) {
+    const Channel channel = ChannelOfRow(*entry);
+    const bool receiver = channel == Channel::Receiver;
+    if (!device->Link().OpenChannel(channel, entry->path)) {
         LogWarning(
             "cannot open " + entry->path + ": " +
             (receiver ? device->Link().ReceiverConnection() : device->Link().WiredConnection())
@@ -213,7 +208,7 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     // receiver's is then the partner.
     const std::string& path = toCable ? entry->path : other->path;
     if (path.empty()) return;
-    if (!device->Link().OpenChannel(toCable ? kChannelKindWired : kChannelKindReceiver, path)) {
+    if (!device->Link().OpenChannel(toCable ? Channel::Cable : Channel::Receiver, path)) {
         // The device stays on the channel it had, with its timers running.
         LogWarning("channel switch: cannot open " + path);
         return;
@@ -267,7 +262,7 @@ void DeviceManager::OnRemoval(int index) {
     CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device) return;
     if (entry->role == kRoleEvent) {
-        device->CloseListener(OnReceiverRow(*entry) ? ListenerKind::Receiver : ListenerKind::Wired);
+        device->CloseListener(ChannelOfRow(*entry));
         return;
     }
     if (HasTwoWays(*entry) && entry->paired) {
@@ -275,7 +270,7 @@ void DeviceManager::OnRemoval(int index) {
         if (partner && partner->connected) {
             // The cable left while the receiver stays: back to the receiver.
             // The receiver left while the cable stays: only its connection goes.
-            if (OnCableRow(*entry)) {
+            if (ChannelOfRow(*entry) == Channel::Cable) {
                 SwitchChannel(index, entry->partner);
             } else if (!device->OnReceiver()) {
                 device->Link().ReceiverConnection().Close();

@@ -130,7 +130,7 @@ protected:
     // The light stream, with the back-off of the current channel.
     LightStream& Stream() { return stream_; }
     // A (re)connect starts the current channel's stream afresh.
-    void RestartStream() { stream_.Restart(LightStream::ChannelOf(Link())); }
+    void RestartStream() { stream_.Restart(Link().SelectedChannel()); }
     void PauseAfterFailure();
     // True while colour writes wait after a failure.
     bool Paused() const;

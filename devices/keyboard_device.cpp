@@ -138,13 +138,13 @@ int CVexloKeyboardDevice::Resync() {
     return result;
 }
 
-void CVexloKeyboardDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+void CVexloKeyboardDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
     if (value == device_event::kKeyboardProfileChanged) {
-        if (kind != ListenerKind::Wired) return;
+        if (channel != Channel::Cable) return;
         reloadProfile_.store(true);
         value = device_event::kResyncRequest;
     }
-    CVexloUSBDevice::OnDeviceEvent(value, kind);
+    CVexloUSBDevice::OnDeviceEvent(value, channel);
 }
 
 void CVexloKeyboardDevice::OnProfileStage(int profile, int stage) {

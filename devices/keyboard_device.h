@@ -134,7 +134,7 @@ public:
     int ApplyProfile() override;
     int WriteSettings() override { return WriteSettings(0); }
     int WriteSettings(int profile);
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void OnProfileStage(int profile, int stage) override;
 
     // Custom colours (mode 20).

@@ -187,14 +187,14 @@ void CVexloMouseDevice::StreamLeds() {
     Stream().SendLeds(Link(), Leds(), static_cast<std::size_t>(info_.KeyCount()) * 3);
 }
 
-void CVexloMouseDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+void CVexloMouseDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
     if (value == device_event::kMouseButton) {
         // Listener thread: only a flag changes hands; the render thread draws
         // the flash with its own state.
         if (RenderMode() == kMouseReactiveMode) reactivePending_.store(true);
         return;
     }
-    CVexloUSBDevice::OnDeviceEvent(value, kind);
+    CVexloUSBDevice::OnDeviceEvent(value, channel);
 }
 
 void CVexloMouseDevice::ResetEffects() {

@@ -150,7 +150,7 @@ public:
     // The four shooting files as one image. 1, the failing code, or 0 when the
     // image cannot be built.
     int WriteShootData();
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void OnProfileStage(int profile, int stage) override;
 
     // The primary screen's size, taken once at start-up.

@@ -177,8 +177,8 @@ bool CVexloMousePadDevice::ReadPower() {
     return true;
 }
 
-void CVexloMousePadDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
-    (void)kind;
+void CVexloMousePadDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
+    (void)channel;
     if (value != device_event::kResyncRequest) return;
     // The pad sends a burst of requests while its own buttons are used; the
     // one-shot timer restarts on each, so the pad is read once it settles.

@@ -86,11 +86,11 @@ public:
     // The charger's state and the phone on it are shown like a battery.
     bool PollsPower() const override { return true; }
     // The pad's one listener is opened once and left as it is.
-    bool OpenListener(ListenerKind kind, const std::string& path) override {
-        return Listener().IsOpen(kind) || CVexloUSBDevice::OpenListener(kind, path);
+    bool OpenListener(Channel channel, const std::string& path) override {
+        return Listener().IsOpen(channel) || CVexloUSBDevice::OpenListener(channel, path);
     }
     void CloseDevice() override;
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void RefreshView();
 
     PadBlock KeptBlock() const;

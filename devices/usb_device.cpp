@@ -15,9 +15,7 @@ CVexloUSBDevice::CVexloUSBDevice(Product product, std::shared_ptr<IHidBackend> b
       listenerLink_(backend),
       listener_(
           listenerLink_.WiredConnection(), listenerLink_.ReceiverConnection(),
-          [this](std::uint16_t value, ListenerKind listenerKind) {
-              OnDeviceEvent(value, listenerKind);
-          },
+          [this](std::uint16_t value, Channel channel) { OnDeviceEvent(value, channel); },
           "MS 设备同步线程设定退出") {
     profiles_.SetProduct(product);
 }
@@ -26,12 +24,12 @@ CVexloUSBDevice::~CVexloUSBDevice() {
     CloseDevice();
 }
 
-bool CVexloUSBDevice::OpenListener(ListenerKind kind, const std::string& path) {
-    return listener_.Open(kind, path);
+bool CVexloUSBDevice::OpenListener(Channel channel, const std::string& path) {
+    return listener_.Open(channel, path);
 }
 
-void CVexloUSBDevice::CloseListener(ListenerKind kind) {
-    listener_.Close(kind);
+void CVexloUSBDevice::CloseListener(Channel channel) {
+    listener_.Close(channel);
 }
 
 void CVexloUSBDevice::CloseDevice() {
@@ -44,8 +42,8 @@ bool CVexloUSBDevice::PostToUi(std::function<void()> task) {
     return loop_ != nullptr && loop_->Post(std::move(task));
 }
 
-void CVexloUSBDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
-    (void)kind;
+void CVexloUSBDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
+    (void)channel;
     LogDebug(fmt::format("device event 0x{:04X}", value));
     if (value == device_event::kResyncRequest) {
         LogDebug("接收到自动添加设备的同步信息要求");

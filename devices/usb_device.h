@@ -106,7 +106,7 @@ public:
     // Links.
     CDeviceLink& Link() { return link_; }
     CDeviceLink& ListenerLink() { return listenerLink_; }
-    bool OnReceiver() const { return link_.ChannelSelector() == 1; }
+    bool OnReceiver() const { return link_.SelectedChannel() == Channel::Receiver; }
 
     // Where the device hands work to the UI thread (listener events, timers).
     // Set by device selection; without one, device events are dropped.
@@ -114,8 +114,8 @@ public:
     UiLoop* Loop() const { return loop_; }
 
     // Listener threads on the device's event interfaces.
-    virtual bool OpenListener(ListenerKind kind, const std::string& path);
-    void CloseListener(ListenerKind kind);
+    virtual bool OpenListener(Channel channel, const std::string& path);
+    void CloseListener(Channel channel);
     DeviceListener& Listener() { return listener_; }
     // Stops the listeners, closes the link and kills the device's timers.
     virtual void CloseDevice();
@@ -126,7 +126,7 @@ public:
     // On a listener thread, for every event value. The base schedules Resync
     // 50 ms later on the UI thread for 0x0401 and hands 0x10pp / 0x11sp to
     // OnProfileStage on the UI thread while the command link is open.
-    virtual void OnDeviceEvent(std::uint16_t value, ListenerKind kind);
+    virtual void OnDeviceEvent(std::uint16_t value, Channel channel);
     // UI thread: the device reports its active profile and, unless `stage` is
     // -1, its DPI stage (0-4; anything else was dropped before).
     virtual void OnProfileStage(int profile, int stage);

@@ -62,7 +62,7 @@ bool Prepare(CVexloUSBDevice& device, SimBus& bus, int unit, const fs::path& fol
     device.StartProfiles();
     device.Initialise();
     device.SetAttention(false);  // the window is hidden
-    return device.Link().OpenChannel(kChannelKindWired, PathOf(bus, unit, 4));
+    return device.Link().OpenChannel(Channel::Cable, PathOf(bus, unit, 4));
 }
 
 void SetMode(CVexloUSBDevice& device, int mode) {

@@ -58,7 +58,7 @@ struct Rig {
         for (const std::string& path : bus->PathsOf(unit)) {
             const PathIds ids = ParseDevicePath(path);
             if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) {
-                device->Link().OpenChannel(kChannelKindWired, path);
+                device->Link().OpenChannel(Channel::Cable, path);
             }
         }
         device->Connect();

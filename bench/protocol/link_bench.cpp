@@ -27,7 +27,7 @@ struct Rig {
         for (const std::string& path : bus->PathsOf(unit)) {
             const PathIds ids = ParseDevicePath(path);
             if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) {
-                link.OpenChannel(kChannelKindWired, path);
+                link.OpenChannel(Channel::Cable, path);
             }
         }
     }

@@ -118,9 +118,9 @@ protected:
         device_->Initialise();
         device_->SetView(&view_);
         device_->SetFailurePause(Millis(0));
-        const int kind = receiver_ ? kChannelKindReceiver : kChannelKindWired;
-        device_->Link().SetTimeouts(kind, kQuickTimeouts);
-        ASSERT_TRUE(device_->Link().OpenChannel(kind, testing::CommandPathOf(*bus_, unit)));
+        const Channel linkChannel = receiver_ ? Channel::Receiver : Channel::Cable;
+        device_->Link().SetTimeouts(linkChannel, kQuickTimeouts);
+        ASSERT_TRUE(device_->Link().OpenChannel(linkChannel, testing::CommandPathOf(*bus_, unit)));
     }
     void Attach(SimChannel channel) { Attach(channel, Layout()); }
 

@@ -39,8 +39,8 @@ public:
     }
     void LightTick() override { ++ticks; }
     // Listener thread: counted once the base has posted what the value asks for.
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override {
-        CVexloUSBDevice::OnDeviceEvent(value, kind);
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override {
+        CVexloUSBDevice::OnDeviceEvent(value, channel);
         eventsHandled.fetch_add(1);
     }
 
@@ -109,8 +109,8 @@ protected:
     DeviceManager manager_{loop_, bus_,
                            [this](Product product) -> std::unique_ptr<CVexloUSBDevice> {
                                auto device = std::make_unique<TestDevice>(product, bus_);
-                               device->Link().SetTimeouts(kChannelKindReceiver, kQuick);
-                               device->Link().SetTimeouts(kChannelKindWired, kQuick);
+                               device->Link().SetTimeouts(Channel::Receiver, kQuick);
+                               device->Link().SetTimeouts(Channel::Cable, kQuick);
                                return device;
                            }};
     std::unique_ptr<DeviceScanner> scanner_;
@@ -135,7 +135,7 @@ TEST_F(DeviceManagerTest, PadArrivesShowsConnectsAndReturnsToTheSameObject) {
     EXPECT_EQ(manager_.CurrentTab(), 2) << "the only visible tab is selected";
     TestDevice& device = DeviceOfTab(2);
     EXPECT_TRUE(device.Link().IsOpen());
-    EXPECT_TRUE(device.Listener().IsOpen(ListenerKind::Wired));
+    EXPECT_TRUE(device.Listener().IsOpen(Channel::Cable));
     Run(500ms);
     EXPECT_EQ(device.connects, 1);
     Run(200ms);
@@ -145,7 +145,7 @@ TEST_F(DeviceManagerTest, PadArrivesShowsConnectsAndReturnsToTheSameObject) {
     bus_->Unplug(pad);
     Scan();
     EXPECT_FALSE(device.Link().IsOpen());
-    EXPECT_FALSE(device.Listener().IsOpen(ListenerKind::Wired));
+    EXPECT_FALSE(device.Listener().IsOpen(Channel::Cable));
     EXPECT_EQ(manager_.VisibleTabCount(), 0);
     const int ticks = device.ticks;
     Run(1s);
@@ -199,14 +199,14 @@ TEST_F(DeviceManagerTest, CableInAndOutMovesTheSameObjectBetweenChannels) {
     Run(600ms);
     TestDevice& mouse = DeviceOfTab(0);
     ASSERT_TRUE(mouse.OnReceiver());
-    ASSERT_TRUE(mouse.Listener().IsOpen(ListenerKind::Receiver));
+    ASSERT_TRUE(mouse.Listener().IsOpen(Channel::Receiver));
 
     const int cable = Plug(MouseWiredProduct(), SimChannel::Wired, MouseMemoryLayout());
     Scan();
     EXPECT_EQ(&DeviceOfTab(0), &mouse);
     EXPECT_FALSE(mouse.OnReceiver());
     EXPECT_EQ(mouse.Link().ChunkSize(), kWiredChunkBytes);
-    EXPECT_TRUE(mouse.Listener().IsOpen(ListenerKind::Wired)) << "the listener follows";
+    EXPECT_TRUE(mouse.Listener().IsOpen(Channel::Cable)) << "the listener follows";
     Run(600ms);
     EXPECT_EQ(mouse.connects, 2) << "connected again on the cable";
     EXPECT_TRUE(manager_.Tabs()[0].visible);
@@ -216,7 +216,7 @@ TEST_F(DeviceManagerTest, CableInAndOutMovesTheSameObjectBetweenChannels) {
     EXPECT_TRUE(mouse.OnReceiver());
     EXPECT_EQ(mouse.Link().ChunkSize(), kReceiverChunkBytes);
     EXPECT_TRUE(mouse.Link().IsOpen());
-    EXPECT_FALSE(mouse.Listener().IsOpen(ListenerKind::Wired));
+    EXPECT_FALSE(mouse.Listener().IsOpen(Channel::Cable));
     EXPECT_TRUE(manager_.Tabs()[0].visible);
     Run(3000ms);
     EXPECT_TRUE(manager_.Tabs()[0].visible);
@@ -328,7 +328,7 @@ TEST_F(DeviceManagerTest, AFailedSwitchKeepsTheChannelThatWorked) {
     TestDevice& mouse = DeviceOfTab(0);
     ASSERT_TRUE(mouse.OnReceiver());
     EXPECT_FALSE(
-        mouse.Link().OpenChannel(kChannelKindWired, "sim-gone#vid_320f&pid_221c&mi_01&col04"));
+        mouse.Link().OpenChannel(Channel::Cable, "sim-gone#vid_320f&pid_221c&mi_01&col04"));
     EXPECT_TRUE(mouse.Link().IsOpen());
     EXPECT_TRUE(mouse.OnReceiver());
     EXPECT_EQ(mouse.Link().ChunkSize(), kReceiverChunkBytes);

@@ -320,10 +320,10 @@ TEST_F(KeyboardTest, ProfileChangeOnTheKeyboardRereadsItsSettings) {
     UiLoop loop{clock};
     device_->AttachLoop(&loop);
     firmware_->FillRegion(SimRegion::Settings, 1, FromHex("45 04"));  // mode 5 at level 4
-    device_->OnDeviceEvent(device_event::kKeyboardProfileChanged, ListenerKind::Receiver);
+    device_->OnDeviceEvent(device_event::kKeyboardProfileChanged, Channel::Receiver);
     RunFor(loop, clock, Millis(100));
     EXPECT_TRUE(Sent().empty()) << "the cable's interface only";
-    device_->OnDeviceEvent(device_event::kKeyboardProfileChanged, ListenerKind::Wired);
+    device_->OnDeviceEvent(device_event::kKeyboardProfileChanged, Channel::Cable);
     RunFor(loop, clock, Millis(100));
     EXPECT_EQ(device_->GetLightInfo().selectItem, 5);
     EXPECT_EQ(device_->GetLightInfo().brightness, 4);

@@ -28,10 +28,10 @@ protected:
         firmware_ = std::make_shared<SimCommandFirmware>(channel, layout);
         const bool receiver = channel == SimChannel::Receiver;
         unit_ = bus_->Plug(receiver ? MouseReceiverProduct() : MouseWiredProduct(), firmware_);
-        kind_ = receiver ? kChannelKindReceiver : kChannelKindWired;
+        channel_ = receiver ? Channel::Receiver : Channel::Cable;
         link_ = std::make_unique<CDeviceLink>(bus_);
-        link_->SetTimeouts(kind_, kTestTimeouts);
-        ASSERT_TRUE(link_->OpenChannel(kind_, CommandPath()));
+        link_->SetTimeouts(channel_, kTestTimeouts);
+        ASSERT_TRUE(link_->OpenChannel(channel_, CommandPath()));
     }
 
     std::string CommandPath() const { return testing::CommandPathOf(*bus_, unit_); }
@@ -42,7 +42,7 @@ protected:
     std::shared_ptr<SimCommandFirmware> firmware_;
     std::unique_ptr<CDeviceLink> link_;
     int unit_ = 0;
-    int kind_ = kChannelKindWired;
+    Channel channel_ = Channel::Cable;
 };
 
 }  // namespace q731

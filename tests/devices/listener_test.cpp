@@ -17,11 +17,11 @@ using namespace std::chrono_literals;
 struct Received {
     std::mutex mutex;
     std::condition_variable cv;
-    std::vector<std::pair<std::uint16_t, ListenerKind>> values;
+    std::vector<std::pair<std::uint16_t, Channel>> values;
 
-    void Add(std::uint16_t value, ListenerKind kind) {
+    void Add(std::uint16_t value, Channel channel) {
         std::lock_guard lock(mutex);
-        values.push_back({value, kind});
+        values.push_back({value, channel});
         cv.notify_all();
     }
     bool WaitFor(std::size_t count) {
@@ -59,25 +59,25 @@ protected:
 TEST_F(ListenerTest, EventValuesReachTheHandlerInOrder) {
     DeviceListener listener(
         wired_, receiver_,
-        [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
+        [&](std::uint16_t value, Channel channel) { received_.Add(value, channel); },
         "MS 设备同步线程设定退出");
-    ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
-    EXPECT_TRUE(listener.IsOpen(ListenerKind::Wired));
-    EXPECT_FALSE(listener.IsOpen(ListenerKind::Receiver));
+    ASSERT_TRUE(listener.Open(Channel::Cable, eventPath_));
+    EXPECT_TRUE(listener.IsOpen(Channel::Cable));
+    EXPECT_FALSE(listener.IsOpen(Channel::Receiver));
     for (std::uint16_t value : {0x1123, 0x0401, 0x0403})
         SendEvent(value);
     ASSERT_TRUE(received_.WaitFor(3));
     EXPECT_EQ(received_.values[0].first, 0x1123);
     EXPECT_EQ(received_.values[1].first, 0x0401);
     EXPECT_EQ(received_.values[2].first, 0x0403);
-    EXPECT_EQ(received_.values[0].second, ListenerKind::Wired);
+    EXPECT_EQ(received_.values[0].second, Channel::Cable);
 }
 
 TEST_F(ListenerTest, ReportsOfOtherCollectionsAndShortReportsAreIgnored) {
     DeviceListener listener(
         wired_, receiver_,
-        [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); }, "ended");
-    ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
+        [&](std::uint16_t value, Channel channel) { received_.Add(value, channel); }, "ended");
+    ASSERT_TRUE(listener.Open(Channel::Cable, eventPath_));
     SendEvent(0x1005);
     ASSERT_TRUE(received_.WaitFor(1));
     Send({kSimEventReportId});  // truncated: the value lies past the end
@@ -93,33 +93,33 @@ TEST_F(ListenerTest, CloseEndsABlockedReadPromptlyAndReopenWorks) {
     LogCapture log;
     DeviceListener listener(
         wired_, receiver_,
-        [&](std::uint16_t value, ListenerKind kind) { received_.Add(value, kind); },
+        [&](std::uint16_t value, Channel channel) { received_.Add(value, channel); },
         "MS 设备同步线程设定退出");
-    ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
+    ASSERT_TRUE(listener.Open(Channel::Cable, eventPath_));
     std::this_thread::sleep_for(10ms);  // let the thread block in its read
     const auto before = std::chrono::steady_clock::now();
-    listener.Close(ListenerKind::Wired);
+    listener.Close(Channel::Cable);
     EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms);
-    EXPECT_FALSE(listener.IsOpen(ListenerKind::Wired));
+    EXPECT_FALSE(listener.IsOpen(Channel::Cable));
     EXPECT_TRUE(log.Contains("MS 设备同步线程设定退出"));
-    listener.Close(ListenerKind::Wired);  // twice is harmless
+    listener.Close(Channel::Cable);  // twice is harmless
 
-    ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
-    ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_)) << "open is idempotent";
+    ASSERT_TRUE(listener.Open(Channel::Cable, eventPath_));
+    ASSERT_TRUE(listener.Open(Channel::Cable, eventPath_)) << "open is idempotent";
     SendEvent(0x0401);
     ASSERT_TRUE(received_.WaitFor(1));
 }
 
 TEST_F(ListenerTest, UnplugDoesNotSpinAndCloseStillEnds) {
     DeviceListener listener(
-        wired_, receiver_, [&](std::uint16_t, ListenerKind) {}, "ended");
-    ASSERT_TRUE(listener.Open(ListenerKind::Wired, eventPath_));
+        wired_, receiver_, [&](std::uint16_t, Channel) {}, "ended");
+    ASSERT_TRUE(listener.Open(Channel::Cable, eventPath_));
     bus_->Unplug(unit_);
     std::this_thread::sleep_for(50ms);
     const auto before = std::chrono::steady_clock::now();
     listener.CloseAll();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms);
-    EXPECT_FALSE(listener.Open(ListenerKind::Wired, eventPath_)) << "the device is gone";
+    EXPECT_FALSE(listener.Open(Channel::Cable, eventPath_)) << "the device is gone";
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ protected:
         device_->AttachLoop(&loop_);
         device_->SetFolders({root / "MousePad", defaults});
         ASSERT_TRUE(device_->StartProfiles());
-        ASSERT_TRUE(device_->Link().OpenChannel(kChannelKindWired, CommandPathOf(*bus_, unit_)));
+        ASSERT_TRUE(device_->Link().OpenChannel(Channel::Cable, CommandPathOf(*bus_, unit_)));
     }
     void Connect() {
         // Frames for the picture are not needed until a test says so.
@@ -271,7 +271,7 @@ TEST_F(PadDeviceTest, AWriteThatFailsSaysSo) {
 TEST_F(PadDeviceTest, AResyncRequestReadsThePad500MsLaterAndOtherEventsDoNothing) {
     Start();
     Connect();
-    ASSERT_TRUE(device_->OpenListener(ListenerKind::Wired, EventPathOf(*bus_, unit_)));
+    ASSERT_TRUE(device_->OpenListener(Channel::Cable, EventPathOf(*bus_, unit_)));
     auto send = [this](std::uint16_t value) {
         const std::uint8_t report[] = {kSimEventReportId, static_cast<std::uint8_t>(value),
                                        static_cast<std::uint8_t>(value >> 8)};

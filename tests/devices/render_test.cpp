@@ -157,7 +157,7 @@ TEST_F(MouseRenderTest, ButtonFlashesOnlyInTheReactiveMode) {
     StartStill(SimChannel::Wired);
     auto press = [this] {
         std::thread listener(
-            [this] { device_->OnDeviceEvent(device_event::kMouseButton, ListenerKind::Wired); });
+            [this] { device_->OnDeviceEvent(device_event::kMouseButton, Channel::Cable); });
         listener.join();
     };
     auto lit = [this] {
@@ -197,7 +197,7 @@ TEST_F(MouseRenderTest, ButtonPressesFromTheListenerReachTheRunningRenderer) {
     for (const std::string& path : bus_->PathsOf(unit_)) {
         if (ParseDevicePath(path).collection == 3) events = path;
     }
-    ASSERT_TRUE(device_->OpenListener(ListenerKind::Wired, events));
+    ASSERT_TRUE(device_->OpenListener(Channel::Cable, events));
     bool flashed = false;
     for (int i = 0; i < 200 && !flashed; ++i) {
         ClickMouseButton(*bus_, unit_);
@@ -240,7 +240,7 @@ TEST_F(MouseRenderTest, TwoSlowSendsStopTheReceiverStreamUntilTheLinkCheck) {
     device_->LightTick();
     device_->LightTick();
     EXPECT_EQ(StreamFrames(*firmware_), 4) << "33 bytes in 24-byte receiver chunks";
-    EXPECT_TRUE(device_->StreamState().Stopped(StreamChannel::Receiver));
+    EXPECT_TRUE(device_->StreamState().Stopped(Channel::Receiver));
     device_->LightTick();
     EXPECT_EQ(StreamFrames(*firmware_), 4);
     slow_->SetLatency(kStreamCommand, 0ms);
@@ -277,7 +277,7 @@ TEST_F(MouseRenderTest, WiredStreamStopsUntilReconnectAndPausesAfterAFailure) {
     clock_.Advance(1ms);
     device_->LightTick();
     EXPECT_EQ(StreamFrames(*firmware_), 5);
-    EXPECT_FALSE(device_->StreamState().Stopped(StreamChannel::Wired));
+    EXPECT_FALSE(device_->StreamState().Stopped(Channel::Cable));
 }
 
 TEST_F(MouseRenderTest, ABusyLinkDropsTheStreamChunk) {
@@ -295,7 +295,7 @@ TEST_F(MouseRenderTest, ABusyLinkDropsTheStreamChunk) {
     }
     command.join();
     EXPECT_EQ(StreamFrames(*firmware_), 0);
-    EXPECT_FALSE(device_->StreamState().Stopped(StreamChannel::Wired));
+    EXPECT_FALSE(device_->StreamState().Stopped(Channel::Cable));
     device_->LightTick();
     EXPECT_EQ(StreamFrames(*firmware_), 1);
 }

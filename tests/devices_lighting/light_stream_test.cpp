@@ -61,9 +61,9 @@ protected:
         slow_ = std::make_shared<SimClockedLatency>(firmware_, clock_);
         const bool receiver = channel == SimChannel::Receiver;
         unit_ = bus_->Plug(receiver ? MouseReceiverProduct() : MouseWiredProduct(), slow_);
-        const int kind = receiver ? kChannelKindReceiver : kChannelKindWired;
-        link_.SetTimeouts(kind, {300, 300, 300, 300});
-        ASSERT_TRUE(link_.OpenChannel(kind, CommandPathOf(*bus_, unit_)));
+        const Channel linkChannel = receiver ? Channel::Receiver : Channel::Cable;
+        link_.SetTimeouts(linkChannel, {300, 300, 300, 300});
+        ASSERT_TRUE(link_.OpenChannel(linkChannel, CommandPathOf(*bus_, unit_)));
     }
     int StreamFrames() const { return CountFrames(*firmware_, kStreamCommand); }
     StreamOutcome SendOne() { return stream_.SendLeds(link_, leds_, 3 * 11); }
@@ -83,14 +83,14 @@ TEST_F(LightStreamTest, TwoSlowSendsInARowStopTheChannelUntilReconnect) {
     slow_->SetLatency(kStreamCommand, 600ms);
     EXPECT_EQ(SendOne(), StreamOutcome::Slow);
     EXPECT_EQ(SendOne(), StreamOutcome::Stopping);
-    EXPECT_TRUE(stream_.Stopped(StreamChannel::Wired));
+    EXPECT_TRUE(stream_.Stopped(Channel::Cable));
     EXPECT_EQ(SendOne(), StreamOutcome::Stopped);
     EXPECT_EQ(StreamFrames(), 2);
 
     slow_->SetLatency(kStreamCommand, 0ms);
     stream_.OnLinkCheck(true);  // the receiver's check does not restart the cable
     EXPECT_EQ(SendOne(), StreamOutcome::Stopped);
-    stream_.Restart(StreamChannel::Wired);
+    stream_.Restart(Channel::Cable);
     EXPECT_EQ(SendOne(), StreamOutcome::Sent);
     EXPECT_EQ(StreamFrames(), 3);
 }
@@ -101,10 +101,10 @@ TEST_F(LightStreamTest, AQuickSendBetweenSlowOnesKeepsTheStreamGoing) {
     EXPECT_EQ(SendOne(), StreamOutcome::Slow);
     slow_->SetLatency(kStreamCommand, 500ms);  // exactly the limit is not slow
     EXPECT_EQ(SendOne(), StreamOutcome::Sent);
-    EXPECT_EQ(stream_.SlowSends(StreamChannel::Wired), 0);
+    EXPECT_EQ(stream_.SlowSends(Channel::Cable), 0);
     slow_->SetLatency(kStreamCommand, 600ms);
     EXPECT_EQ(SendOne(), StreamOutcome::Slow);
-    EXPECT_FALSE(stream_.Stopped(StreamChannel::Wired));
+    EXPECT_FALSE(stream_.Stopped(Channel::Cable));
 }
 
 TEST_F(LightStreamTest, ReceiverStreamRestartsOnlyWhenTheLinkCheckAnswers) {
@@ -123,7 +123,7 @@ TEST_F(LightStreamTest, ReceiverStreamRestartsOnlyWhenTheLinkCheckAnswers) {
     // A silent receiver stops a stream that was running well.
     stream_.OnLinkCheck(false);
     EXPECT_EQ(SendOne(), StreamOutcome::Stopped);
-    EXPECT_FALSE(stream_.Stopped(StreamChannel::Wired));
+    EXPECT_FALSE(stream_.Stopped(Channel::Cable));
 }
 
 TEST_F(LightStreamTest, AFailedSendPausesTheChannelFor200Ms) {
@@ -139,7 +139,7 @@ TEST_F(LightStreamTest, AFailedSendPausesTheChannelFor200Ms) {
     clock_.Advance(1ms);
     EXPECT_EQ(SendOne(), StreamOutcome::Sent);
     EXPECT_EQ(StreamFrames(), 2);
-    EXPECT_FALSE(stream_.Stopped(StreamChannel::Wired));
+    EXPECT_FALSE(stream_.Stopped(Channel::Cable));
 }
 
 TEST_F(LightStreamTest, ABusyLinkDropsTheChunkWithoutCountingAFailure) {
@@ -167,7 +167,7 @@ TEST(LightStreamRealLatencyTest, ADeviceAnsweringIn600MsIsStoppedAfterTwoSends) 
     auto firmware = std::make_shared<SimCommandFirmware>(SimChannel::Wired, MouseMemoryLayout());
     const int unit = bus->Plug(MouseWiredProduct(), firmware);
     CDeviceLink link(bus);
-    ASSERT_TRUE(link.OpenChannel(kChannelKindWired, CommandPathOf(*bus, unit)));
+    ASSERT_TRUE(link.OpenChannel(Channel::Cable, CommandPathOf(*bus, unit)));
     firmware->SetLatency(600ms);
     LightStream stream(SteadyClock::Instance());
     LedColourList leds(15);
