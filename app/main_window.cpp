@@ -295,8 +295,9 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
             awake_ = true;
             for (const TabState& tab : devices_.Tabs()) {
                 tab.device->SetHostLighting(lightingControl_);
-                // The devices lost their state while the machine slept.
-                if (tab.device->Link().IsOpen()) tab.device->WriteSettings();
+                // The devices lost their state while the machine slept. One
+                // that does not answer yet gets it with its next change.
+                if (tab.device->Link().IsOpen()) (void)tab.device->WriteSettings();
             }
         }
         return 0;
@@ -519,11 +520,13 @@ void CMainWnd::RefitToMonitor() {
 
 void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, bool save) {
     device.SetLightInfo(light);
-    if (save) device.SaveProfile();
+    if (save && !device.SaveProfile()) {
+        LogWarning("the " + device.TabName() + " profile could not be saved");
+    }
     device.ApplyProfile();
-    const int result = device.WriteSettings();
+    const LinkResult result = device.WriteSettings();
     LogInfo(fmt::format("lighting mode {} sent to the {} (result {})", light.selectItem,
-                        device.TabName(), result));
+                        device.TabName(), static_cast<int>(result)));
 }
 
 void CMainWnd::TabCreated(int tab) {

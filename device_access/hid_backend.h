@@ -33,7 +33,7 @@ inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;
 
 enum class HidIoStatus : int { Ok, TimedOut, Aborted, Disconnected, Failed };
 
-struct HidIoResult {
+struct [[nodiscard]] HidIoResult {
     HidIoStatus status = HidIoStatus::Failed;
     std::size_t bytes = 0;
 

@@ -24,7 +24,7 @@
 
 namespace q731 {
 
-enum class LinkResult : int {
+enum class [[nodiscard]] LinkResult : int{
     Ok = 1,
     Failed = 0,           // link not open, or no answer to the request
     WriteFailed = -1,     // the request could not be written, or was refused unsent
@@ -107,7 +107,7 @@ public:
     HidDevice& ReceiverConnection() { return receiver_; }
     // Opens `channel` on `path` (closing what was open there), selects it and
     // sets the open flag when it worked.
-    bool OpenChannel(Channel channel, const std::string& path);
+    [[nodiscard]] bool OpenChannel(Channel channel, const std::string& path);
     // Clears the open flag and closes both connections, ending any exchange.
     void Close();
     void SetOpen(bool open) { open_.store(open); }
@@ -118,7 +118,7 @@ public:
         return receiverSelected_.load() ? Channel::Receiver : Channel::Cable;
     }
     uint8_t ChunkSize() const { return chunkSize_.load(); }
-    bool SetTransferSize(uint16_t size);
+    [[nodiscard]] bool SetTransferSize(uint16_t size);
     uint16_t TransferSize() const { return transferSize_.load(); }
     void SetSyncFlag(bool set) { sync_.store(set); }
     bool SyncFlag() const { return sync_.load(); }
@@ -147,7 +147,7 @@ public:
     LinkResult ReadPowerStatus(std::span<uint8_t> destination, uint8_t length, uint16_t address);
     LinkResult ReadLedMap(std::span<uint8_t> destination);  // transfer size / 3 bytes
     LinkResult EnableHostLighting();
-    bool QueryLink();
+    [[nodiscard]] bool QueryLink();
     // QueryLink with the exchange's own result: Failed means no answer came at
     // all (a time-out), which callers treat apart from an answer saying "off".
     // On the cable: Ok and up, with no traffic.

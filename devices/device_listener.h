@@ -45,7 +45,7 @@ public:
 
     // (Re)opens the event interface of `channel` on `path` and runs its
     // thread. Opening a channel that is already open stops and reopens it.
-    bool Open(Channel channel, const std::string& path);
+    [[nodiscard]] bool Open(Channel channel, const std::string& path);
     // Stops the thread and closes the connection; nothing when not open.
     void Close(Channel channel);
     void CloseAll();

@@ -60,7 +60,9 @@ int DeviceManager::CreateTab(Product product) {
             DeviceEntry::FromRow(kSupportedDevices[static_cast<std::size_t>(tableRow)]));
     }
     device->SetProfileMode(record.profileMode);
-    if (!device->Folders().deviceFolder.empty()) device->StartProfiles();
+    // A device whose profiles cannot be read or made still gets its tab and
+    // runs on what it has; the profile code has said why.
+    if (!device->Folders().deviceFolder.empty()) (void)device->StartProfiles();
     device->Initialise();
 
     tabs_.push_back({device.get(), product, false, false, false});
@@ -148,7 +150,7 @@ void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
         return;
     }
     if (device.OnReceiver()) SetProductShown(product, true);
-    if (device.Connect() != 1 && device.Link().IsOpen()) {
+    if (device.Connect() != LinkResult::Ok && device.Link().IsOpen()) {
         // One failed read must not leave the device half set up for the run.
         LogWarning("connect failed; trying again in 3 s");
         StartDeviceTimers(device, Millis(3000));
@@ -167,7 +169,8 @@ void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
         loop_.SetTimer(target, kTimerTick, Millis(50), tick);
     });
     if (device.PollsPower() && device.Link().IsOpen()) {
-        auto power = [target] { target->ReadPower(); };
+        // A read that fails shows nothing new; the next one asks again.
+        auto power = [target] { (void)target->ReadPower(); };
         loop_.SetOneShotTimer(target, kTimerPower, Millis(50), [this, target, power] {
             power();
             loop_.SetTimer(target, kTimerPower, Millis(5000), power);
@@ -191,7 +194,7 @@ void DeviceManager::OnLinkCheck(CVexloUSBDevice& device) {
     const bool up = device.CheckLink();
     if (up && !tab.visible) {
         SetProductShown(tab.product, true);
-        if (device.HasBattery()) device.ReadPower();
+        if (device.HasBattery()) (void)device.ReadPower();  // the poll asks again
     } else if (!up && tab.visible) {
         SetProductShown(tab.product, false);
     }
@@ -220,7 +223,7 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     if (toCable) {
         StartDeviceTimers(*device, Millis(500));
         SetProductShown(product, true);
-        if (device->HasBattery()) device->ReadPower();
+        if (device->HasBattery()) (void)device->ReadPower();  // the poll asks again
         return;
     }
     if (device->HasBattery()) {
@@ -247,7 +250,7 @@ void DeviceManager::ProbeAfterSwitch(CVexloUSBDevice& device, int triesLeft) {
         });
         return;
     }
-    if (!timedOut) device.ReadPower();
+    if (!timedOut) (void)device.ReadPower();  // the poll asks again
     CVexloUSBDevice* target = &device;
     loop_.SetOneShotTimer(target, kTimerLinkCheck, Millis(2000), [this, target] {
         OnLinkCheck(*target);

@@ -14,17 +14,19 @@ public:
     ~CGenericDevice() override { CloseDevice(); }
 
     CBasicProfiledata& ProfileData() override { return profile_; }
-    int Connect() override {
-        if (!Link().IsOpen()) return 0;
+    LinkResult Connect() override {
+        if (!Link().IsOpen()) return LinkResult::Failed;
         // A product that speaks through output reports of its own has nothing
         // to read here.
+        // Without a readable profile the device keeps the settings it had.
         if (RecordOf(GetProduct()).protocol != Protocol::CommandFrames) {
-            LoadProfile();
-            return 1;
+            (void)LoadProfile();
+            return LinkResult::Ok;
         }
         const LinkResult result = ConfigurationWrite([this] { return ReadInfoBlock(); });
-        if (result == LinkResult::Ok) LoadProfile();
-        return result == LinkResult::Ok ? 1 : 0;
+        if (result != LinkResult::Ok) return LinkResult::Failed;
+        (void)LoadProfile();
+        return LinkResult::Ok;
     }
 
 private:

@@ -44,10 +44,6 @@ LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting li
 
 class CKeyTableDevice : public CVexloUSBDevice {
 public:
-    // WriteMacros results beyond the overflow count (a positive number).
-    static constexpr int kMacrosWritten = 0;
-    static constexpr int kMacrosFailed = -1;
-
     CKeyTableDevice(Product product, std::shared_ptr<IHidBackend> backend,
                     std::span<const AssignmentCode> factoryCodes, int noPosition, Clock& clock,
                     std::string renderExitText);
@@ -59,18 +55,18 @@ public:
     const std::vector<int>& Positions() const { return positions_; }
     int NoPosition() const { return noPosition_; }
 
-    int WriteKeys() override { return WriteKeysFor(0); }
+    LinkResult WriteKeys() override { return WriteKeysFor(0); }
     // The key table with the current assignments, into `bank`. Returns the
     // first failing link code; nothing is sent without a valid key table.
-    virtual int WriteKeysFor(int bank);
-    // 0 when written, the overflow count when the image does not fit, -1 when
-    // the link or the macro list fails, or the link's negative code.
-    int WriteMacros() override;
+    [[nodiscard]] virtual LinkResult WriteKeysFor(int bank);
+    // Written, the overflow when the image does not fit, Failed when the link
+    // or the macro list fails, or the link's own negative code.
+    MacroWriteResult WriteMacros() override;
     // Macro list positions the mapped keys use, in the order of the image.
     std::vector<int> ListUsedMacros();
     // Resets stored assignments naming a macro that no longer exists; true
     // when the profile changed (it is then saved).
-    bool CheckMacroAssignments();
+    [[nodiscard]] bool CheckMacroAssignments();
 
     // Reloads the definitions and redraws the page.
     virtual void RefreshView();
@@ -79,13 +75,13 @@ public:
     std::uint8_t ModeIndexOrCode(std::uint8_t code) const;
 
     // Also restarts (or stops) the receiver's light stream.
-    bool CheckLink() override;
+    [[nodiscard]] bool CheckLink() override;
     // Stops the render thread, then the listeners and the link.
     void CloseDevice() override;
     // The default profile's document replaces the profile's: lighting, key
     // assignments and page settings; then ApplyProfile, SaveProfile and
-    // RefreshView. 1, or 0 when the default profile has no document.
-    int RestoreDefaults() override;
+    // RefreshView. False when the default profile has no document.
+    [[nodiscard]] bool RestoreDefaults() override;
 
     // After a failed write of custom colours, further ones are skipped this long.
     void SetFailurePause(Millis pause) { failurePause_ = pause; }
@@ -111,7 +107,7 @@ public:
 protected:
     // False (nothing sent) while the link is closed or, on the receiver, while
     // the receiver says the device does not answer.
-    bool GateLink();
+    [[nodiscard]] bool GateLink();
     // EnterConfig, `body`, LeaveConfig (always after a successful EnterConfig);
     // the first failing code. No link query: callers gate first.
     LinkResult Session(const std::function<LinkResult()>& body);

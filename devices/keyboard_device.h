@@ -128,25 +128,25 @@ public:
 
     // Key table and LED map (kept only when both were read), profile and
     // settings. Returns 1 or the failing code of the table reads.
-    int Connect() override;
-    int ReadSettings();
-    int Resync() override;
-    int ApplyProfile() override;
-    int WriteSettings() override { return WriteSettings(0); }
-    int WriteSettings(int profile);
+    LinkResult Connect() override;
+    [[nodiscard]] LinkResult ReadSettings();
+    LinkResult Resync() override;
+    void ApplyProfile() override;
+    LinkResult WriteSettings() override { return WriteSettings(0); }
+    [[nodiscard]] LinkResult WriteSettings(int profile);
     void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void OnProfileStage(int profile, int stage) override;
 
     // Custom colours (mode 20).
-    int SendCustomColours();
-    bool SelectCustomGroup(int group);
-    int LoadCustomGroup();
-    int FillAllKeys(bool on);
+    [[nodiscard]] LinkResult SendCustomColours();
+    [[nodiscard]] bool SelectCustomGroup(int group);
+    [[nodiscard]] LinkResult LoadCustomGroup();
+    [[nodiscard]] LinkResult FillAllKeys(bool on);
     // Gives one key the single colour; stores the group when one is selected
     // and sends all keys' colours on the cable. True when the key was painted.
-    bool PaintKey(int key);
+    [[nodiscard]] bool PaintKey(int key);
     // The application takes over the lighting (on) or gives it back.
-    int EnableHostLighting(bool on);
+    [[nodiscard]] LinkResult EnableHostLighting(bool on);
     // The colour of the host colour fill: the first three values are red,
     // green and blue (each taken modulo 256); fewer than three are ignored.
     void PushHostColour(std::span<const std::uint32_t> values);
@@ -158,9 +158,9 @@ public:
     const KeyboardSettingsBlock& SettingsBlock() const { return block_; }
 
     // Page actions.
-    bool SetFlag(KeyboardFlag flag, bool on);
-    bool SetPollingRate(int index);
-    bool SetRepeatDelay(int index);
+    [[nodiscard]] bool SetFlag(KeyboardFlag flag, bool on);
+    [[nodiscard]] bool SetPollingRate(int index);
+    [[nodiscard]] bool SetRepeatDelay(int index);
     void SetRepeatRate(int rate);
     // 250, 500, 750 or 1000 ms; an unknown option reads as option 0.
     static int RepeatDelayMs(int index);
@@ -181,7 +181,7 @@ private:
     void BuildLedMap(const std::vector<std::uint8_t>& ledMap);
     std::vector<KeyColour> LedsAsKeyColours();
     void LedsFromKeyColours(const std::vector<KeyColour>& colours);
-    bool StoreSystemSettings(const KeyboardSystemSettings& settings, bool send);
+    [[nodiscard]] bool StoreSystemSettings(const KeyboardSystemSettings& settings, bool send);
 
     CKeyboardProfiledata profile_;
     KeyboardSettingsBlock block_{};

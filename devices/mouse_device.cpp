@@ -59,20 +59,21 @@ void CVexloMouseDevice::SetScreenSize(int width, int height) {
     screenHeight_ = height;
 }
 
-int CVexloMouseDevice::Connect() {
-    if (!Link().IsOpen()) return 0;
+LinkResult CVexloMouseDevice::Connect() {
+    if (!Link().IsOpen()) return LinkResult::Failed;
     RestartStream();
     const LinkResult read = ReadKeyTables(nullptr);
-    if (read != LinkResult::Ok) return static_cast<int>(read);
+    if (read != LinkResult::Ok) return read;
     scale_ = DpiScale::Of(info_);
-    LoadProfile();
+    // Without a readable profile the mouse keeps the settings it had.
+    (void)LoadProfile();
     RefreshView();
     Renderer().Start();
     Renderer().Wake();
-    return 1;
+    return LinkResult::Ok;
 }
 
-int CVexloMouseDevice::ApplyProfile() {
+void CVexloMouseDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     block_[kMode] = light.selectItem;
     block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
@@ -83,7 +84,6 @@ int CVexloMouseDevice::ApplyProfile() {
     activeStage_ = ValidStage(active) ? active : 0;
     SetRenderLighting(light.selectItem, light.speed);
     Renderer().Wake();  // a still picture shows the new colours
-    return 1;
 }
 
 MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std::uint8_t byte59,
@@ -123,13 +123,13 @@ MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std
     return block;
 }
 
-int CVexloMouseDevice::WriteSettings() {
+LinkResult CVexloMouseDevice::WriteSettings() {
     return WriteSettings(0, 0, 1, screenWidth_, screenHeight_);
 }
 
-int CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59,
-                                     int screenWidth, int screenHeight) {
-    if (profile < 0 || profile >= kProfiles) return static_cast<int>(LinkResult::Failed);
+LinkResult CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59,
+                                            int screenWidth, int screenHeight) {
+    if (profile < 0 || profile >= kProfiles) return LinkResult::Failed;
     MouseSettingsBlock block = BuildSettingsBlock(byte0, byte59, screenWidth, screenHeight);
     const LinkResult result = ConfigurationWrite([&] {
         return Link().WriteMemory(std::span<const std::uint8_t>(block).first(kWriteBytes),
@@ -143,17 +143,17 @@ int CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8
         std::copy_n(block.begin(), kWriteBytes, block_.begin());
         SetRenderLighting(light.selectItem, light.speed);
     }
-    return static_cast<int>(result);
+    return result;
 }
 
-int CVexloMouseDevice::Resync() {
+LinkResult CVexloMouseDevice::Resync() {
     Link().SetSyncFlag(false);
-    if (!GateLink()) return 0;
+    if (!GateLink()) return LinkResult::Failed;
     std::array<std::uint8_t, 1> profile{};
-    if (Link().ReadMemory(profile, 0) != LinkResult::Ok) return 0;
-    if (profile[0] >= kProfiles) return 0;
+    if (Link().ReadMemory(profile, 0) != LinkResult::Ok) return LinkResult::Failed;
+    if (profile[0] >= kProfiles) return LinkResult::Failed;
     MouseSettingsBlock block{};
-    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return 0;
+    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return LinkResult::Failed;
     block[kProfile] = profile[0];
     block[kMode] = ModeIndexOrCode(block[kMode]);
     block[kCleared] = 0;
@@ -169,18 +169,18 @@ int CVexloMouseDevice::Resync() {
         activeStage_ = block[kActiveStage];
         profile_.SetActiveStage(activeStage_);
     }
-    SaveProfile();
+    SaveProfileOrLog("reading the mouse's settings");
     RefreshView();
-    return 1;
+    return LinkResult::Ok;
 }
 
-int CVexloMouseDevice::WriteShootData() {
+LinkResult CVexloMouseDevice::WriteShootData() {
     const MacroImage image = BuildShootImage(Folders().deviceFolder);
-    if (!image.Fits()) return 0;
-    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
+    if (!image.Fits()) return LinkResult::Failed;
+    if (!GateLink()) return LinkResult::Failed;
     const LinkResult info = ReadInfoBlock();
-    if (info != LinkResult::Ok) return static_cast<int>(info);
-    return static_cast<int>(Session([&] { return Link().WriteShootData(image.bytes); }));
+    if (info != LinkResult::Ok) return info;
+    return Session([&] { return Link().WriteShootData(image.bytes); });
 }
 
 void CVexloMouseDevice::StreamLeds() {
@@ -247,8 +247,8 @@ void CVexloMouseDevice::EnsureStages(int count) {
 
 bool CVexloMouseDevice::StoreStages() {
     profile_.SetDpiStages(stages_);
-    SaveProfile();
-    return WriteSettings() == static_cast<int>(LinkResult::Ok);
+    SaveProfileOrLog("changing the DPI stages");
+    return WriteSettings() == LinkResult::Ok;
 }
 
 bool CVexloMouseDevice::EnableStage(int stage, bool on) {
@@ -308,7 +308,7 @@ bool CVexloMouseDevice::EnterStageResolution(int stage, std::string_view text) {
 
 void CVexloMouseDevice::SaveSystemSettings(const MouseSystemSettings& settings) {
     profile_.SetSystemSettings(settings);
-    SaveProfile();
+    SaveProfileOrLog("changing the mouse's settings");
 }
 
 bool CVexloMouseDevice::SetPollingRate(int index) {
@@ -317,7 +317,7 @@ bool CVexloMouseDevice::SetPollingRate(int index) {
     MouseSystemSettings settings = profile_.GetSystemSettings();
     settings.reportStage = static_cast<std::uint16_t>(index);
     SaveSystemSettings(settings);
-    return WriteSettings() == static_cast<int>(LinkResult::Ok);
+    return WriteSettings() == LinkResult::Ok;
 }
 
 void CVexloMouseDevice::SetPointerSpeed(int speed) {

@@ -44,20 +44,22 @@ void CVexloMousePadDevice::CloseDevice() {
     CVexloUSBDevice::CloseDevice();
 }
 
-int CVexloMousePadDevice::Connect() {
+LinkResult CVexloMousePadDevice::Connect() {
     if (Link().IsOpen()) {
         // The information block is kept for what it tells; the pad answers
         // the rest of the bring-up even when it could not be read.
         const LinkResult info = ConfigurationWrite([this] { return ReadInfoBlock(); });
         if (info != LinkResult::Ok) LogWarning("mouse pad: no information block");
-        // The pad's own bytes must be known before the first settings write.
-        ReadBlock();
+        // The pad's own bytes must be known before the first settings write;
+        // when they cannot be read now, that write reads them first.
+        (void)ReadBlock();
     }
-    LoadProfile();
+    // Without a readable profile the pad keeps the settings it had.
+    (void)LoadProfile();
     RefreshView();
     renderer_.Start();
     renderer_.Wake();
-    return 1;
+    return LinkResult::Ok;
 }
 
 LinkResult CVexloMousePadDevice::ReadBlock() {
@@ -89,14 +91,14 @@ LinkResult CVexloMousePadDevice::ReadBlock() {
     return LinkResult::Ok;
 }
 
-int CVexloMousePadDevice::Resync() {
+LinkResult CVexloMousePadDevice::Resync() {
     Link().SetSyncFlag(false);
     const LinkResult result = ReadBlock();
     renderer_.Wake();
-    return result == LinkResult::Ok ? 1 : 0;
+    return result == LinkResult::Ok ? LinkResult::Ok : LinkResult::Failed;
 }
 
-int CVexloMousePadDevice::ApplyProfile() {
+void CVexloMousePadDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     {
         std::lock_guard lock(blockMutex_);
@@ -111,11 +113,10 @@ int CVexloMousePadDevice::ApplyProfile() {
     SetZoneSettings(profile_.GetLedList());
     Steps().SetSteps(profile_.GetEffectSteps());
     renderer_.Wake();
-    return 1;
 }
 
-int CVexloMousePadDevice::WriteSettingsFor(int profile) {
-    if (profile < 0 || profile > 0xFF) return 0;
+LinkResult CVexloMousePadDevice::WriteSettingsFor(int profile) {
+    if (profile < 0 || profile > 0xFF) return LinkResult::Failed;
     PadBlock wire;
     bool known = false;
     {
@@ -152,7 +153,7 @@ int CVexloMousePadDevice::WriteSettingsFor(int profile) {
             all.subspan(pad_block::kMultiColor, pad_block::kPadOwnFirst - pad_block::kMultiColor),
             address + pad_block::kMultiColor);
     });
-    return result == LinkResult::Ok ? 1 : 0;
+    return result == LinkResult::Ok ? LinkResult::Ok : LinkResult::Failed;
 }
 
 PadBlock CVexloMousePadDevice::KeptBlock() const {
@@ -183,7 +184,8 @@ void CVexloMousePadDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
     // The pad sends a burst of requests while its own buttons are used; the
     // one-shot timer restarts on each, so the pad is read once it settles.
     PostToUi([this] {
-        Loop()->SetOneShotTimer(this, kTimerResync, kResyncDelay, [this] { Resync(); });
+        // A failed read keeps the block read before.
+        Loop()->SetOneShotTimer(this, kTimerResync, kResyncDelay, [this] { (void)Resync(); });
     });
 }
 

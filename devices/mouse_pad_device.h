@@ -67,26 +67,26 @@ public:
 
     // Reads the information block and the settings block, loads the profile,
     // refreshes the view and starts the render thread.
-    int Connect() override;
+    LinkResult Connect() override;
     // Reads the active profile's block into the kept block; the profile
     // document is left alone. A failed read keeps the previous block.
-    int Resync() override;
+    LinkResult Resync() override;
     // Lighting from the profile into the kept block, the zone settings and
     // the timed steps.
-    int ApplyProfile() override;
+    void ApplyProfile() override;
     // Settings of profile 0, which the main window always writes.
-    int WriteSettings() override { return WriteSettingsFor(0); }
-    int WriteSettingsFor(int profile);
+    LinkResult WriteSettings() override { return WriteSettingsFor(0); }
+    [[nodiscard]] LinkResult WriteSettingsFor(int profile);
     // The picture of the pad; the pad has no streamed mode.
     void LightTick() override;
     // The charger's power block, read whenever the link is open.
-    bool ReadPower() override;
+    [[nodiscard]] bool ReadPower() override;
     // The pad is on the cable only.
-    bool CheckLink() override { return true; }
+    [[nodiscard]] bool CheckLink() override { return true; }
     // The charger's state and the phone on it are shown like a battery.
     bool PollsPower() const override { return true; }
     // The pad's one listener is opened once and left as it is.
-    bool OpenListener(Channel channel, const std::string& path) override {
+    [[nodiscard]] bool OpenListener(Channel channel, const std::string& path) override {
         return Listener().IsOpen(channel) || CVexloUSBDevice::OpenListener(channel, path);
     }
     void CloseDevice() override;
@@ -113,7 +113,7 @@ private:
     // The lighting the renderer draws: mode and speed as last read from or
     // written to the pad, the rest from the lighting record.
     LightSetting RenderSetting() const;
-    LinkResult ReadBlock();
+    [[nodiscard]] LinkResult ReadBlock();
 
     Clock& clock_;
     CBasicProfiledata profile_;

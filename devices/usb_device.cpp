@@ -49,7 +49,9 @@ void CVexloUSBDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
         LogDebug("接收到自动添加设备的同步信息要求");
         // Commands go out from the UI thread only; the timer is set there too.
         PostToUi([this] {
-            loop_->SetOneShotTimer(this, kTimerResync, Millis(50), [this] { Resync(); });
+            // A failed read keeps what was read before; the device asks again
+            // when it changes again.
+            loop_->SetOneShotTimer(this, kTimerResync, Millis(50), [this] { (void)Resync(); });
         });
         return;
     }
@@ -133,6 +135,12 @@ bool CVexloUSBDevice::LoadProfile() {
 
 bool CVexloUSBDevice::SaveProfile() {
     return ProfileData().SaveProfile();
+}
+
+void CVexloUSBDevice::SaveProfileOrLog(std::string_view change) {
+    if (SaveProfile()) return;
+    LogWarning(fmt::format("{}: the profile could not be saved after {}", RecordOf(product_).name,
+                           change));
 }
 
 void CVexloUSBDevice::LoadDefinitions() {

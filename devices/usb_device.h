@@ -13,6 +13,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "device_access/device_table.h"
@@ -59,6 +60,15 @@ private:
         return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
     }
 };
+
+// What WriteMacros did. Besides the named values, a positive value is how many
+// bytes the macros are over the device's macro memory (nothing was sent), and
+// another negative one the link's own failing code.
+enum class [[nodiscard]] MacroWriteResult : int{Written = 0, Failed = -1};
+
+constexpr MacroWriteResult MacroOverflow(int bytes) {
+    return static_cast<MacroWriteResult>(bytes);
+}
 
 // Where a device finds its files.
 struct DeviceFolders {
@@ -114,7 +124,7 @@ public:
     UiLoop* Loop() const { return loop_; }
 
     // Listener threads on the device's event interfaces.
-    virtual bool OpenListener(Channel channel, const std::string& path);
+    [[nodiscard]] virtual bool OpenListener(Channel channel, const std::string& path);
     void CloseListener(Channel channel);
     DeviceListener& Listener() { return listener_; }
     // Stops the listeners, closes the link and kills the device's timers.
@@ -133,31 +143,34 @@ public:
     int ActiveProfile() const { return activeProfile_; }
     int ActiveStage() const { return activeStage_; }
 
-    // Device operations.
-    virtual int Connect() { return 0; }
-    virtual int Resync() { return 0; }
-    virtual int ApplyProfile() { return 0; }
-    virtual int WriteSettings() { return 0; }
-    virtual int WriteKeys() { return 0; }
-    virtual int WriteMacros() { return 0; }
-    // Replaces the profile's document with the default profile's. Base: 0.
-    virtual int RestoreDefaults() { return 0; }
+    // Device operations. The base has nothing to send: it connects to nothing
+    // and fails what would need the device, and has no macros to write.
+    [[nodiscard]] virtual LinkResult Connect() { return LinkResult::Failed; }
+    [[nodiscard]] virtual LinkResult Resync() { return LinkResult::Failed; }
+    // The profile's settings into what the device keeps; nothing is sent.
+    virtual void ApplyProfile() {}
+    [[nodiscard]] virtual LinkResult WriteSettings() { return LinkResult::Failed; }
+    [[nodiscard]] virtual LinkResult WriteKeys() { return LinkResult::Failed; }
+    [[nodiscard]] virtual MacroWriteResult WriteMacros() { return MacroWriteResult::Written; }
+    // Replaces the profile's document with the default profile's; false when
+    // there is none (the base has none).
+    [[nodiscard]] virtual bool RestoreDefaults() { return false; }
     virtual void LightTick() {}
     // Reads the power status block and hands it to the view: nothing while the
     // link is closed, or (for devices with a battery) while the window is
     // hidden or the receiver says the device is off.
-    virtual bool ReadPower();
+    [[nodiscard]] virtual bool ReadPower();
     // True when the device is reachable: on the cable always; on the receiver
     // when the link is open and the receiver says the device answers.
-    virtual bool CheckLink();
+    [[nodiscard]] virtual bool CheckLink();
     // Loads the profile named by the profile list and applies it.
-    virtual bool LoadProfile();
-    bool SaveProfile();
+    [[nodiscard]] virtual bool LoadProfile();
+    [[nodiscard]] bool SaveProfile();
     virtual CBasicProfiledata& ProfileData() = 0;
     ProfileList& Profiles() { return profiles_; }
     // Reads the profile list (creating the first profile when needed), loads
     // the selected profile and the name lists.
-    bool StartProfiles();
+    [[nodiscard]] bool StartProfiles();
     // Reloads the definitions: macro names, lighting modes and their codes,
     // areas, the user's effects. Replaces, never appends.
     void LoadDefinitions();
@@ -206,6 +219,10 @@ protected:
 
     // Posts `task` to the UI thread; false without a loop.
     bool PostToUi(std::function<void()> task);
+    // SaveProfile for a change the device made on its own (read back from the
+    // device, or set through the page): a failed write is logged naming
+    // `change`, and the profile in memory keeps it for the next save.
+    void SaveProfileOrLog(std::string_view change);
 
     DeviceInfoBlock info_;
     int activeProfile_ = 0;

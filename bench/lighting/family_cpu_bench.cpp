@@ -59,7 +59,7 @@ bool Prepare(CVexloUSBDevice& device, SimBus& bus, int unit, const fs::path& fol
     fs::create_directories(folder / name);
     device.SetFolders({folder / name, fs::path(Q731_SOURCE_DIR) / "DefaultData"});
     device.SetProfileMode(record.profileMode);
-    device.StartProfiles();
+    if (!device.StartProfiles()) return false;
     device.Initialise();
     device.SetAttention(false);  // the window is hidden
     return device.Link().OpenChannel(Channel::Cable, PathOf(bus, unit, 4));
@@ -105,9 +105,11 @@ int Run(double seconds) {
             std::fprintf(stderr, "cannot open the simulated devices\n");
             return 1;
         }
-        mouse.Connect();
-        keyboard.Connect();
-        pad.Connect();
+        if (mouse.Connect() != LinkResult::Ok || keyboard.Connect() != LinkResult::Ok ||
+            pad.Connect() != LinkResult::Ok) {
+            std::fprintf(stderr, "cannot connect the simulated devices\n");
+            return 1;
+        }
         SetMode(mouse, CVexloMouseDevice::kStreamedMode);
         LedEffectStep step;
         step.light.selectItem = 4;  // the wave step
@@ -116,7 +118,10 @@ int Run(double seconds) {
         step.time = 1000;
         mouse.Steps().SetSteps({step, step});
         SetMode(keyboard, CVexloKeyboardDevice::kHostColourMode);
-        keyboard.EnableHostLighting(true);
+        if (keyboard.EnableHostLighting(true) != LinkResult::Ok) {
+            std::fprintf(stderr, "the keyboard refused host lighting\n");
+            return 1;
+        }
         const std::uint32_t colour[] = {10, 200, 30, 0, 0, 0};
         keyboard.PushHostColour(colour);
         SetMode(pad, 0);

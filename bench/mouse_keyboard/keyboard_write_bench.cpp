@@ -53,15 +53,15 @@ struct Rig {
         device->SetLedCount(record.ledCount);
         device->SetFolders({root / "keyboard", fs::path(Q731_SOURCE_DIR) / "DefaultData"});
         device->SetProfileMode(record.profileMode);
-        device->StartProfiles();
+        ready = device->StartProfiles();
         device->Initialise();
         for (const std::string& path : bus->PathsOf(unit)) {
             const PathIds ids = ParseDevicePath(path);
             if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) {
-                device->Link().OpenChannel(Channel::Cable, path);
+                ready = device->Link().OpenChannel(Channel::Cable, path) && ready;
             }
         }
-        device->Connect();
+        ready = device->Connect() == LinkResult::Ok && ready;
 
         // Real factory codes as the profile's defaults, three keys on macros.
         MacroStore store(root / "keyboard", Product::Keyboard);
@@ -94,15 +94,19 @@ struct Rig {
     std::shared_ptr<SimBus> bus = std::make_shared<SimBus>();
     std::shared_ptr<SimCommandFirmware> firmware;
     std::unique_ptr<CVexloKeyboardDevice> device;
+    bool ready = false;
 };
 
 void KeyboardFullStateWrite1ms(benchmark::State& state) {
     Rig rig;
+    if (!rig.ready) state.SkipWithError("the simulated keyboard is not ready");
     int frames = 0;
     for (auto _ : state) {
         const int before = rig.firmware->FramesReceived();
-        const bool ok = rig.device->WriteSettings() == 1 && rig.device->WriteKeys() == 1 &&
-                        rig.device->WriteMacros() == 0 && rig.device->SendCustomColours() == 1;
+        const bool ok = rig.device->WriteSettings() == LinkResult::Ok &&
+                        rig.device->WriteKeys() == LinkResult::Ok &&
+                        rig.device->WriteMacros() == MacroWriteResult::Written &&
+                        rig.device->SendCustomColours() == LinkResult::Ok;
         if (!ok) state.SkipWithError("a write failed");
         frames = rig.firmware->FramesReceived() - before;
         rig.firmware->ClearLog();

@@ -77,7 +77,7 @@ TEST_F(GameKillTest, TheModeChangesOnTheDeviceAndComesBackAfterFiveSeconds) {
     LightSetting light = mouse->GetLightInfo();
     light.selectItem = 2;
     mouse->SetLightInfo(light);
-    mouse->WriteSettings();
+    ASSERT_EQ(mouse->WriteSettings(), LinkResult::Ok);
     ASSERT_EQ(ModeOnDevice(), mouse->ModeCode(2));
 
     window_->OnBusMessage({"Game_Kill", 0, 5, {}});

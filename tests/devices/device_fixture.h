@@ -134,7 +134,7 @@ protected:
     }
 
     void ConnectAndClear() {
-        ASSERT_EQ(device_->Connect(), 1);
+        ASSERT_EQ(device_->Connect(), LinkResult::Ok);
         firmware_->ClearLog();
     }
 

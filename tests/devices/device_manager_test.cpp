@@ -25,17 +25,19 @@ public:
     ~TestDevice() override { CloseDevice(); }
 
     CBasicProfiledata& ProfileData() override { return profile_; }
-    int Connect() override {
+    LinkResult Connect() override {
         ++connects;
         if (failConnects > 0) {
             --failConnects;
-            return 0;
+            return LinkResult::Failed;
         }
-        return ConfigurationWrite([this] { return ReadInfoBlock(); }) == LinkResult::Ok;
+        return ConfigurationWrite([this] { return ReadInfoBlock(); }) == LinkResult::Ok
+                   ? LinkResult::Ok
+                   : LinkResult::Failed;
     }
-    int Resync() override {
+    LinkResult Resync() override {
         ++resyncs;
-        return 1;
+        return LinkResult::Ok;
     }
     void LightTick() override { ++ticks; }
     // Listener thread: counted once the base has posted what the value asks for.

@@ -80,7 +80,7 @@ TEST_F(KeyboardTest, SettingsBlockCarriesFlagsPollingZoneModeAndGroup) {
         system.pollingRate = 2;
         device_->Profile().SetSystemSettings(system);
         firmware_->ClearLog();
-        ASSERT_EQ(device_->WriteSettings(), 1);
+        ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
         EXPECT_EQ(ToHex(Slice(Memory(SimRegion::Settings), 0, 64)),
                   "00 51 02 03 01 01 0a 0b 0c 00 00 00 00 00 00 00 00 00 02 01 00 01 02 00 "
                   "00 03 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
@@ -95,11 +95,11 @@ TEST_F(KeyboardTest, SettingsBlockCarriesFlagsPollingZoneModeAndGroup) {
         light.selectItem = 31;
         light.speed = 9;
         device_->SetLightInfo(light);
-        ASSERT_EQ(device_->WriteSettings(), 1);
+        ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
         EXPECT_EQ(ToHex(Slice(Memory(SimRegion::Settings), 1, 3)), "40 02 00");
         light.selectItem = 30;
         device_->SetLightInfo(light);
-        ASSERT_EQ(device_->WriteSettings(), 1);
+        ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
         EXPECT_EQ(Memory(SimRegion::Settings)[1], 0x40 + 30);
     }
 }
@@ -110,7 +110,7 @@ TEST_F(KeyboardTest, ReadSettingsTakesLightingAndFlagsAndKeepsUnknownCodes) {
     firmware_->FillRegion(SimRegion::Settings, 128,
                           FromHex("00 ee 03 01 01 00 01 02 03 00 00 00 00 00 00 00 09 00 03 "
                                   "01 01 00 02 00 00 02"));
-    ASSERT_EQ(device_->ReadSettings(), 1);
+    ASSERT_EQ(device_->ReadSettings(), LinkResult::Ok);
     const LightSetting light = device_->GetLightInfo();
     EXPECT_EQ(light.selectItem, 0xEE);
     EXPECT_EQ(light.brightness, 3);
@@ -135,7 +135,7 @@ TEST_F(KeyboardTest, CustomColoursOfGroupTwoStartAtAddress1024) {
         SetLight(CVexloKeyboardDevice::kCustomMode, 0);
         ASSERT_TRUE(device_->SelectCustomGroup(2));
         firmware_->ClearLog();
-        ASSERT_EQ(device_->FillAllKeys(true), 1);
+        ASSERT_EQ(device_->FillAllKeys(true), LinkResult::Ok);
         const Bytes colours = Memory(SimRegion::KeyColours);
         // 200, 100, 50 at full brightness: each × 255 ÷ 256.
         EXPECT_EQ(ToHex(Slice(colours, 1024 + 3 * 21, 3)), "c7 63 31");  // key 3, LED 21
@@ -189,7 +189,7 @@ TEST_F(KeyboardTest, HostileLedMapNeverWritesPastTheColourBuffer) {
     EXPECT_EQ(device_->LedOfKey(169), 169);
     SetLight(CVexloKeyboardDevice::kCustomMode, 1);
     device_->Profile().SetSelectedCustomGroup(1);
-    ASSERT_EQ(device_->FillAllKeys(true), 1);
+    ASSERT_EQ(device_->FillAllKeys(true), LinkResult::Ok);
     ASSERT_TRUE(device_->PaintKey(0));
     ASSERT_TRUE(device_->PaintKey(168));
     SetLight(CVexloKeyboardDevice::kMusicMode, 1);
@@ -224,7 +224,7 @@ TEST_F(KeyboardTest, KeyTableSkipsKeysTheKeyboardLacks) {
     list[64]["Assignment"] = 0x400100;  // A becomes power
     list[65]["Assignment"] = 0x200000;
     device_->Profile().SetDocument(document);
-    ASSERT_EQ(device_->WriteKeys(), 1);
+    ASSERT_EQ(device_->WriteKeys(), LinkResult::Ok);
     const Bytes memory = Memory(SimRegion::KeyTable);
     EXPECT_EQ(ToHex(Slice(memory, 0, 3)), "20 00 00");
     EXPECT_EQ(ToHex(Slice(memory, 3 * 18, 3)), "20 00 0b");
@@ -238,11 +238,11 @@ TEST_F(KeyboardTest, SilentReceiverGetsOnlyTheLinkQuery) {
     Start(SimChannel::Receiver);
     SetLight(CVexloKeyboardDevice::kCustomMode, 0);
     firmware_->SetRadioOn(false);
-    EXPECT_EQ(device_->WriteSettings(), 0);
-    EXPECT_EQ(device_->WriteKeys(), 0);
-    EXPECT_EQ(device_->SendCustomColours(), 0);
-    EXPECT_EQ(device_->ReadSettings(), 0);
-    EXPECT_EQ(device_->EnableHostLighting(true), 0);
+    EXPECT_EQ(device_->WriteSettings(), LinkResult::Failed);
+    EXPECT_EQ(device_->WriteKeys(), LinkResult::Failed);
+    EXPECT_EQ(device_->SendCustomColours(), LinkResult::Failed);
+    EXPECT_EQ(device_->ReadSettings(), LinkResult::Failed);
+    EXPECT_EQ(device_->EnableHostLighting(true), LinkResult::Failed);
     EXPECT_EQ(Commands(), std::vector<std::string>(5, "aa 00"));
 }
 
@@ -250,13 +250,13 @@ TEST_F(KeyboardTest, KeyTableThatFailsToReadBlocksKeysAndColours) {
     Attach(SimChannel::Wired);
     FillKeyTable(kKeyboardFactoryCodes);
     firmware_->AddFault({SimFaultKind::NoReply, 0x1B, -1, 1});
-    EXPECT_EQ(device_->Connect(), 0);
+    EXPECT_EQ(device_->Connect(), LinkResult::Failed);
     EXPECT_FALSE(device_->KeyTableValid());
     EXPECT_EQ(device_->LedOfKey(0), 255);
     SetLight(CVexloKeyboardDevice::kCustomMode, 0);
     firmware_->ClearLog();
-    EXPECT_EQ(device_->WriteKeys(), 0);
-    EXPECT_EQ(device_->SendCustomColours(), 0);
+    EXPECT_EQ(device_->WriteKeys(), LinkResult::Failed);
+    EXPECT_EQ(device_->SendCustomColours(), LinkResult::Failed);
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -333,7 +333,7 @@ TEST_F(KeyboardTest, ProfileChangeOnTheKeyboardRereadsItsSettings) {
 
 TEST_F(KeyboardTest, HostLightingStreamsOnlyTheHostDrivenModes) {
     Start(SimChannel::Wired);
-    ASSERT_EQ(device_->EnableHostLighting(true), 1);
+    ASSERT_EQ(device_->EnableHostLighting(true), LinkResult::Ok);
     EXPECT_TRUE(firmware_->HostLighting());
     device_->Leds().Set(3, {100, 50, 25, 128});
     SetLight(6, 0);

@@ -48,7 +48,7 @@ TEST_F(MouseTest, ConnectReadsInfoAndKeyTableAndMapsButtonsOnBothChannels) {
         SCOPED_TRACE(channel);
         Attach(kBothChannels[channel]);
         FillKeyTable(kScrambledTable);
-        ASSERT_EQ(device_->Connect(), 1);
+        ASSERT_EQ(device_->Connect(), LinkResult::Ok);
         EXPECT_EQ(Commands(), expected[channel]);
         ExpectNoViolations();
         const int positions[] = {1, 2, 0, 3, 4, 5, 6, 7, 170, 8, 9};
@@ -91,7 +91,7 @@ TEST_F(MouseTest, SettingsBlockIsWrittenByteExactInChannelChunks) {
         device_->Profile().SetDocument(document);
         device_->ApplyProfile();
 
-        ASSERT_EQ(device_->WriteSettings(0, 0, 1, 2560, 1440), 1);
+        ASSERT_EQ(device_->WriteSettings(0, 0, 1, 2560, 1440), LinkResult::Ok);
         EXPECT_EQ(ToHex(Slice(Memory(SimRegion::Settings), 0, 66)), golden);
         EXPECT_EQ(ToHex(Slice(Memory(SimRegion::Settings), 66, 5)), "00 00 00 00 00");
         std::vector<std::string> writes;
@@ -122,7 +122,7 @@ TEST_F(MouseTest, ModeSpeedAndBrightnessAreBoundedBeforeEncoding) {
         light.brightness = c.brightness;
         light.speed = c.speed;
         device_->SetLightInfo(light);
-        ASSERT_EQ(device_->WriteSettings(), 1);
+        ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
         EXPECT_EQ(ToHex(Slice(Memory(SimRegion::Settings), 1, 3)), c.bytes1to3) << int{c.mode};
     }
     EXPECT_EQ(Memory(SimRegion::Settings)[64], 0) << "no correction entry selected";
@@ -135,7 +135,7 @@ TEST_F(MouseTest, ResyncKeepsAnUnknownCodeAndTakesOnlyFiveStages) {
     firmware_->FillRegion(SimRegion::Settings, 0, FromHex("01"));
     firmware_->FillRegion(SimRegion::Settings, 128, block);
     const int stageBefore = device_->Profile().GetActiveStage();
-    ASSERT_EQ(device_->Resync(), 1);
+    ASSERT_EQ(device_->Resync(), LinkResult::Ok);
     const LightSetting light = device_->GetLightInfo();
     EXPECT_EQ(light.selectItem, 0x99) << "a code with no mode stays as read";
     EXPECT_EQ(light.brightness, 2);
@@ -148,7 +148,7 @@ TEST_F(MouseTest, ResyncKeepsAnUnknownCodeAndTakesOnlyFiveStages) {
 
     firmware_->FillRegion(SimRegion::Settings, 128,
                           FromHex("00 45 09 09 00 00 00 00 00 00 00 00 02"));
-    ASSERT_EQ(device_->Resync(), 1);
+    ASSERT_EQ(device_->Resync(), LinkResult::Ok);
     EXPECT_EQ(device_->GetLightInfo().selectItem, 5);
     EXPECT_EQ(device_->GetLightInfo().brightness, 4);
     EXPECT_EQ(device_->GetLightInfo().speed, 0);
@@ -178,7 +178,7 @@ TEST_F(MouseTest, WriteKeysRenumbersMacrosInTheSentCopyAndLeavesUnmappedButtons)
         keys[8].current = KeyBinding::FromCode(8, 0x200004);  // button 8 has no position
         device_->Profile().SetKeyList(keys);
 
-        ASSERT_EQ(device_->WriteKeys(), 1);
+        ASSERT_EQ(device_->WriteKeys(), LinkResult::Ok);
         EXPECT_EQ(Commands(), expected[channel]);
         EXPECT_EQ(ToHex(Slice(Memory(SimRegion::KeyTable), 0, 33)),
                   "71 00 03 70 00 01 70 01 00 10 10 00 10 08 00 13 01 00 13 02 00 13 03 00 "
@@ -202,7 +202,7 @@ TEST_F(MouseTest, MacroImageFollowsTheRenumberingAndReportsOverflow) {
     keys[1].current = KeyBinding::FromCode(1, 0x700200);
     device_->Profile().SetKeyList(keys);
 
-    ASSERT_EQ(device_->WriteMacros(), 0);
+    ASSERT_EQ(device_->WriteMacros(), MacroWriteResult::Written);
     const Bytes image = Memory(SimRegion::Macro);
     EXPECT_EQ(ToHex(Slice(image, 0, 20)),
               "aa 55 3c 00 02 00 00 00 00 00 00 00 00 00 00 00 14 00 24 00");
@@ -212,14 +212,14 @@ TEST_F(MouseTest, MacroImageFollowsTheRenumberingAndReportsOverflow) {
 
     firmware_->FillRegion(SimRegion::Info, 6, FromHex("00"));  // no macro memory
     firmware_->ClearLog();
-    EXPECT_EQ(device_->WriteMacros(), 60 / 4 + 1);
+    EXPECT_EQ(device_->WriteMacros(), MacroOverflow(60 / 4 + 1));
     EXPECT_EQ(Commands(), (std::vector<std::string>{"03 22"})) << "nothing but the info read";
 
     // A used macro whose file is gone is never sent as an empty macro.
     firmware_->FillRegion(SimRegion::Info, 6, FromHex("08"));
     fs::remove(store.MacroFilePath(2));
     firmware_->ClearLog();
-    EXPECT_EQ(device_->WriteMacros(), -1);
+    EXPECT_EQ(device_->WriteMacros(), MacroWriteResult::Failed);
     for (const std::string& command : Commands())
         EXPECT_NE(command.substr(0, 2), "15") << command;
 }
@@ -247,19 +247,19 @@ TEST_F(MouseTest, IncompleteKeyTableReadSendsNoKeysOrMacros) {
         SCOPED_TRACE(channel);
         Attach(kBothChannels[channel]);
         FillKeyTable(kScrambledTable);
-        ASSERT_EQ(device_->Connect(), 1);
+        ASSERT_EQ(device_->Connect(), LinkResult::Ok);
         ASSERT_TRUE(device_->KeyTableValid());
         // The second connect stops part-way through the key table.
         firmware_->AddFault({SimFaultKind::StatusFF, 0x07, -1, 1});
         firmware_->ClearLog();
-        EXPECT_EQ(device_->Connect(), static_cast<int>(LinkResult::StatusError));
+        EXPECT_EQ(device_->Connect(), LinkResult::StatusError);
         EXPECT_EQ(Commands().back(), "02 00") << "LeaveConfig follows a successful EnterConfig";
         EXPECT_FALSE(device_->KeyTableValid());
         EXPECT_EQ(device_->ButtonPosition(0), CVexloMouseDevice::kNoPosition);
         const Bytes before = Memory(SimRegion::KeyTable);
         firmware_->ClearLog();
-        EXPECT_EQ(device_->WriteKeys(), 0);
-        EXPECT_EQ(device_->WriteMacros(), -1);
+        EXPECT_EQ(device_->WriteKeys(), LinkResult::Failed);
+        EXPECT_EQ(device_->WriteMacros(), MacroWriteResult::Failed);
         EXPECT_TRUE(Sent().empty());
         EXPECT_EQ(Memory(SimRegion::KeyTable), before);
     }
@@ -268,21 +268,21 @@ TEST_F(MouseTest, IncompleteKeyTableReadSendsNoKeysOrMacros) {
 TEST_F(MouseTest, FailedWritesReturnTheFailingCode) {
     Start(SimChannel::Wired);
     firmware_->AddFault({SimFaultKind::StatusFF, 0x06, -1, 1});
-    EXPECT_EQ(device_->WriteSettings(), static_cast<int>(LinkResult::StatusError));
+    EXPECT_EQ(device_->WriteSettings(), LinkResult::StatusError);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"01 00", "06 38", "02 00"}))
         << "the write stops at the refused chunk; LeaveConfig still follows";
 
     firmware_->AddFault({SimFaultKind::StatusFE, 0x17, -1, 1});
-    EXPECT_EQ(device_->WriteShootData(), static_cast<int>(LinkResult::StatusBusy));
+    EXPECT_EQ(device_->WriteShootData(), LinkResult::StatusBusy);
     firmware_->AddFault({SimFaultKind::StatusFF, 0x09, -1, 1});
-    EXPECT_EQ(device_->WriteKeys(), static_cast<int>(LinkResult::StatusError));
+    EXPECT_EQ(device_->WriteKeys(), LinkResult::StatusError);
 
     device_->Link().Close();
     firmware_->ClearLog();
-    EXPECT_EQ(device_->WriteSettings(), 0);
-    EXPECT_EQ(device_->WriteKeys(), 0);
-    EXPECT_EQ(device_->WriteShootData(), 0);
-    EXPECT_EQ(device_->Resync(), 0);
+    EXPECT_EQ(device_->WriteSettings(), LinkResult::Failed);
+    EXPECT_EQ(device_->WriteKeys(), LinkResult::Failed);
+    EXPECT_EQ(device_->WriteShootData(), LinkResult::Failed);
+    EXPECT_EQ(device_->Resync(), LinkResult::Failed);
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -290,11 +290,11 @@ TEST_F(MouseTest, SilentReceiverGetsOnlyTheLinkQuery) {
     Start(SimChannel::Receiver);
     const Bytes settings = Memory(SimRegion::Settings);
     firmware_->SetRadioOn(false);
-    EXPECT_EQ(device_->WriteSettings(), 0);
-    EXPECT_EQ(device_->WriteKeys(), 0);
-    EXPECT_EQ(device_->WriteMacros(), -1);
-    EXPECT_EQ(device_->WriteShootData(), 0);
-    EXPECT_EQ(device_->Resync(), 0);
+    EXPECT_EQ(device_->WriteSettings(), LinkResult::Failed);
+    EXPECT_EQ(device_->WriteKeys(), LinkResult::Failed);
+    EXPECT_EQ(device_->WriteMacros(), MacroWriteResult::Failed);
+    EXPECT_EQ(device_->WriteShootData(), LinkResult::Failed);
+    EXPECT_EQ(device_->Resync(), LinkResult::Failed);
     for (const std::string& command : Commands())
         EXPECT_EQ(command, "aa 00");
     EXPECT_EQ(Commands().size(), 5u);
@@ -317,7 +317,7 @@ TEST_F(MouseTest, ShootingImageTakesAtMost180EventsPerSlotIn56ByteChunks) {
                           ShootingFilePath(DeviceFolder(), slot),
                           fs::copy_options::overwrite_existing);
         }
-        ASSERT_EQ(device_->WriteShootData(), 1);
+        ASSERT_EQ(device_->WriteShootData(), LinkResult::Ok);
         const Bytes image = Memory(SimRegion::Shoot);
         // 16 + 4 × 2 + 4 × (4 + 180 × 4) = 2920 bytes; offsets 24, 748, 1472, 2196.
         EXPECT_EQ(ToHex(Slice(image, 0, 24)),

@@ -118,7 +118,8 @@ TEST_F(MousePageTest, EnableSwitchesKeepTheActiveAndTheLastStageOn) {
     EXPECT_EQ(Memory(SimRegion::Settings)[14 + 9 * static_cast<std::size_t>(other)], 0);
     EXPECT_EQ(view_.shown.front(), "enabled " + std::to_string(other) + " 0");
     for (int stage = 0; stage < 5; ++stage) {
-        if (stage != active) device_->EnableStage(stage, false);
+        // The last enabled one is refused: what the loop proves is checked below.
+        if (stage != active) (void)device_->EnableStage(stage, false);
     }
     int enabled = 0;
     for (int stage = 0; stage < 5; ++stage)

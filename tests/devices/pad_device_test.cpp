@@ -102,7 +102,7 @@ protected:
     void Connect() {
         // Frames for the picture are not needed until a test says so.
         device_->SetAttention(false);
-        device_->Connect();
+        ASSERT_EQ(device_->Connect(), LinkResult::Ok);
     }
     std::vector<std::uint8_t> DeviceBlock(int profile = 0) const {
         const std::vector<std::uint8_t> settings = firmware_->Region(SimRegion::Settings);
@@ -149,14 +149,14 @@ TEST_F(PadDeviceTest, AWriteEncodesTheLightingAndHandsThePadsOwnBytesBack) {
     Start();
     Connect();
     SetLight(3, 3);
-    ASSERT_EQ(device_->WriteSettings(), 1);
+    ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
     // Mode 3 as code 0x23, speed level 3 as 1; bytes 4 and 9-20 unchanged.
     EXPECT_EQ(ToHex(DeviceBlock(), 3), "002304 01a001 ff0000 393a3b 3c3d3e 3f4041 424344");
     // Kept in index and level form.
     EXPECT_EQ(device_->KeptBlock()[pad_block::kMode], 3);
     EXPECT_EQ(device_->KeptBlock()[pad_block::kSpeed], 3);
     // Reading back gives level 3 again.
-    ASSERT_EQ(device_->Resync(), 1);
+    ASSERT_EQ(device_->Resync(), LinkResult::Ok);
     EXPECT_EQ(device_->KeptBlock()[pad_block::kSpeed], 3);
     EXPECT_EQ(device_->KeptBlock()[pad_block::kMode], 3);
 }
@@ -178,7 +178,7 @@ TEST_F(PadDeviceTest, ModesOutsideTheClassOrTheCodeTableGoOutAsModeZerosCode) {
         Start(c.codes, "run" + std::to_string(run++));
         Connect();
         SetLight(c.index, 2);
-        ASSERT_EQ(device_->WriteSettings(), 1);
+        ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
         EXPECT_EQ(DeviceBlock()[pad_block::kMode], c.wire) << int{c.index};
     }
 }
@@ -187,7 +187,7 @@ TEST_F(PadDeviceTest, ResyncKeepsTheActiveProfilesBlockAndLeavesTheProfileAlone)
     Start();
     Connect();
     SetLight(0, 1);
-    device_->SaveProfile();
+    ASSERT_TRUE(device_->SaveProfile());
     const LightSetting before = device_->GetLightInfo();
     const auto files = FolderContents(folder_.path() / "run" / "MousePad");
 
@@ -198,7 +198,7 @@ TEST_F(PadDeviceTest, ResyncKeepsTheActiveProfilesBlockAndLeavesTheProfileAlone)
     const std::uint8_t active[] = {2};
     firmware_->FillRegion(SimRegion::Settings, 0, active);
     device_->Link().SetSyncFlag(true);
-    ASSERT_EQ(device_->Resync(), 1);
+    ASSERT_EQ(device_->Resync(), LinkResult::Ok);
 
     EXPECT_FALSE(device_->Link().SyncFlag());
     EXPECT_EQ(device_->ActiveProfile(), 2);
@@ -214,7 +214,7 @@ TEST_F(PadDeviceTest, ACodeTheTableDoesNotKnowIsKeptAsRead) {
     std::vector<std::uint8_t> block = SimPadFactoryBlock(0);
     block[pad_block::kMode] = 0x77;
     firmware_->FillRegion(SimRegion::Settings, 0, block);
-    ASSERT_EQ(device_->Resync(), 1);
+    ASSERT_EQ(device_->Resync(), LinkResult::Ok);
     EXPECT_EQ(device_->KeptBlock()[pad_block::kMode], 0x77);
     EXPECT_EQ(device_->Plan().kind, RenderPlan::Kind::Idle);
 }
@@ -227,7 +227,7 @@ TEST_F(PadDeviceTest, AFailedReadKeepsThePreviousBlockUntranslated) {
     // The read of the active profile, then the first and the last piece of the block.
     for (int failing : {0, 1, 2}) {
         FailFrame(firmware_->FramesReceived() + failing);
-        EXPECT_EQ(device_->Resync(), 0) << failing;
+        EXPECT_EQ(device_->Resync(), LinkResult::Failed) << failing;
         EXPECT_EQ(device_->KeptBlock(), kept) << failing;
         firmware_->ClearFaults();
     }
@@ -243,14 +243,14 @@ TEST_F(PadDeviceTest, AWriteBeforeAnyReadNeverOverwritesThePadsOwnBytes) {
     Connect();
     EXPECT_FALSE(device_->BlockRead());
     SetLight(4, 0);
-    ASSERT_EQ(device_->WriteSettings(), 1);
+    ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
     // Bytes 1-3 and 5-8 written, byte 0, 4 and 9-20 as the factory left them.
     EXPECT_EQ(ToHex(DeviceBlock(), 3), "002404 04a001 ff0000 393a3b 3c3d3e 3f4041 424344");
     EXPECT_EQ(CountFrames(*firmware_, kWriteMemory), 2);
 
     // Once the pad answers, the write reads its bytes first and sends the block whole.
     firmware_->ClearFaults();
-    ASSERT_EQ(device_->WriteSettings(), 1);
+    ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
     EXPECT_TRUE(device_->BlockRead());
     EXPECT_EQ(CountFrames(*firmware_, kWriteMemory), 3);
     EXPECT_EQ(ToHex(DeviceBlock(), 3), "002404 04a001 ff0000 393a3b 3c3d3e 3f4041 424344");
@@ -263,9 +263,9 @@ TEST_F(PadDeviceTest, AWriteThatFailsSaysSo) {
     fault.kind = SimFaultKind::StatusFF;
     fault.command = kWriteMemory;
     firmware_->AddFault(fault);
-    EXPECT_EQ(device_->WriteSettings(), 0);
+    EXPECT_EQ(device_->WriteSettings(), LinkResult::Failed);
     device_->Link().Close();
-    EXPECT_EQ(device_->WriteSettings(), 0);
+    EXPECT_EQ(device_->WriteSettings(), LinkResult::Failed);
 }
 
 TEST_F(PadDeviceTest, AResyncRequestReadsThePad500MsLaterAndOtherEventsDoNothing) {

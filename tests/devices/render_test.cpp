@@ -227,7 +227,7 @@ TEST_F(MouseRenderTest, EveryModeChangeStartsTheEffectAfresh) {
     firmware_->FillRegion(SimRegion::Settings, 1, FromHex("41 04 00"));  // mode 1, speed 4
     SetMode(7);
     Render(130);
-    ASSERT_EQ(device_->Resync(), 1);
+    ASSERT_EQ(device_->Resync(), LinkResult::Ok);
     EXPECT_EQ(device_->RenderMode(), 1);
     Render();
     EXPECT_EQ(device_->Leds().Get(0), LedColour::Of(WheelColour(1), 255));
@@ -259,7 +259,7 @@ TEST_F(MouseRenderTest, WiredStreamStopsUntilReconnectAndPausesAfterAFailure) {
     device_->LightTick();
     EXPECT_EQ(StreamFrames(*firmware_), 2);
     slow_->SetLatency(kStreamCommand, 0ms);
-    ASSERT_EQ(device_->Connect(), 1);
+    ASSERT_EQ(device_->Connect(), LinkResult::Ok);
     device_->Renderer().Stop();
     SetMode(11);  // the reconnect read the saved profile back
     device_->LightTick();
@@ -288,7 +288,7 @@ TEST_F(MouseRenderTest, ABusyLinkDropsTheStreamChunk) {
         std::lock_guard hold(device_->Link().ExchangeLock());
         command = std::thread([this] {
             std::array<std::uint8_t, kPowerStatusBytes> block{};
-            device_->Link().ReadPowerStatus(block, kPowerStatusBytes, 0);
+            (void)device_->Link().ReadPowerStatus(block, kPowerStatusBytes, 0);  // only waits
         });
         ASSERT_TRUE(WaitFor([this] { return device_->Link().IsBusy(); }));
         device_->LightTick();
@@ -307,9 +307,9 @@ TEST_F(KeyboardRenderTest, HostColourFillsEveryKeyAndIsStreamedThroughTheLedMap)
     for (int p = 0; p < kKeyboardLogicalKeys; ++p)
         ledMap.push_back(static_cast<std::uint8_t>(p * 7 % 170));
     firmware_->FillRegion(SimRegion::LedMap, 0, ledMap);
-    ASSERT_EQ(device_->Connect(), 1);
+    ASSERT_EQ(device_->Connect(), LinkResult::Ok);
     device_->Renderer().Stop();
-    ASSERT_EQ(device_->EnableHostLighting(true), 1);
+    ASSERT_EQ(device_->EnableHostLighting(true), LinkResult::Ok);
     SetMode(CVexloKeyboardDevice::kHostColourMode, 0, 2);
     EXPECT_TRUE(SamePlan(device_->Plan(), Kind::Static));
     const std::uint32_t pushed[] = {200, 100, 50, 1, 2, 3};

@@ -29,10 +29,10 @@ TEST_F(MouseRestoreTest, DefaultsReplaceStagesKeysLightingAndSettingsAndAreWritt
     ASSERT_FALSE(keys.empty());
     keys[0].current = KeyBinding::FromCode(keys[0].current.keyIndex, 0x400100);
     device_->Profile().SetKeyList(keys);
-    device_->SaveProfile();
+    ASSERT_TRUE(device_->SaveProfile());
     const int refreshes = view_.refreshes;
 
-    ASSERT_EQ(device_->RestoreDefaults(), 1);
+    ASSERT_TRUE(device_->RestoreDefaults());
     const Json::Value expected = DefaultDocument(root_ / "defaults", "mouse.Json");
     const Json::Value saved = DocumentFile::ReadJsonFile(device_->Profile().GetProfilePath());
     EXPECT_EQ(saved["Device"][0], expected);
@@ -44,8 +44,8 @@ TEST_F(MouseRestoreTest, DefaultsReplaceStagesKeysLightingAndSettingsAndAreWritt
               expected["DPIStages"]["StageDPIs"][0]["StageDPIX"].asInt());
     EXPECT_GT(view_.refreshes, refreshes);
 
-    ASSERT_EQ(device_->WriteSettings(), 1);
-    ASSERT_EQ(device_->WriteKeys(), 1);
+    ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
+    ASSERT_EQ(device_->WriteKeys(), LinkResult::Ok);
     const Bytes block = Memory(SimRegion::Settings);
     EXPECT_EQ(block[mouse_block::kMode], kModeCodeOffset + 1);
     EXPECT_EQ(block[mouse_block::kStages + 2], 7) << "stage 0's default step";
@@ -63,13 +63,13 @@ TEST_F(KeyboardRestoreTest, DefaultsReplaceFlagsAndKeysAndAreWrittenNext) {
     device_->SetRepeatRate(31);
     ASSERT_EQ(Memory(SimRegion::Settings)[keyboard_block::kWinFlag], 1);
 
-    ASSERT_EQ(device_->RestoreDefaults(), 1);
+    ASSERT_TRUE(device_->RestoreDefaults());
     const Json::Value expected = DefaultDocument(root_ / "defaults", "keyboard.Json");
     const Json::Value saved = DocumentFile::ReadJsonFile(device_->Profile().GetProfilePath());
     EXPECT_EQ(saved["Device"][0], expected);
     EXPECT_EQ(device_->Profile().GetSystemSettings().repeat,
               expected["SystemStages"]["Repeat"].asInt());
-    ASSERT_EQ(device_->WriteSettings(), 1);
+    ASSERT_EQ(device_->WriteSettings(), LinkResult::Ok);
     EXPECT_EQ(Memory(SimRegion::Settings)[keyboard_block::kWinFlag],
               expected["SystemStages"]["WinFlag"].asInt());
     EXPECT_EQ(Memory(SimRegion::Settings)[keyboard_block::kMode],
@@ -83,7 +83,7 @@ TEST_F(KeyboardRestoreTest, MissingDefaultProfileChangesNothing) {
     device_->Renderer().Stop();
     device_->SetRepeatRate(31);
     fs::remove(root_ / "defaults" / "keyboard.Json");
-    EXPECT_EQ(device_->RestoreDefaults(), 0);
+    EXPECT_FALSE(device_->RestoreDefaults());
     EXPECT_EQ(device_->Profile().GetSystemSettings().repeat, 31);
     EXPECT_TRUE(Sent().empty());
 }
