@@ -12,21 +12,6 @@
 
 namespace q731 {
 
-LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting light,
-                            bool takeDirection) {
-    using namespace lighting_bytes;
-    if (block.size() <= kBlue) return light;
-    light.selectItem = block[kMode];
-    light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
-    light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
-    if (takeDirection) light.direction = block[kDirection];
-    light.multiColor = block[kColourWheel];
-    light.red = block[kRed];
-    light.green = block[kGreen];
-    light.blue = block[kBlue];
-    return light;
-}
-
 CKeyTableDevice::CKeyTableDevice(Product product, std::shared_ptr<IHidBackend> backend,
                                  std::span<const AssignmentCode> factoryCodes, int noPosition,
                                  Clock& clock, std::string renderExitText)

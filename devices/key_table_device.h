@@ -16,31 +16,12 @@
 #include "devices/key_positions.h"
 #include "devices/lighting/light_stream.h"
 #include "devices/lighting/render_thread.h"
+#include "devices/settings_block.h"
 #include "devices/usb_device.h"
 #include "platform/clock.h"
 #include "profiles/macro_store.h"
 
 namespace q731 {
-
-// Bytes 1-8 of the mouse's and the keyboard's settings blocks hold the lighting
-// the same way: mode, brightness, speed (4 - level), direction, colour-wheel
-// flag, red, green, blue.
-namespace lighting_bytes {
-inline constexpr std::size_t kMode = 1;
-inline constexpr std::size_t kBrightness = 2;
-inline constexpr std::size_t kSpeed = 3;
-inline constexpr std::size_t kDirection = 4;
-inline constexpr std::size_t kColourWheel = 5;
-inline constexpr std::size_t kRed = 6;
-inline constexpr std::size_t kGreen = 7;
-inline constexpr std::size_t kBlue = 8;
-}  // namespace lighting_bytes
-
-// The lighting of a block read back from the device (its mode byte already a
-// mode index), over `light`; levels are clamped. The direction is taken only
-// when `takeDirection`.
-LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting light,
-                            bool takeDirection);
 
 class CKeyTableDevice : public CVexloUSBDevice {
 public:

@@ -4,9 +4,6 @@
 
 namespace q731 {
 
-static_assert(keyboard_block::kMode == lighting_bytes::kMode &&
-              keyboard_block::kBlue == lighting_bytes::kBlue);
-
 namespace {
 
 using namespace keyboard_block;
@@ -86,7 +83,7 @@ LinkResult CVexloKeyboardDevice::Connect() {
 void CVexloKeyboardDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     block_[kMode] = light.selectItem;
-    block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
+    block_[kSpeed] = SpeedByte(light.speed);
     SetZoneSettings(profile_.GetLedList());
     zonesPresent_.store(ZoneEffects::AnyPresent(ZoneSettings()));
     Steps().SetSteps(profile_.GetEffectSteps());
@@ -100,18 +97,16 @@ void CVexloKeyboardDevice::ApplyProfile() {
 LinkResult CVexloKeyboardDevice::ReadSettings() {
     Link().SetSyncFlag(false);
     if (!GateLink()) return LinkResult::Failed;
-    std::array<std::uint8_t, 1> profile{};
-    if (Link().ReadMemory(profile, 0) != LinkResult::Ok || profile[0] >= kProfiles) {
+    KeyboardSettingsBlock block{};
+    std::uint8_t profile = 0;
+    if (ReadActiveProfileBlock(Link(), block, kStride, kProfiles, profile) != LinkResult::Ok) {
         return LinkResult::Failed;
     }
-    KeyboardSettingsBlock block{};
-    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return LinkResult::Failed;
-    block[kProfile] = profile[0];
+    block[kProfile] = profile;
     block[kMode] = ModeIndexOrCode(block[kMode]);
     block[kCleared] = 0;
     block[kStage] = block_[kStage];
 
-    const bool modeChanged = GetLightInfo().selectItem != block[kMode];
     LightSetting light = LightFromBlock(block, GetLightInfo(), true);
     light.zzccMode = block[kZoneMode];
     light.customGroup = block[kCustomGroup];
@@ -119,11 +114,9 @@ LinkResult CVexloKeyboardDevice::ReadSettings() {
     SetLightInfo(light);
     SetRenderLighting(light.selectItem, light.speed);
     Renderer().Wake();
-    if (modeChanged || light.selectItem == kCustomMode) {
-        // A failed write pauses colour writes for a while; the colours stay in
-        // the profile and go with the next write.
-        if (light.selectItem == kCustomMode) (void)LoadCustomGroup();
-    }
+    // A failed write pauses colour writes for a while; the colours stay in the
+    // profile and go with the next write.
+    if (light.selectItem == kCustomMode) (void)LoadCustomGroup();
 
     KeyboardSystemSettings settings = profile_.GetSystemSettings();
     settings.key6Flag = block[kKey6Flag];
@@ -166,14 +159,7 @@ LinkResult CVexloKeyboardDevice::WriteSettings(int profile) {
     const KeyboardSystemSettings settings = profile_.GetSystemSettings();
     KeyboardSettingsBlock block{};
     block[kProfile] = 0;
-    block[kMode] = ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem);
-    block[kBrightness] = static_cast<std::uint8_t>(ClampLevel(light.brightness));
-    block[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
-    block[kDirection] = light.direction;
-    block[kColourWheel] = light.multiColor;
-    block[kRed] = light.red;
-    block[kGreen] = light.green;
-    block[kBlue] = light.blue;
+    LightToBlock(light, ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem), block);
     block[kZoneMode] = light.zzccMode;
     block[kWFlag] = Byte(settings.wFlag);
     block[kKey6Flag] = Byte(settings.key6Flag);

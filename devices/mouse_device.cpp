@@ -6,9 +6,6 @@
 
 namespace q731 {
 
-static_assert(mouse_block::kMode == lighting_bytes::kMode &&
-              mouse_block::kBlue == lighting_bytes::kBlue);
-
 namespace {
 
 using namespace mouse_block;
@@ -76,7 +73,7 @@ LinkResult CVexloMouseDevice::Connect() {
 void CVexloMouseDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     block_[kMode] = light.selectItem;
-    block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
+    block_[kSpeed] = SpeedByte(light.speed);
     SetZoneSettings(profile_.GetLedList());
     Steps().SetSteps(profile_.GetEffectSteps());
     stages_ = profile_.GetDpiStages();
@@ -91,14 +88,7 @@ MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std
     MouseSettingsBlock block{};
     const LightSetting light = GetLightInfo();
     block[kProfile] = byte0;
-    block[kMode] = ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem);
-    block[kBrightness] = static_cast<std::uint8_t>(ClampLevel(light.brightness));
-    block[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
-    block[kDirection] = light.direction;
-    block[kColourWheel] = light.multiColor;
-    block[kRed] = light.red;
-    block[kGreen] = light.green;
-    block[kBlue] = light.blue;
+    LightToBlock(light, ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem), block);
     const int polling = profile_.GetSystemSettings().reportStage;
     block[kPollingRate] = static_cast<std::uint8_t>(polling < kPollingRates ? polling : 0);
     const int active = profile_.GetActiveStage();
@@ -149,12 +139,12 @@ LinkResult CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std
 LinkResult CVexloMouseDevice::Resync() {
     Link().SetSyncFlag(false);
     if (!GateLink()) return LinkResult::Failed;
-    std::array<std::uint8_t, 1> profile{};
-    if (Link().ReadMemory(profile, 0) != LinkResult::Ok) return LinkResult::Failed;
-    if (profile[0] >= kProfiles) return LinkResult::Failed;
     MouseSettingsBlock block{};
-    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return LinkResult::Failed;
-    block[kProfile] = profile[0];
+    std::uint8_t profile = 0;
+    if (ReadActiveProfileBlock(Link(), block, kStride, kProfiles, profile) != LinkResult::Ok) {
+        return LinkResult::Failed;
+    }
+    block[kProfile] = profile;
     block[kMode] = ModeIndexOrCode(block[kMode]);
     block[kCleared] = 0;
 

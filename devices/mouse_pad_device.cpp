@@ -64,12 +64,10 @@ LinkResult CVexloMousePadDevice::Connect() {
 
 LinkResult CVexloMousePadDevice::ReadBlock() {
     if (!Link().IsOpen()) return LinkResult::Failed;
-    std::array<std::uint8_t, 1> active{};
-    LinkResult result = Link().ReadMemory(active, pad_block::kActiveProfileAddress);
-    if (result != LinkResult::Ok) return result;
-    const std::uint8_t profile = active[0];
     std::array<std::uint8_t, pad_block::kProfileStride> raw{};
-    result = Link().ReadMemory(raw, profile * pad_block::kProfileStride);
+    std::uint8_t profile = 0;
+    const LinkResult result =
+        ReadActiveProfileBlock(Link(), raw, pad_block::kProfileStride, kAnyProfileNumber, profile);
     if (result != LinkResult::Ok) return result;
 
     // Translated in a copy: a block that failed to arrive is never translated.
@@ -80,8 +78,7 @@ LinkResult CVexloMousePadDevice::ReadBlock() {
     const auto code = std::find(codes.begin(), codes.end(), fresh[pad_block::kMode]);
     if (code != codes.end())
         fresh[pad_block::kMode] = static_cast<std::uint8_t>(code - codes.begin());
-    fresh[pad_block::kSpeed] =
-        static_cast<std::uint8_t>(kSpeedLevels - std::min(fresh[pad_block::kSpeed], kSpeedLevels));
+    fresh[pad_block::kSpeed] = SpeedLevelOfByte(fresh[pad_block::kSpeed]);
     {
         std::lock_guard lock(blockMutex_);
         block_ = fresh;
@@ -137,8 +134,7 @@ LinkResult CVexloMousePadDevice::WriteSettingsFor(int profile) {
     }
     wire[pad_block::kMode] =
         ModeCode(wire[pad_block::kMode] > kPadMaxMode ? 0 : wire[pad_block::kMode]);
-    wire[pad_block::kSpeed] =
-        static_cast<std::uint8_t>(kSpeedLevels - ClampByteLevel(wire[pad_block::kSpeed]));
+    wire[pad_block::kSpeed] = SpeedByte(wire[pad_block::kSpeed]);
     const std::uint32_t address = static_cast<std::uint32_t>(profile) * pad_block::kProfileStride;
     const LinkResult result = ConfigurationWrite([&] {
         if (known) return Link().WriteMemory(wire, address);

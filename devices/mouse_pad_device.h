@@ -17,6 +17,7 @@
 
 #include "devices/lighting/pad_effects.h"
 #include "devices/lighting/render_thread.h"
+#include "devices/settings_block.h"
 #include "devices/usb_device.h"
 #include "platform/clock.h"
 #include "profiles/basic_profiledata.h"
@@ -27,16 +28,18 @@ namespace q731 {
 namespace pad_block {
 inline constexpr std::size_t kBytes = 21;
 inline constexpr std::uint32_t kProfileStride = 64;  // profile p's block starts at p * 64
-inline constexpr std::uint32_t kActiveProfileAddress = 0;
 inline constexpr std::size_t kProfile = 0;
-inline constexpr std::size_t kMode = 1;        // device code on the wire, mode index kept
-inline constexpr std::size_t kBrightness = 2;  // level 0-4
-inline constexpr std::size_t kSpeed = 3;       // 4 - level on the wire, level kept
-inline constexpr std::size_t kPadOwnByte = 4;
-inline constexpr std::size_t kMultiColor = 5;
-inline constexpr std::size_t kRed = 6;
-inline constexpr std::size_t kGreen = 7;
-inline constexpr std::size_t kBlue = 8;
+// Device code on the wire, mode index kept.
+inline constexpr std::size_t kMode = lighting_bytes::kMode;
+inline constexpr std::size_t kBrightness = lighting_bytes::kBrightness;  // level 0-4
+// 4 - level on the wire, level kept.
+inline constexpr std::size_t kSpeed = lighting_bytes::kSpeed;
+// Where the mouse and keyboard keep the direction.
+inline constexpr std::size_t kPadOwnByte = lighting_bytes::kDirection;
+inline constexpr std::size_t kMultiColor = lighting_bytes::kColourWheel;
+inline constexpr std::size_t kRed = lighting_bytes::kRed;
+inline constexpr std::size_t kGreen = lighting_bytes::kGreen;
+inline constexpr std::size_t kBlue = lighting_bytes::kBlue;
 inline constexpr std::size_t kPadOwnFirst = 9;  // 9-20: the pad's own
 }  // namespace pad_block
 
@@ -57,7 +60,6 @@ PadPowerStatus DecodePadPower(std::span<const std::uint8_t> block);
 class CVexloMousePadDevice final : public CVexloUSBDevice {
 public:
     static constexpr Millis kResyncDelay{500};
-    static constexpr std::uint8_t kSpeedLevels = 4;  // highest speed level
 
     explicit CVexloMousePadDevice(std::shared_ptr<IHidBackend> backend,
                                   Clock& clock = SteadyClock::Instance());
