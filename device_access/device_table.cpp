@@ -77,7 +77,7 @@ bool IsCandidate(const DeviceEntry& parsed, std::span<const DeviceEntry> deviceL
 }
 
 std::optional<DeviceEntry> Probe(HidDevice& device, const std::string& path) {
-    if (!device.Open(path, true, false, true, false)) return std::nullopt;
+    if (!device.Open(path, kOpenReadOnly)) return std::nullopt;
     DeviceEntry entry = EntryFromPath(path);
     const HidAttributes attributes = device.Attributes();
     const HidCaps caps = device.Caps();

@@ -47,6 +47,11 @@ struct HidOpenParameters {
     bool exclusive = false;
 };
 
+// The two ways the program opens an interface, both shared with other programs:
+// to talk to it, and to read its attributes and capabilities or its events.
+inline constexpr HidOpenParameters kOpenReadWrite{.readAccess = true, .writeAccess = true};
+inline constexpr HidOpenParameters kOpenReadOnly{.readAccess = true, .writeAccess = false};
+
 enum class HidOpenError : int {
     None,
     NotFound,       // no such path (any more)

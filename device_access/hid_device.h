@@ -53,8 +53,7 @@ public:
     void FreePaths();
     std::size_t PathCount() const { return paths_.size(); }
 
-    [[nodiscard]] bool Open(const std::string& path, bool readAccess, bool writeAccess,
-                            bool overlapped, bool exclusive);
+    [[nodiscard]] bool Open(const std::string& path, const HidOpenParameters& parameters);
     void Close();
     bool IsOpen() const;
 

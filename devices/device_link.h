@@ -157,19 +157,26 @@ private:
     enum class FrameLock { Command, Lighting, None };
     struct Transfer {
         LinkCommand command;
-        FrameLock lock;
-        uint32_t address;
-        uint32_t total;
-        uint8_t chunk;
-        bool light;
-        const uint8_t* source;  // for writes
-        uint8_t* destination;   // for reads
+        FrameLock lock = FrameLock::Command;
+        uint32_t address = 0;
+        uint32_t total = 0;
+        uint8_t chunk = 0;
+        bool light = false;               // light frames: dropped while a command is busy
+        const uint8_t* source = nullptr;  // for writes
+        uint8_t* destination = nullptr;   // for reads
+    };
+
+    // How a frame is exchanged: with the lighting time-outs, and whether the
+    // answer must echo the request's length and address.
+    struct FrameMode {
+        bool light = false;
+        bool matchEcho = false;
     };
 
     LinkResult ExchangeFrame(const Frame& frame, std::span<uint8_t> reply, std::size_t* outCount,
-                             bool light, bool matchEcho);
-    LinkResult SingleFrame(const Frame& frame, FrameLock lock, bool light, std::span<uint8_t> reply,
-                           bool matchEcho);
+                             FrameMode mode);
+    LinkResult SingleFrame(const Frame& frame, FrameLock lock, std::span<uint8_t> reply,
+                           FrameMode mode);
     LinkResult Chunked(const Transfer& transfer);
     HidDevice& Selected() { return receiverSelected_.load() ? receiver_ : wired_; }
     ChannelTimeouts SelectedTimeouts() const;

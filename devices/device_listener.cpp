@@ -42,7 +42,7 @@ bool DeviceListener::Open(Channel channel, const std::string& path) {
     Slot& slot = SlotOf(channel);
     std::lock_guard lock(slot.mutex);
     StopLocked(slot);
-    if (!slot.connection->Open(path, true, true, true, false)) return false;
+    if (!slot.connection->Open(path, kOpenReadWrite)) return false;
     slot.open.store(true);
     slot.stop.store(false);
     slot.thread = std::thread([this, &slot, channel] { Run(slot, channel); });
