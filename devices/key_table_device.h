@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "devices/key_positions.h"
+#include "devices/keys/key_positions.h"
 #include "devices/lighting/light_stream.h"
 #include "devices/lighting/render_thread.h"
 #include "devices/settings_block.h"

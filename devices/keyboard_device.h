@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "devices/key_table_device.h"
-#include "devices/keyboard_keys.h"
+#include "devices/keys/keyboard_keys.h"
 #include "devices/lighting/zone_effects.h"
 #include "profiles/keyboard_profiledata.h"
 

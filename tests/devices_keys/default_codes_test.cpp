@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "devices/keyboard_keys.h"
+#include "devices/keys/keyboard_keys.h"
 #include "devices/mouse_device.h"
 #include "profiles/document_file.h"
 #include "profiles/json_fields.h"

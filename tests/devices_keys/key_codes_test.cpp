@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "devices/key_codes.h"
-#include "devices/key_list.h"
+#include "devices/keys/key_codes.h"
+#include "devices/keys/key_list.h"
 
 namespace q731 {
 namespace {

@@ -1,4 +1,4 @@
-#include "devices/macro_image.h"
+#include "devices/keys/macro_image.h"
 
 #include <gtest/gtest.h>
 

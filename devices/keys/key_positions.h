@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "devices/key_codes.h"
-#include "devices/macro_image.h"
+#include "devices/keys/key_codes.h"
+#include "devices/keys/macro_image.h"
 #include "profiles/profile_records.h"
 
 namespace q731 {

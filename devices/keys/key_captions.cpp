@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "devices/key_list.h"
+#include "devices/keys/key_list.h"
 
 namespace q731 {
 

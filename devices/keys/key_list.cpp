@@ -1,4 +1,4 @@
-#include "devices/key_list.h"
+#include "devices/keys/key_list.h"
 
 namespace q731 {
 

@@ -14,7 +14,7 @@
 #include <span>
 #include <vector>
 
-#include "devices/key_codes.h"
+#include "devices/keys/key_codes.h"
 #include "profiles/macro_event.h"
 
 namespace q731 {

@@ -1,4 +1,4 @@
-#include "devices/key_positions.h"
+#include "devices/keys/key_positions.h"
 
 #include <algorithm>
 

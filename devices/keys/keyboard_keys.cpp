@@ -1,4 +1,4 @@
-#include "devices/keyboard_keys.h"
+#include "devices/keys/keyboard_keys.h"
 
 #include <initializer_list>
 

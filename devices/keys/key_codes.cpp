@@ -1,8 +1,8 @@
-#include "devices/key_codes.h"
+#include "devices/keys/key_codes.h"
 
 #include <algorithm>
 
-#include "devices/key_list.h"
+#include "devices/keys/key_list.h"
 
 namespace q731 {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/key_codes.h"
+#include "devices/keys/key_codes.h"
 
 namespace q731 {
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "devices/key_codes.h"
+#include "devices/keys/key_codes.h"
 
 namespace q731 {
 
