@@ -560,8 +560,9 @@ void CMainWnd::TabCreated(int tab) {
         keepSlot();
         return;
     }
-    panelTree.release();
-    buttonTree.release();
+    // The containers below take them over through the pointers kept above.
+    (void)panelTree.release();
+    (void)buttonTree.release();
     // The page: the device page layout when the skin has one, else an empty page.
     std::unique_ptr<CControlUI> page = builder.Create(LayoutPath(row.pageLayout), {}, this, &m_pm);
     if (!page) page = std::make_unique<CVerticalLayoutUI>();
