@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/device_tabs.h"
 #include "app/main_window.h"
 #include "app/system_events.h"
 #include "app/window_fit.h"
@@ -39,33 +40,39 @@ constexpr const char* kFontFiles[] = {"Font/Simplified_Chinese.ttf", "Font/Galdo
                                       "Font/NotoSansThai-Regular.ttf",
                                       "Font/NotoSansCJKtc-Regular.otf"};
 
-std::unique_ptr<CVexloUSBDevice> MakeDevice(int tabRow, const std::shared_ptr<IHidBackend>& backend,
+std::unique_ptr<CVexloUSBDevice> MakeDevice(Product product,
+                                            const std::shared_ptr<IHidBackend>& backend,
                                             const Folders& folders) {
-    static constexpr DeviceKindCode kKinds[] = {DeviceKindCode::Mouse, DeviceKindCode::Keyboard,
-                                                DeviceKindCode::MousePad, DeviceKindCode::Headset};
-    static constexpr DeviceKind kProfileKinds[] = {DeviceKind::Mouse, DeviceKind::Keyboard,
-                                                   DeviceKind::MousePad, DeviceKind::Headset};
-    if (tabRow < 0 || tabRow > 3) return nullptr;
     std::unique_ptr<CVexloUSBDevice> device;
-    if (tabRow == 0) {
-        auto mouse = std::make_unique<CVexloMouseDevice>(backend);
-        // The screen size the mouse is told is the primary screen's at start-up.
-        if (IUiPlatform* platform = GetUiPlatform()) {
-            const std::vector<ScreenInfo> screens = platform->Screens();
-            if (!screens.empty()) {
-                const UiRect screen = screens.front().geometry;
-                mouse->SetScreenSize(screen.right - screen.left, screen.bottom - screen.top);
+    switch (product) {
+        case Product::Mouse: {
+            auto mouse = std::make_unique<CVexloMouseDevice>(backend);
+            // The screen size the mouse is told is the primary screen's at start-up.
+            if (IUiPlatform* platform = GetUiPlatform()) {
+                const std::vector<ScreenInfo> screens = platform->Screens();
+                if (!screens.empty()) {
+                    const UiRect screen = screens.front().geometry;
+                    mouse->SetScreenSize(screen.right - screen.left, screen.bottom - screen.top);
+                }
             }
+            device = std::move(mouse);
+            break;
         }
-        device = std::move(mouse);
-    } else if (tabRow == 1) {
-        device = std::make_unique<CVexloKeyboardDevice>(backend);
-    } else if (tabRow == 2) {
-        device = std::make_unique<CVexloMousePadDevice>(backend);
-    } else {
-        device = std::make_unique<CGenericDevice>(kKinds[tabRow], backend);
+        case Product::Keyboard:
+            device = std::make_unique<CVexloKeyboardDevice>(backend);
+            break;
+        case Product::MousePad:
+            device = std::make_unique<CVexloMousePadDevice>(backend);
+            break;
+        case Product::Headset:
+            device = std::make_unique<CGenericDevice>(product, backend);
+            break;
     }
-    device->SetFolders({DeviceFolderPath(folders, kProfileKinds[tabRow]), folders.defaultData});
+    if (!device) return nullptr;
+    const DeviceTab& tab = TabOf(product);
+    device->SetNames(std::string(tab.pageLayout), std::string(tab.tabName),
+                     std::string(RecordOf(product).lightingConfig));
+    device->SetFolders({DeviceFolderPath(folders, product), folders.defaultData});
     return device;
 }
 
@@ -119,8 +126,9 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
         registry.Register(name);
 
     SelectedBackend hid = SelectHidBackend();
-    DeviceManager devices(loop, hid.backend,
-                          [&](int row) { return MakeDevice(row, hid.backend, folders); });
+    DeviceManager devices(loop, hid.backend, [&](Product product) {
+        return MakeDevice(product, hid.backend, folders);
+    });
     WorkerSlots workers;
     MessageBusServer bus;
     std::unique_ptr<DeviceScanner> scanner;

@@ -8,6 +8,7 @@
 #include "app/about_window.h"
 #include "app/message_box.h"
 #include "app/message_texts.h"
+#include "app/device_tabs.h"
 #include "app/window_fit.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -303,8 +304,9 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
             awake_ = true;
             for (const TabState& tab : devices_.Tabs()) {
                 tab.device->SetHostLighting(lightingControl_);
-                // The devices lost their state while the machine slept.
-                if (tab.device->Link().IsOpen()) tab.device->WriteSettings();
+                // The devices lost their state while the machine slept. One
+                // that does not answer yet gets it with its next change.
+                if (tab.device->Link().IsOpen()) (void)tab.device->WriteSettings();
             }
         }
         return 0;
@@ -402,7 +404,9 @@ void CMainWnd::SetLightingControl(bool on, bool announce) {
 
 void CMainWnd::TellMiceAndKeyboards(bool shown) {
     for (const TabState& tab : devices_.Tabs()) {
-        if (tab.row == 0 || tab.row == 1) tab.device->SetPowerPause(!shown);
+        if (tab.product == Product::Mouse || tab.product == Product::Keyboard) {
+            tab.device->SetPowerPause(!shown);
+        }
     }
 }
 
@@ -575,17 +579,20 @@ void CMainWnd::RefitToMonitor() {
 
 void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, bool save) {
     device.SetLightInfo(light);
-    if (save) device.SaveProfile();
+    if (save && !device.SaveProfile()) {
+        LogWarning("the " + device.TabName() + " profile could not be saved");
+    }
     device.ApplyProfile();
-    const int result = device.WriteSettings();
+    const LinkResult result = device.WriteSettings();
     LogInfo(fmt::format("lighting mode {} sent to the {} (result {})", light.selectItem,
-                        device.TabName(), result));
+                        device.TabName(), static_cast<int>(result)));
 }
 
 void CMainWnd::TabCreated(int tab) {
     if (Exiting()) return;  // nothing is built for a window about to go
     const TabState& state = devices_.Tabs().at(static_cast<std::size_t>(tab));
-    const DeviceTabRow& row = kDeviceTabs.at(static_cast<std::size_t>(state.row));
+    const DeviceTab& row = TabOf(state.product);
+    const ProductRecord& record = RecordOf(state.product);
     auto* header = dynamic_cast<CContainerUI*>(m_pm.FindControl("device_select_layout"));
     auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_switch"));
     auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
@@ -605,7 +612,7 @@ void CMainWnd::TabCreated(int tab) {
     std::unique_ptr<CControlUI> panelTree =
         builder.Create("XML/CustomControlXML/MpDevicePower.xml", {}, this, &m_pm);
     std::unique_ptr<CControlUI> buttonTree =
-        builder.Create(LayoutPath(row.tabButtonLayout), {}, this, &m_pm);
+        builder.Create(LayoutPath(kTabButtonLayout), {}, this, &m_pm);
     auto* panel = dynamic_cast<CMpDevicePowerUI*>(panelTree.get());
     auto* button = dynamic_cast<CDeviceOptionUI*>(buttonTree.get());
     if (!panel || !button) {
@@ -613,27 +620,28 @@ void CMainWnd::TabCreated(int tab) {
         keepSlot();
         return;
     }
-    panelTree.release();
-    buttonTree.release();
+    // The containers below take them over through the pointers kept above.
+    (void)panelTree.release();
+    (void)buttonTree.release();
     // The page: the device page layout when the skin has one, else an empty page.
-    std::unique_ptr<CControlUI> page = builder.Create(
-        LayoutPath(kDeviceLayouts.at(static_cast<std::size_t>(state.row)).pageLayout), {}, this,
-        &m_pm);
+    std::unique_ptr<CControlUI> page = builder.Create(LayoutPath(row.pageLayout), {}, this, &m_pm);
     if (!page) page = std::make_unique<CVerticalLayoutUI>();
     page->SetName(std::string(row.tabName) + "_page");
 
     panels->Add(std::unique_ptr<CControlUI>(panel));
-    panel->SetKind(row.deviceType);
+    panel->SetKind(record.panelKind);
     panel->SetIndex(panels->GetCount() - 1);
     panel->SetHasBattery(state.device->HasBattery());
     CControlUI* pagePtr = pages->Add(std::move(page));
 
     header->Add(std::unique_ptr<CControlUI>(button));
     button->SetDevice(state.device);
-    button->SetPowerPanel("device_power_switch", panel->Index());
-    button->SetIcons(row.deviceType, 0);
+    button->SetPowerPanel(std::string(kBatteryContainer), panel->Index());
+    button->SetIcons(record.panelKind, 0);
     if (COptionUI* sync = button->SyncOption()) sync->SetVisible(false);
-    if (COptionUI* option = button->SelectOption()) option->SetGroup("tab_header_device");
+    if (COptionUI* option = button->SelectOption()) {
+        option->SetGroup(std::string(kTabHeaderContainer));
+    }
     if (CLabelUI* label = button->NameLabel()) {
         label->SetText(button->LabelTextId());
         label->SetResourceText(true);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "device_access/device_table.h"
+#include "app/device_tabs.h"
 
 namespace q731 {
 
@@ -29,10 +29,12 @@ std::vector<std::uint8_t> MakeTabTableBlock() {
     for (std::uint32_t value : {2u, 3u, 0u, 2u})
         put(value);
     put(static_cast<std::uint32_t>(kDeviceTabs.size()));
-    for (const DeviceTabRow& row : kDeviceTabs) {
-        put(row.vendorId);
-        put(row.productId);
-        put(row.deviceType);
+    for (const DeviceTab& tab : kDeviceTabs) {
+        // A tab stands for its product by cable.
+        const ProductRecord& record = RecordOf(tab.product);
+        put(record.vendorId);
+        put(record.cable.productId);
+        put(record.cable.type);
     }
     return block;
 }

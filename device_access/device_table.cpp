@@ -21,8 +21,8 @@ bool IsFree(const DeviceEntry& entry) {
 }
 
 bool IsReceiverType(uint16_t type) {
-    return type == static_cast<uint16_t>(DeviceType::MouseReceiver) ||
-           type == static_cast<uint16_t>(DeviceType::KeyboardReceiver);
+    const std::optional<ProductOnChannel> decoded = DecodeType(type);
+    return decoded && decoded->channel == Channel::Receiver;
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ bool IsCandidate(const DeviceEntry& parsed, std::span<const DeviceEntry> deviceL
 }
 
 std::optional<DeviceEntry> Probe(HidDevice& device, const std::string& path) {
-    if (!device.Open(path, true, false, true, false)) return std::nullopt;
+    if (!device.Open(path, kOpenReadOnly)) return std::nullopt;
     DeviceEntry entry = EntryFromPath(path);
     const HidAttributes attributes = device.Attributes();
     const HidCaps caps = device.Caps();
@@ -129,15 +129,11 @@ int TableRow(uint16_t vendorId, uint16_t productId, uint16_t deviceType, uint16_
     return -1;
 }
 
-int TabRow(uint16_t vendorId, uint16_t productId, uint16_t deviceType, int batteryPanelIndex) {
-    for (std::size_t index = 0; index < kDeviceTabs.size(); ++index) {
-        const DeviceTabRow& row = kDeviceTabs[index];
-        if (row.vendorId == vendorId && row.productId == productId &&
-            row.deviceType == deviceType && row.batteryPanelIndex == batteryPanelIndex) {
-            return static_cast<int>(index);
-        }
-    }
-    return -1;
+int CommandRow(Product product, Channel channel) {
+    const ProductRecord& record = RecordOf(product);
+    const ProductWay& way = record.Way(channel);
+    if (!way.Present()) return -1;
+    return TableRow(record.vendorId, way.productId, way.type, kRoleCommand);
 }
 
 DeviceEntry TabKey(std::span<const DeviceEntry> deviceList, std::size_t index) {

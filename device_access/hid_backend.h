@@ -33,7 +33,7 @@ inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;
 
 enum class HidIoStatus : int { Ok, TimedOut, Aborted, Disconnected, Failed };
 
-struct HidIoResult {
+struct [[nodiscard]] HidIoResult {
     HidIoStatus status = HidIoStatus::Failed;
     std::size_t bytes = 0;
 
@@ -46,6 +46,11 @@ struct HidOpenParameters {
     bool overlapped = true;
     bool exclusive = false;
 };
+
+// The two ways the program opens an interface, both shared with other programs:
+// to talk to it, and to read its attributes and capabilities or its events.
+inline constexpr HidOpenParameters kOpenReadWrite{.readAccess = true, .writeAccess = true};
+inline constexpr HidOpenParameters kOpenReadOnly{.readAccess = true, .writeAccess = false};
 
 enum class HidOpenError : int {
     None,

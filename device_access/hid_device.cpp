@@ -64,11 +64,9 @@ void HidDevice::FreePaths() {
     cursor_ = 0;
 }
 
-bool HidDevice::Open(const std::string& path, bool readAccess, bool writeAccess, bool overlapped,
-                     bool exclusive) {
+bool HidDevice::Open(const std::string& path, const HidOpenParameters& parameters) {
     std::lock_guard openLock(openMutex_);
     CloseLocked();
-    const HidOpenParameters parameters{readAccess, writeAccess, overlapped, exclusive};
     {
         std::lock_guard lock(mutex_);
         path_ = path;

@@ -48,28 +48,29 @@ public:
     HidDevice& operator=(const HidDevice&) = delete;
 
     // Path list and cursor.
-    bool ListPaths();
+    [[nodiscard]] bool ListPaths();
     std::optional<std::string> NextPath();
     void FreePaths();
     std::size_t PathCount() const { return paths_.size(); }
 
-    bool Open(const std::string& path, bool readAccess, bool writeAccess, bool overlapped,
-              bool exclusive);
+    [[nodiscard]] bool Open(const std::string& path, const HidOpenParameters& parameters);
     void Close();
     bool IsOpen() const;
 
     // One report with a time-out in ms (kHidInfinite: until a report arrives or
     // the connection is closed). False on time-out, abort, unplug or error.
-    bool Read(uint8_t* buffer, std::size_t count, std::size_t* outCount, uint32_t timeoutMs);
-    bool Write(const uint8_t* buffer, std::size_t count, std::size_t* outCount, uint32_t timeoutMs);
+    [[nodiscard]] bool Read(uint8_t* buffer, std::size_t count, std::size_t* outCount,
+                            uint32_t timeoutMs);
+    [[nodiscard]] bool Write(const uint8_t* buffer, std::size_t count, std::size_t* outCount,
+                             uint32_t timeoutMs);
     // The same, telling why a transfer failed.
     HidIoResult ReadReport(std::span<uint8_t> buffer, uint32_t timeoutMs);
     HidIoResult WriteReport(std::span<const uint8_t> report, uint32_t timeoutMs);
 
     // Decodes `report` into this connection's items of `kind` and, when asked,
     // copies them out. False when closed or when a value item fails to decode.
-    bool DecodeInputReport(std::span<const uint8_t> report, HidReportKind kind,
-                           std::vector<HidData>* itemsOut);
+    [[nodiscard]] bool DecodeInputReport(std::span<const uint8_t> report, HidReportKind kind,
+                                         std::vector<HidData>* itemsOut);
 
     HidAttributes Attributes() const;
     HidCaps Caps() const;

@@ -319,13 +319,30 @@ DescriptorError Parser::AddField(HidReportKind kind, uint32_t flags) {
     if (local_.usageMin) {
         const uint16_t page = PageOf(*local_.usageMin);
         if (isButton) {
-            caps.buttons.push_back({page, global_.reportId, true, !isVariable, local_.usageMin->id,
-                                    local_.usageMax->id, bitOffset, size, count, global_.logicalMin,
-                                    global_.logicalMax});
+            caps.buttons.push_back({.usagePage = page,
+                                    .reportId = global_.reportId,
+                                    .isRange = true,
+                                    .isArray = !isVariable,
+                                    .usageMin = local_.usageMin->id,
+                                    .usageMax = local_.usageMax->id,
+                                    .bitOffset = bitOffset,
+                                    .bitSize = size,
+                                    .reportCount = count,
+                                    .logicalMin = global_.logicalMin,
+                                    .logicalMax = global_.logicalMax});
         } else {
-            caps.values.push_back({page, global_.reportId, true, local_.usageMin->id,
-                                   local_.usageMax->id, bitOffset, size, count, global_.logicalMin,
-                                   global_.logicalMax, global_.physicalMin, global_.physicalMax});
+            caps.values.push_back({.usagePage = page,
+                                   .reportId = global_.reportId,
+                                   .isRange = true,
+                                   .usageMin = local_.usageMin->id,
+                                   .usageMax = local_.usageMax->id,
+                                   .bitOffset = bitOffset,
+                                   .bitSize = size,
+                                   .reportCount = count,
+                                   .logicalMin = global_.logicalMin,
+                                   .logicalMax = global_.logicalMax,
+                                   .physicalMin = global_.physicalMin,
+                                   .physicalMax = global_.physicalMax});
         }
         return DescriptorError::None;
     }
@@ -343,8 +360,17 @@ DescriptorError Parser::AddField(HidReportKind kind, uint32_t flags) {
             low = std::min(low, usage.id);
             high = std::max(high, usage.id);
         }
-        caps.buttons.push_back({page, global_.reportId, low != high, true, low, high, bitOffset,
-                                size, count, global_.logicalMin, global_.logicalMax});
+        caps.buttons.push_back({.usagePage = page,
+                                .reportId = global_.reportId,
+                                .isRange = low != high,
+                                .isArray = true,
+                                .usageMin = low,
+                                .usageMax = high,
+                                .bitOffset = bitOffset,
+                                .bitSize = size,
+                                .reportCount = count,
+                                .logicalMin = global_.logicalMin,
+                                .logicalMax = global_.logicalMax});
         return DescriptorError::None;
     }
     // Variable fields with single usages: field i gets usage i, the last usage
@@ -355,13 +381,30 @@ DescriptorError Parser::AddField(HidReportKind kind, uint32_t flags) {
         const bool lastUsage = std::size_t{field} + 1 >= usages.size();
         const uint16_t fieldsHere = lastUsage ? static_cast<uint16_t>(count - field) : 1;
         if (isButton) {
-            caps.buttons.push_back({PageOf(usage), global_.reportId, false, false, usage.id,
-                                    usage.id, offset, size, fieldsHere, global_.logicalMin,
-                                    global_.logicalMax});
+            caps.buttons.push_back({.usagePage = PageOf(usage),
+                                    .reportId = global_.reportId,
+                                    .isRange = false,
+                                    .isArray = false,
+                                    .usageMin = usage.id,
+                                    .usageMax = usage.id,
+                                    .bitOffset = offset,
+                                    .bitSize = size,
+                                    .reportCount = fieldsHere,
+                                    .logicalMin = global_.logicalMin,
+                                    .logicalMax = global_.logicalMax});
         } else {
-            caps.values.push_back({PageOf(usage), global_.reportId, false, usage.id, usage.id,
-                                   offset, size, fieldsHere, global_.logicalMin, global_.logicalMax,
-                                   global_.physicalMin, global_.physicalMax});
+            caps.values.push_back({.usagePage = PageOf(usage),
+                                   .reportId = global_.reportId,
+                                   .isRange = false,
+                                   .usageMin = usage.id,
+                                   .usageMax = usage.id,
+                                   .bitOffset = offset,
+                                   .bitSize = size,
+                                   .reportCount = fieldsHere,
+                                   .logicalMin = global_.logicalMin,
+                                   .logicalMax = global_.logicalMax,
+                                   .physicalMin = global_.physicalMin,
+                                   .physicalMax = global_.physicalMax});
         }
         if (lastUsage) break;
     }

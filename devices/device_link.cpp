@@ -73,21 +73,21 @@ CDeviceLink::~CDeviceLink() {
     Close();
 }
 
-bool CDeviceLink::OpenChannel(int kind, const std::string& path) {
+bool CDeviceLink::OpenChannel(Channel channel, const std::string& path) {
     const bool wasOpen = open_.load();
-    const int previousKind = receiverSelected_.load() ? kChannelKindReceiver : kChannelKindWired;
+    const Channel previous = SelectedChannel();
     open_.store(false);
-    HidDevice& connection = kind == kChannelKindReceiver ? receiver_ : wired_;
+    HidDevice& connection = channel == Channel::Receiver ? receiver_ : wired_;
     // Closing first ends an exchange waiting on this connection, which then
     // gives up the exchange lock.
     connection.Close();
     std::lock_guard lock(exchangeLock_);
-    if (!connection.Open(path, true, true, true, false)) {
+    if (!connection.Open(path, kOpenReadWrite)) {
         // A switch that fails leaves the device on the channel that worked.
-        if (wasOpen && previousKind != kind) open_.store(true);
+        if (wasOpen && previous != channel) open_.store(true);
         return false;
     }
-    SelectChannel(kind);
+    SelectChannel(channel);
     open_.store(true);
     return true;
 }
@@ -98,8 +98,8 @@ void CDeviceLink::Close() {
     receiver_.Close();
 }
 
-void CDeviceLink::SelectChannel(int kind) {
-    const bool receiver = kind == kChannelKindReceiver;
+void CDeviceLink::SelectChannel(Channel channel) {
+    const bool receiver = channel == Channel::Receiver;
     receiverSelected_.store(receiver);
     chunkSize_.store(receiver ? kReceiverChunkBytes : kWiredChunkBytes);
 }
@@ -110,9 +110,9 @@ bool CDeviceLink::SetTransferSize(uint16_t size) {
     return true;
 }
 
-void CDeviceLink::SetTimeouts(int kind, ChannelTimeouts timeouts) {
+void CDeviceLink::SetTimeouts(Channel channel, ChannelTimeouts timeouts) {
     std::lock_guard lock(timeoutsMutex_);
-    (kind == kChannelKindReceiver ? receiverTimeouts_ : wiredTimeouts_) = timeouts;
+    (channel == Channel::Receiver ? receiverTimeouts_ : wiredTimeouts_) = timeouts;
 }
 
 ChannelTimeouts CDeviceLink::SelectedTimeouts() const {
@@ -121,15 +121,15 @@ ChannelTimeouts CDeviceLink::SelectedTimeouts() const {
 }
 
 LinkResult CDeviceLink::ExchangeFrame(const Frame& frame, std::span<uint8_t> reply,
-                                      std::size_t* outCount, bool light, bool matchEcho) {
+                                      std::size_t* outCount, FrameMode mode) {
     BusyGuard busy(busy_);
     if (outCount != nullptr) *outCount = 0;
     if (!open_.load()) return LinkResult::Failed;
     if (reply.size() < kFrameBytes) return LinkResult::WriteFailed;
     const std::span<uint8_t> answer = reply.first(kFrameBytes);
     const ChannelTimeouts timeouts = SelectedTimeouts();
-    const uint32_t writeMs = light ? timeouts.lightWriteMs : timeouts.writeMs;
-    const uint32_t readMs = light ? timeouts.lightReadMs : timeouts.readMs;
+    const uint32_t writeMs = mode.light ? timeouts.lightWriteMs : timeouts.writeMs;
+    const uint32_t readMs = mode.light ? timeouts.lightReadMs : timeouts.readMs;
 
     // Held across the write and the read: no other frame may take this answer.
     std::lock_guard lock(exchangeLock_);
@@ -153,7 +153,7 @@ LinkResult CDeviceLink::ExchangeFrame(const Frame& frame, std::span<uint8_t> rep
         if (!result.Ok()) return LinkResult::Failed;
         if (result.bytes < kFrameBytes) continue;  // too short to be an answer
         if (answer[kFrameCommand] == frame[kFrameCommand] &&
-            (!matchEcho || EchoMatches(frame, answer))) {
+            (!mode.matchEcho || EchoMatches(frame, answer))) {
             return LinkResult::Ok;
         }
         if (receiver && answer[kFrameCommand] == static_cast<uint8_t>(LinkCommand::QueryLink)) {
@@ -169,7 +169,7 @@ LinkResult CDeviceLink::Exchange(std::span<const uint8_t> request, std::span<uin
     if (request.size() > kFrameBytes) return LinkResult::WriteFailed;
     Frame frame{};
     std::copy(request.begin(), request.end(), frame.begin());
-    return ExchangeFrame(frame, reply, outCount, false, false);
+    return ExchangeFrame(frame, reply, outCount, {});
 }
 
 LinkResult CDeviceLink::ExchangeLight(std::span<const uint8_t> request, std::span<uint8_t> reply,
@@ -178,15 +178,15 @@ LinkResult CDeviceLink::ExchangeLight(std::span<const uint8_t> request, std::spa
     if (request.size() > kFrameBytes) return LinkResult::WriteFailed;
     Frame frame{};
     std::copy(request.begin(), request.end(), frame.begin());
-    return ExchangeFrame(frame, reply, outCount, true, false);
+    return ExchangeFrame(frame, reply, outCount, {.light = true});
 }
 
-LinkResult CDeviceLink::SingleFrame(const Frame& frame, FrameLock lock, bool light,
-                                    std::span<uint8_t> reply, bool matchEcho) {
+LinkResult CDeviceLink::SingleFrame(const Frame& frame, FrameLock lock, std::span<uint8_t> reply,
+                                    FrameMode mode) {
     std::unique_lock<std::mutex> frameLock;
     if (lock == FrameLock::Command) frameLock = std::unique_lock(commandLock_);
     if (lock == FrameLock::Lighting) frameLock = std::unique_lock(lightingLock_);
-    const LinkResult result = ExchangeFrame(frame, reply, nullptr, light, matchEcho);
+    const LinkResult result = ExchangeFrame(frame, reply, nullptr, mode);
     if (result != LinkResult::Ok) return result;
     return StatusResult(reply[kFrameStatus]);
 }
@@ -215,7 +215,8 @@ LinkResult CDeviceLink::Chunked(const Transfer& transfer) {
             LogDebug("放弃灯光数据");
             continue;
         }
-        const LinkResult result = SingleFrame(frame, transfer.lock, transfer.light, reply, true);
+        const LinkResult result =
+            SingleFrame(frame, transfer.lock, reply, {.light = transfer.light, .matchEcho = true});
         if (result != LinkResult::Ok) return result;
         if (transfer.destination != nullptr) {
             // The piece we asked for, never what the reply claims to carry.
@@ -227,29 +228,26 @@ LinkResult CDeviceLink::Chunked(const Transfer& transfer) {
 
 LinkResult CDeviceLink::EnterConfig() {
     Frame reply{};
-    return SingleFrame(MakeFrame(LinkCommand::EnterConfig), FrameLock::Command, false, reply,
-                       false);
+    return SingleFrame(MakeFrame(LinkCommand::EnterConfig), FrameLock::Command, reply, {});
 }
 
 LinkResult CDeviceLink::LeaveConfig() {
     // The firmware needs a pause after the last data frame before it commits.
     std::this_thread::sleep_for(kLeaveConfigPause);
     Frame reply{};
-    return SingleFrame(MakeFrame(LinkCommand::LeaveConfig), FrameLock::Command, false, reply,
-                       false);
+    return SingleFrame(MakeFrame(LinkCommand::LeaveConfig), FrameLock::Command, reply, {});
 }
 
 LinkResult CDeviceLink::EnableHostLighting() {
     Frame reply{};
-    return SingleFrame(MakeFrame(LinkCommand::EnableHostLighting), FrameLock::Command, false, reply,
-                       false);
+    return SingleFrame(MakeFrame(LinkCommand::EnableHostLighting), FrameLock::Command, reply, {});
 }
 
 bool CDeviceLink::QueryLink() {
     if (!receiverSelected_.load()) return true;  // a cable needs no asking
     Frame reply{};
     const LinkResult result =
-        SingleFrame(MakeFrame(LinkCommand::QueryLink), FrameLock::Command, false, reply, false);
+        SingleFrame(MakeFrame(LinkCommand::QueryLink), FrameLock::Command, reply, {});
     return result == LinkResult::Ok && reply[kFrameData] == kLinkUpMarker;
 }
 
@@ -258,70 +256,89 @@ LinkResult CDeviceLink::QueryLinkDetailed(bool& up) {
     if (!receiverSelected_.load()) return LinkResult::Ok;
     Frame reply{};
     const LinkResult result =
-        SingleFrame(MakeFrame(LinkCommand::QueryLink), FrameLock::Command, false, reply, false);
+        SingleFrame(MakeFrame(LinkCommand::QueryLink), FrameLock::Command, reply, {});
     up = result == LinkResult::Ok && reply[kFrameData] == kLinkUpMarker;
     return result;
 }
 
 LinkResult CDeviceLink::ReadDeviceInfo(std::span<uint8_t> destination) {
     if (destination.size() < kDeviceInfoBytes) return LinkResult::WriteFailed;
-    return Chunked({LinkCommand::ReadDeviceInfo, FrameLock::Command, 0, kDeviceInfoBytes,
-                    ChunkSize(), false, nullptr, destination.data()});
+    return Chunked({.command = LinkCommand::ReadDeviceInfo,
+                    .total = kDeviceInfoBytes,
+                    .chunk = ChunkSize(),
+                    .destination = destination.data()});
 }
 
 LinkResult CDeviceLink::ReadMemory(std::span<uint8_t> destination, uint32_t address) {
-    return Chunked({LinkCommand::ReadMemory, FrameLock::Command, address,
-                    static_cast<uint32_t>(destination.size()), ChunkSize(), false, nullptr,
-                    destination.data()});
+    return Chunked({.command = LinkCommand::ReadMemory,
+                    .address = address,
+                    .total = static_cast<uint32_t>(destination.size()),
+                    .chunk = ChunkSize(),
+                    .destination = destination.data()});
 }
 
 LinkResult CDeviceLink::WriteMemory(std::span<const uint8_t> source, uint32_t address) {
-    return Chunked({LinkCommand::WriteMemory, FrameLock::Command, address,
-                    static_cast<uint32_t>(source.size()), ChunkSize(), false, source.data(),
-                    nullptr});
+    return Chunked({.command = LinkCommand::WriteMemory,
+                    .address = address,
+                    .total = static_cast<uint32_t>(source.size()),
+                    .chunk = ChunkSize(),
+                    .source = source.data()});
 }
 
 LinkResult CDeviceLink::ReadKeyTable(std::span<uint8_t> destination) {
     const uint32_t total = TransferSize();
     if (destination.size() < total) return LinkResult::WriteFailed;
-    return Chunked({LinkCommand::ReadKeyTable, FrameLock::Command, 0, total, ChunkSize(), false,
-                    nullptr, destination.data()});
+    return Chunked({.command = LinkCommand::ReadKeyTable,
+                    .total = total,
+                    .chunk = ChunkSize(),
+                    .destination = destination.data()});
 }
 
 LinkResult CDeviceLink::WriteKeyTable(std::span<const uint8_t> source, int bank) {
     if (bank != 0) return LinkResult::BadBank;
     const uint32_t total = TransferSize();
     if (source.size() < total) return LinkResult::WriteFailed;
-    return Chunked({LinkCommand::WriteKeyTable, FrameLock::Command,
-                    static_cast<uint32_t>(bank) * kKeyTableBankStride, total, ChunkSize(), false,
-                    source.data(), nullptr});
+    return Chunked({.command = LinkCommand::WriteKeyTable,
+                    .address = static_cast<uint32_t>(bank) * kKeyTableBankStride,
+                    .total = total,
+                    .chunk = ChunkSize(),
+                    .source = source.data()});
 }
 
 LinkResult CDeviceLink::WriteKeyColours(std::span<const uint8_t> source, uint32_t profile,
                                         uint32_t stride) {
     const uint64_t base = uint64_t{profile} * stride;
     if (base >= kAddressSpace) return LinkResult::WriteFailed;
-    return Chunked({LinkCommand::WriteKeyColours, FrameLock::Lighting, static_cast<uint32_t>(base),
-                    static_cast<uint32_t>(source.size()), ChunkSize(), false, source.data(),
-                    nullptr});
+    return Chunked({.command = LinkCommand::WriteKeyColours,
+                    .lock = FrameLock::Lighting,
+                    .address = static_cast<uint32_t>(base),
+                    .total = static_cast<uint32_t>(source.size()),
+                    .chunk = ChunkSize(),
+                    .source = source.data()});
 }
 
 LinkResult CDeviceLink::StreamLightFrame(std::span<const uint8_t> source) {
-    return Chunked({LinkCommand::StreamLightFrame, FrameLock::Lighting, 0,
-                    static_cast<uint32_t>(source.size()), ChunkSize(), true, source.data(),
-                    nullptr});
+    return Chunked({.command = LinkCommand::StreamLightFrame,
+                    .lock = FrameLock::Lighting,
+                    .total = static_cast<uint32_t>(source.size()),
+                    .chunk = ChunkSize(),
+                    .light = true,
+                    .source = source.data()});
 }
 
 LinkResult CDeviceLink::WriteMacroMemory(std::span<const uint8_t> source) {
-    return Chunked({LinkCommand::WriteMacroMemory, FrameLock::Command, 0,
-                    static_cast<uint32_t>(source.size()), ChunkSize(), false, source.data(),
-                    nullptr});
+    return Chunked({.command = LinkCommand::WriteMacroMemory,
+                    .total = static_cast<uint32_t>(source.size()),
+                    .chunk = ChunkSize(),
+                    .source = source.data()});
 }
 
 LinkResult CDeviceLink::WriteShootData(std::span<const uint8_t> source) {
-    return Chunked({LinkCommand::WriteShootData, FrameLock::None, 0,
-                    static_cast<uint32_t>(source.size()), kShootChunkBytes, false, source.data(),
-                    nullptr});
+    return Chunked({.command = LinkCommand::WriteShootData,
+                    .lock = FrameLock::None,
+                    .total = static_cast<uint32_t>(source.size()),
+                    .chunk = kShootChunkBytes,
+                    .source = source.data()});
 }
 
 LinkResult CDeviceLink::ReadPowerStatus(std::span<uint8_t> destination, uint8_t length,
@@ -329,7 +346,7 @@ LinkResult CDeviceLink::ReadPowerStatus(std::span<uint8_t> destination, uint8_t 
     if (length > kFrameDataBytes || destination.size() < length) return LinkResult::WriteFailed;
     Frame reply{};
     const LinkResult result = SingleFrame(MakeFrame(LinkCommand::ReadPowerStatus, length, address),
-                                          FrameLock::Command, false, reply, false);
+                                          FrameLock::Command, reply, {});
     if (result == LinkResult::Ok) {
         std::copy_n(reply.begin() + kFrameData, length, destination.begin());
     }
@@ -339,8 +356,10 @@ LinkResult CDeviceLink::ReadPowerStatus(std::span<uint8_t> destination, uint8_t 
 LinkResult CDeviceLink::ReadLedMap(std::span<uint8_t> destination) {
     const uint32_t total = TransferSize() / 3u;
     if (destination.size() < total) return LinkResult::WriteFailed;
-    return Chunked({LinkCommand::ReadLedMap, FrameLock::Command, 0, total, ChunkSize(), false,
-                    nullptr, destination.data()});
+    return Chunked({.command = LinkCommand::ReadLedMap,
+                    .total = total,
+                    .chunk = ChunkSize(),
+                    .destination = destination.data()});
 }
 
 }  // namespace q731

@@ -20,10 +20,11 @@
 #include <string>
 
 #include "device_access/hid_device.h"
+#include "platform/products.h"
 
 namespace q731 {
 
-enum class LinkResult : int {
+enum class [[nodiscard]] LinkResult : int{
     Ok = 1,
     Failed = 0,           // link not open, or no answer to the request
     WriteFailed = -1,     // the request could not be written, or was refused unsent
@@ -76,8 +77,6 @@ inline constexpr uint32_t kKeyTableBankStride = 512;
 inline constexpr uint32_t kAddressSpace = 0x10000;
 inline constexpr std::size_t kDeviceInfoBytes = 34;
 inline constexpr std::size_t kPowerStatusBytes = 6;
-inline constexpr int kChannelKindReceiver = 2;
-inline constexpr int kChannelKindWired = 1;
 inline constexpr auto kLeaveConfigPause = std::chrono::milliseconds(10);
 
 using Frame = std::array<uint8_t, kFrameBytes>;
@@ -106,23 +105,25 @@ public:
     // Connections and flags.
     HidDevice& WiredConnection() { return wired_; }
     HidDevice& ReceiverConnection() { return receiver_; }
-    // Opens the channel of `kind` on `path` (closing what was open there),
-    // selects it and sets the open flag when it worked.
-    bool OpenChannel(int kind, const std::string& path);
+    // Opens `channel` on `path` (closing what was open there), selects it and
+    // sets the open flag when it worked.
+    [[nodiscard]] bool OpenChannel(Channel channel, const std::string& path);
     // Clears the open flag and closes both connections, ending any exchange.
     void Close();
     void SetOpen(bool open) { open_.store(open); }
     bool IsOpen() const { return open_.load(); }
     bool IsBusy() const { return busy_.load() > 0; }
-    void SelectChannel(int kind);
-    int ChannelSelector() const { return receiverSelected_.load() ? 1 : 0; }
+    void SelectChannel(Channel channel);
+    Channel SelectedChannel() const {
+        return receiverSelected_.load() ? Channel::Receiver : Channel::Cable;
+    }
     uint8_t ChunkSize() const { return chunkSize_.load(); }
-    bool SetTransferSize(uint16_t size);
+    [[nodiscard]] bool SetTransferSize(uint16_t size);
     uint16_t TransferSize() const { return transferSize_.load(); }
     void SetSyncFlag(bool set) { sync_.store(set); }
     bool SyncFlag() const { return sync_.load(); }
     // Replaces a channel's time-outs (tests and benchmarks shorten them).
-    void SetTimeouts(int kind, ChannelTimeouts timeouts);
+    void SetTimeouts(Channel channel, ChannelTimeouts timeouts);
     std::mutex& ExchangeLock() { return exchangeLock_; }
 
     // One request and its answer. `reply` must hold 64 bytes.
@@ -146,7 +147,7 @@ public:
     LinkResult ReadPowerStatus(std::span<uint8_t> destination, uint8_t length, uint16_t address);
     LinkResult ReadLedMap(std::span<uint8_t> destination);  // transfer size / 3 bytes
     LinkResult EnableHostLighting();
-    bool QueryLink();
+    [[nodiscard]] bool QueryLink();
     // QueryLink with the exchange's own result: Failed means no answer came at
     // all (a time-out), which callers treat apart from an answer saying "off".
     // On the cable: Ok and up, with no traffic.
@@ -156,19 +157,26 @@ private:
     enum class FrameLock { Command, Lighting, None };
     struct Transfer {
         LinkCommand command;
-        FrameLock lock;
-        uint32_t address;
-        uint32_t total;
-        uint8_t chunk;
-        bool light;
-        const uint8_t* source;  // for writes
-        uint8_t* destination;   // for reads
+        FrameLock lock = FrameLock::Command;
+        uint32_t address = 0;
+        uint32_t total = 0;
+        uint8_t chunk = 0;
+        bool light = false;               // light frames: dropped while a command is busy
+        const uint8_t* source = nullptr;  // for writes
+        uint8_t* destination = nullptr;   // for reads
+    };
+
+    // How a frame is exchanged: with the lighting time-outs, and whether the
+    // answer must echo the request's length and address.
+    struct FrameMode {
+        bool light = false;
+        bool matchEcho = false;
     };
 
     LinkResult ExchangeFrame(const Frame& frame, std::span<uint8_t> reply, std::size_t* outCount,
-                             bool light, bool matchEcho);
-    LinkResult SingleFrame(const Frame& frame, FrameLock lock, bool light, std::span<uint8_t> reply,
-                           bool matchEcho);
+                             FrameMode mode);
+    LinkResult SingleFrame(const Frame& frame, FrameLock lock, std::span<uint8_t> reply,
+                           FrameMode mode);
     LinkResult Chunked(const Transfer& transfer);
     HidDevice& Selected() { return receiverSelected_.load() ? receiver_ : wired_; }
     ChannelTimeouts SelectedTimeouts() const;

@@ -38,30 +38,30 @@ DeviceListener::~DeviceListener() {
     CloseAll();
 }
 
-bool DeviceListener::Open(ListenerKind kind, const std::string& path) {
-    Slot& slot = SlotOf(kind);
+bool DeviceListener::Open(Channel channel, const std::string& path) {
+    Slot& slot = SlotOf(channel);
     std::lock_guard lock(slot.mutex);
     StopLocked(slot);
-    if (!slot.connection->Open(path, true, true, true, false)) return false;
+    if (!slot.connection->Open(path, kOpenReadWrite)) return false;
     slot.open.store(true);
     slot.stop.store(false);
-    slot.thread = std::thread([this, &slot, kind] { Run(slot, kind); });
+    slot.thread = std::thread([this, &slot, channel] { Run(slot, channel); });
     return true;
 }
 
-void DeviceListener::Close(ListenerKind kind) {
-    Slot& slot = SlotOf(kind);
+void DeviceListener::Close(Channel channel) {
+    Slot& slot = SlotOf(channel);
     std::lock_guard lock(slot.mutex);
     StopLocked(slot);
 }
 
 void DeviceListener::CloseAll() {
-    Close(ListenerKind::Wired);
-    Close(ListenerKind::Receiver);
+    Close(Channel::Cable);
+    Close(Channel::Receiver);
 }
 
-bool DeviceListener::IsOpen(ListenerKind kind) const {
-    return SlotOf(kind).open.load();
+bool DeviceListener::IsOpen(Channel channel) const {
+    return SlotOf(channel).open.load();
 }
 
 void DeviceListener::StopLocked(Slot& slot) {
@@ -73,7 +73,7 @@ void DeviceListener::StopLocked(Slot& slot) {
     slot.open.store(false);
 }
 
-void DeviceListener::Run(Slot& slot, ListenerKind kind) {
+void DeviceListener::Run(Slot& slot, Channel channel) {
     std::array<std::uint8_t, 64> report{};
     std::vector<HidData> items;
     while (!slot.stop.load()) {
@@ -89,7 +89,7 @@ void DeviceListener::Run(Slot& slot, ListenerKind kind) {
             !slot.connection->DecodeInputReport(received, HidReportKind::Input, &items)) {
             continue;
         }
-        if (const auto value = EventValueOf(items, received[0])) handler_(*value, kind);
+        if (const auto value = EventValueOf(items, received[0])) handler_(*value, channel);
     }
     LogInfo(exitText_);
 }

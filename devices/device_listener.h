@@ -15,10 +15,9 @@
 
 #include "device_access/hid_device.h"
 #include "platform/clock.h"
+#include "platform/products.h"
 
 namespace q731 {
-
-enum class ListenerKind : int { Wired = 0, Receiver = 1 };
 
 // Event values a device sends on its event interface.
 namespace device_event {
@@ -37,25 +36,25 @@ std::optional<std::uint16_t> EventValueOf(const std::vector<HidData>& items, std
 class DeviceListener {
 public:
     // Runs on the listener thread: touch only atomics and post to the UI thread.
-    using Handler = std::function<void(std::uint16_t value, ListenerKind kind)>;
+    using Handler = std::function<void(std::uint16_t value, Channel channel)>;
 
     DeviceListener(HidDevice& wired, HidDevice& receiver, Handler handler, std::string exitText);
     ~DeviceListener();
     DeviceListener(const DeviceListener&) = delete;
     DeviceListener& operator=(const DeviceListener&) = delete;
 
-    // (Re)opens the interface of `kind` on `path` and runs its thread. Opening
-    // a kind that is already open stops and reopens it.
-    bool Open(ListenerKind kind, const std::string& path);
+    // (Re)opens the event interface of `channel` on `path` and runs its
+    // thread. Opening a channel that is already open stops and reopens it.
+    [[nodiscard]] bool Open(Channel channel, const std::string& path);
     // Stops the thread and closes the connection; nothing when not open.
-    void Close(ListenerKind kind);
+    void Close(Channel channel);
     void CloseAll();
-    bool IsOpen(ListenerKind kind) const;
+    bool IsOpen(Channel channel) const;
 
     // The line written when a listener thread ends (devices word it their own way).
     void SetExitText(std::string text) { exitText_ = std::move(text); }
 
-    // Reports read so far (all kinds), for tests and diagnostics.
+    // Reports read so far (both channels), for tests and diagnostics.
     std::uint64_t ReportsRead() const { return reports_.load(); }
 
 private:
@@ -68,12 +67,12 @@ private:
         Waker pause;
     };
 
-    Slot& SlotOf(ListenerKind kind) { return kind == ListenerKind::Wired ? wired_ : receiver_; }
-    const Slot& SlotOf(ListenerKind kind) const {
-        return kind == ListenerKind::Wired ? wired_ : receiver_;
+    Slot& SlotOf(Channel channel) { return channel == Channel::Cable ? wired_ : receiver_; }
+    const Slot& SlotOf(Channel channel) const {
+        return channel == Channel::Cable ? wired_ : receiver_;
     }
     void StopLocked(Slot& slot);
-    void Run(Slot& slot, ListenerKind kind);
+    void Run(Slot& slot, Channel channel);
 
     Handler handler_;
     std::string exitText_;

@@ -8,35 +8,18 @@ namespace q731 {
 
 namespace {
 
-bool IsReceiverType(std::uint16_t type) {
-    return type == static_cast<std::uint16_t>(DeviceType::MouseReceiver) ||
-           type == static_cast<std::uint16_t>(DeviceType::KeyboardReceiver);
+// Mice and keyboards come by cable or through their receiver; a receiver's
+// rows point at the cable's as their partner.
+bool HasTwoWays(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    return decoded && RecordOf(decoded->product).HasReceiver();
 }
 
-bool IsCableType(std::uint16_t type) {
-    return type == static_cast<std::uint16_t>(DeviceType::MouseWired) ||
-           type == static_cast<std::uint16_t>(DeviceType::KeyboardWired);
-}
-
-bool HasTwoWays(std::uint16_t type) {
-    return IsReceiverType(type) || IsCableType(type);
-}
-
-// The device-tab row of a product kind: receivers use their cable partner's.
-int TabRowOfType(std::uint16_t type) {
-    switch (static_cast<DeviceType>(type)) {
-        case DeviceType::MouseWired:
-        case DeviceType::MouseReceiver:
-            return 0;
-        case DeviceType::KeyboardWired:
-        case DeviceType::KeyboardReceiver:
-            return 1;
-        case DeviceType::MousePad:
-            return 2;
-        case DeviceType::Headset:
-            return 3;
-    }
-    return -1;
+// The channel a row's interface is reached on; a row of no product counts as
+// a cable's.
+Channel ChannelOfRow(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    return decoded ? decoded->channel : Channel::Cable;
 }
 
 }  // namespace
@@ -50,8 +33,8 @@ DeviceManager::~DeviceManager() {
 }
 
 void DeviceManager::CreateStartupTabs() {
-    CreateTab(0);
-    CreateTab(1);
+    CreateTab(Product::Mouse);
+    CreateTab(Product::Keyboard);
 }
 
 std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(std::function<void()> firstPassDone) {
@@ -61,40 +44,37 @@ std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(std::function<void()> 
                                 [this](int index) { OnRemoval(index); }, std::move(firstPassDone)});
 }
 
-int DeviceManager::CreateTab(int row) {
-    if (row < 0 || row >= static_cast<int>(kDeviceTabs.size()) || TabOfRow(row) >= 0) {
-        return TabOfRow(row);
-    }
-    std::unique_ptr<CVexloUSBDevice> device = factory_ ? factory_(row) : nullptr;
+int DeviceManager::CreateTab(Product product) {
+    if (const int existing = TabOfProduct(product); existing >= 0) return existing;
+    std::unique_ptr<CVexloUSBDevice> device = factory_ ? factory_(product) : nullptr;
     if (!device) return -1;
-    const DeviceTabRow& tabRow = kDeviceTabs[static_cast<std::size_t>(row)];
-    const DeviceLayoutRow& layout = kDeviceLayouts[static_cast<std::size_t>(row)];
-    const int tableRow =
-        TableRow(tabRow.vendorId, tabRow.productId, tabRow.deviceType, kRoleCommand);
+    const ProductRecord& record = RecordOf(product);
+    // A device's identity is its cable's command interface.
+    const int tableRow = CommandRow(product, Channel::Cable);
     device->AttachLoop(&loop_);
-    device->SetNames(std::string(layout.pageLayout), std::string(tabRow.tabName),
-                     std::string(layout.lightingConfig));
-    device->SetKeyCount(layout.keyCount);
-    device->SetLedCount(layout.ledCount);
-    device->SetHasBattery(layout.hasBattery != 0);
+    device->SetKeyCount(record.keyCount);
+    device->SetLedCount(record.ledCount);
+    device->SetHasBattery(record.hasBattery);
     if (tableRow >= 0) {
         device->SetIdentity(
             DeviceEntry::FromRow(kSupportedDevices[static_cast<std::size_t>(tableRow)]));
     }
-    device->SetProfileMode(tabRow.pageNumber);
-    if (!device->Folders().deviceFolder.empty()) device->StartProfiles();
+    device->SetProfileMode(record.profileMode);
+    // A device whose profiles cannot be read or made still gets its tab and
+    // runs on what it has; the profile code has said why.
+    if (!device->Folders().deviceFolder.empty()) (void)device->StartProfiles();
     device->Initialise();
 
-    tabs_.push_back({device.get(), row, false, false, false});
+    tabs_.push_back({device.get(), product, false, false, false});
     devices_.push_back(std::move(device));
     const int tab = static_cast<int>(tabs_.size()) - 1;
     if (observer_) observer_->TabCreated(tab);
     return tab;
 }
 
-int DeviceManager::TabOfRow(int row) const {
+int DeviceManager::TabOfProduct(Product product) const {
     for (std::size_t tab = 0; tab < tabs_.size(); ++tab) {
-        if (tabs_[tab].row == row) return static_cast<int>(tab);
+        if (tabs_[tab].product == product) return static_cast<int>(tab);
     }
     return -1;
 }
@@ -106,22 +86,20 @@ int DeviceManager::TabOfDevice(const CVexloUSBDevice* device) const {
     return -1;
 }
 
-CVexloUSBDevice* DeviceManager::DeviceOfProduct(const DeviceEntry& entry) {
-    const int tab = TabOfRow(TabRowOfType(entry.deviceType));
+CVexloUSBDevice* DeviceManager::DeviceOfEntry(const DeviceEntry& entry) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry.deviceType);
+    const int tab = decoded ? TabOfProduct(decoded->product) : -1;
     return tab < 0 ? nullptr : tabs_[static_cast<std::size_t>(tab)].device;
 }
 
 void DeviceManager::OnArrival(int index) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     if (!entry || !entry->connected) return;
-    const int row = TabRowOfType(entry->deviceType);
-    if (row < 0) return;
-    if (TabOfRow(row) < 0 && CreateTab(row) < 0) return;
+    const std::optional<ProductOnChannel> decoded = DecodeType(entry->deviceType);
+    if (!decoded || CreateTab(decoded->product) < 0) return;
     if (entry->role == kRoleEvent) {
-        if (CVexloUSBDevice* device = DeviceOfProduct(*entry)) {
-            const ListenerKind kind =
-                IsReceiverType(entry->deviceType) ? ListenerKind::Receiver : ListenerKind::Wired;
-            if (!device->OpenListener(kind, entry->path)) {
+        if (CVexloUSBDevice* device = DeviceOfEntry(*entry)) {
+            if (!device->OpenListener(decoded->channel, entry->path)) {
                 LogWarning("cannot open the event interface " + entry->path);
             }
         }
@@ -134,19 +112,19 @@ void DeviceManager::OnArrival(int index) {
 void DeviceManager::Connect(int index) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     if (!entry) return;
-    if (HasTwoWays(entry->deviceType) && entry->paired) {
+    if (HasTwoWays(*entry) && entry->paired) {
         const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
         if (partner && partner->connected && !partner->path.empty() && partner->partner == index) {
             // Already reached the other way: a cable takes over, a receiver waits.
-            if (IsCableType(entry->deviceType)) SwitchChannel(index, entry->partner);
+            if (ChannelOfRow(*entry) == Channel::Cable) SwitchChannel(index, entry->partner);
             return;
         }
     }
-    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device || device->Link().IsOpen()) return;
-    const bool receiver = IsReceiverType(entry->deviceType);
-    if (!device->Link().OpenChannel(receiver ? kChannelKindReceiver : kChannelKindWired,
-                                    entry->path)) {
+    const Channel channel = ChannelOfRow(*entry);
+    const bool receiver = channel == Channel::Receiver;
+    if (!device->Link().OpenChannel(channel, entry->path)) {
         LogWarning(
             "cannot open " + entry->path + ": " +
             (receiver ? device->Link().ReceiverConnection() : device->Link().WiredConnection())
@@ -165,14 +143,14 @@ void DeviceManager::StartDeviceTimers(CVexloUSBDevice& device, Millis connectDel
 }
 
 void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
-    const int row = tabs_[static_cast<std::size_t>(TabOfDevice(&device))].row;
+    const Product product = tabs_[static_cast<std::size_t>(TabOfDevice(&device))].product;
     if (device.OnReceiver() && device.Link().IsOpen() && !device.CheckLink()) {
-        SetRowShown(row, false);
+        SetProductShown(product, false);
         StartDeviceTimers(device, Millis(3000));
         return;
     }
-    if (device.OnReceiver()) SetRowShown(row, true);
-    if (device.Connect() != 1 && device.Link().IsOpen()) {
+    if (device.OnReceiver()) SetProductShown(product, true);
+    if (device.Connect() != LinkResult::Ok && device.Link().IsOpen()) {
         // One failed read must not leave the device half set up for the run.
         LogWarning("connect failed; trying again in 3 s");
         StartDeviceTimers(device, Millis(3000));
@@ -191,7 +169,8 @@ void DeviceManager::OnConnectTimer(CVexloUSBDevice& device) {
         loop_.SetTimer(target, kTimerTick, Millis(50), tick);
     });
     if (device.PollsPower() && device.Link().IsOpen()) {
-        auto power = [target] { target->ReadPower(); };
+        // A read that fails shows nothing new; the next one asks again.
+        auto power = [target] { (void)target->ReadPower(); };
         loop_.SetOneShotTimer(target, kTimerPower, Millis(50), [this, target, power] {
             power();
             loop_.SetTimer(target, kTimerPower, Millis(5000), power);
@@ -214,10 +193,10 @@ void DeviceManager::OnLinkCheck(CVexloUSBDevice& device) {
     const TabState& tab = tabs_[static_cast<std::size_t>(TabOfDevice(&device))];
     const bool up = device.CheckLink();
     if (up && !tab.visible) {
-        SetRowShown(tab.row, true);
-        if (device.HasBattery()) device.ReadPower();
+        SetProductShown(tab.product, true);
+        if (device.HasBattery()) (void)device.ReadPower();  // the poll asks again
     } else if (!up && tab.visible) {
-        SetRowShown(tab.row, false);
+        SetProductShown(tab.product, false);
     }
 }
 
@@ -225,14 +204,14 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     const std::optional<DeviceEntry> other = list_.Row(partner);
     if (!entry || !other) return;
-    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device) return;
     const bool toCable = device->OnReceiver();
     // The cable's entry is `index` when a cable arrives or leaves; the
     // receiver's is then the partner.
     const std::string& path = toCable ? entry->path : other->path;
     if (path.empty()) return;
-    if (!device->Link().OpenChannel(toCable ? kChannelKindWired : kChannelKindReceiver, path)) {
+    if (!device->Link().OpenChannel(toCable ? Channel::Cable : Channel::Receiver, path)) {
         // The device stays on the channel it had, with its timers running.
         LogWarning("channel switch: cannot open " + path);
         return;
@@ -240,11 +219,11 @@ void DeviceManager::SwitchChannel(int index, int partner) {
     loop_.KillTimers(device);
     // The cable left: its connection is dead, close it.
     if (!toCable) device->Link().WiredConnection().Close();
-    const int row = tabs_[static_cast<std::size_t>(TabOfDevice(device))].row;
+    const Product product = tabs_[static_cast<std::size_t>(TabOfDevice(device))].product;
     if (toCable) {
         StartDeviceTimers(*device, Millis(500));
-        SetRowShown(row, true);
-        if (device->HasBattery()) device->ReadPower();
+        SetProductShown(product, true);
+        if (device->HasBattery()) (void)device->ReadPower();  // the poll asks again
         return;
     }
     if (device->HasBattery()) {
@@ -271,7 +250,7 @@ void DeviceManager::ProbeAfterSwitch(CVexloUSBDevice& device, int triesLeft) {
         });
         return;
     }
-    if (!timedOut) device.ReadPower();
+    if (!timedOut) (void)device.ReadPower();  // the poll asks again
     CVexloUSBDevice* target = &device;
     loop_.SetOneShotTimer(target, kTimerLinkCheck, Millis(2000), [this, target] {
         OnLinkCheck(*target);
@@ -283,19 +262,18 @@ void DeviceManager::ProbeAfterSwitch(CVexloUSBDevice& device, int triesLeft) {
 void DeviceManager::OnRemoval(int index) {
     const std::optional<DeviceEntry> entry = list_.Row(index);
     if (!entry) return;
-    CVexloUSBDevice* device = DeviceOfProduct(*entry);
+    CVexloUSBDevice* device = DeviceOfEntry(*entry);
     if (!device) return;
     if (entry->role == kRoleEvent) {
-        device->CloseListener(IsReceiverType(entry->deviceType) ? ListenerKind::Receiver
-                                                                : ListenerKind::Wired);
+        device->CloseListener(ChannelOfRow(*entry));
         return;
     }
-    if (HasTwoWays(entry->deviceType) && entry->paired) {
+    if (HasTwoWays(*entry) && entry->paired) {
         const std::optional<DeviceEntry> partner = list_.Row(entry->partner);
         if (partner && partner->connected) {
             // The cable left while the receiver stays: back to the receiver.
             // The receiver left while the cable stays: only its connection goes.
-            if (IsCableType(entry->deviceType)) {
+            if (ChannelOfRow(*entry) == Channel::Cable) {
                 SwitchChannel(index, entry->partner);
             } else if (!device->OnReceiver()) {
                 device->Link().ReceiverConnection().Close();
@@ -344,8 +322,8 @@ void DeviceManager::HideTab(int tab) {
     if (next >= 0) ShowTab(next, true, true);
 }
 
-void DeviceManager::SetRowShown(int row, bool shown) {
-    const int tab = TabOfRow(row);
+void DeviceManager::SetProductShown(Product product, bool shown) {
+    const int tab = TabOfProduct(product);
     if (tab < 0) return;
     if (!shown) {
         HideTab(tab);

@@ -18,7 +18,7 @@ namespace q731 {
 
 struct TabState {
     CVexloUSBDevice* device = nullptr;
-    int row = -1;  // device-tab table row
+    Product product = Product::Mouse;
     bool visible = false;
     bool selected = false;
     bool synchronised = false;
@@ -40,9 +40,9 @@ public:
 
 class DeviceManager {
 public:
-    // Makes the device object of a device-tab row (0 mouse, 1 keyboard, 2 mouse
-    // pad, 3 headset); nothing when the kind is not supported.
-    using DeviceFactory = std::function<std::unique_ptr<CVexloUSBDevice>(int tabRow)>;
+    // Makes the device object of a product, named for its page; nothing when
+    // the product is not supported.
+    using DeviceFactory = std::function<std::unique_ptr<CVexloUSBDevice>(Product product)>;
 
     // Timer ids, owned by the device they serve.
     static constexpr int kTimerTick = 1000;
@@ -71,12 +71,12 @@ public:
 
     // Tabs.
     const std::vector<TabState>& Tabs() const { return tabs_; }
-    int TabOfRow(int row) const;
+    int TabOfProduct(Product product) const;
     int TabOfDevice(const CVexloUSBDevice* device) const;
     void ShowTab(int tab, bool visible, bool select);
     void HideTab(int tab);
-    // Shows (selecting it when no other tab is visible) or hides a row's tab.
-    void SetRowShown(int row, bool shown);
+    // Shows (selecting it when no other tab is visible) or hides a product's tab.
+    void SetProductShown(Product product, bool shown);
     void SelectTab(int tab);
     void SelectPrevious();
     void SelectNext();
@@ -89,15 +89,14 @@ public:
     void Shutdown();
 
 private:
-    int CreateTab(int row);
+    int CreateTab(Product product);
     void Connect(int index);
     void SwitchChannel(int index, int partner);
     void StartDeviceTimers(CVexloUSBDevice& device, Millis connectDelay);
     void OnConnectTimer(CVexloUSBDevice& device);
     void OnLinkCheck(CVexloUSBDevice& device);
     void ProbeAfterSwitch(CVexloUSBDevice& device, int triesLeft);
-    CVexloUSBDevice* DeviceForEntry(const DeviceEntry& key);
-    CVexloUSBDevice* DeviceOfProduct(const DeviceEntry& entry);
+    CVexloUSBDevice* DeviceOfEntry(const DeviceEntry& entry);
     void Changed();
 
     UiLoop& loop_;

@@ -9,22 +9,24 @@ namespace q731 {
 
 class CGenericDevice final : public CVexloUSBDevice {
 public:
-    CGenericDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
-        : CVexloUSBDevice(kind, std::move(backend)) {}
+    CGenericDevice(Product product, std::shared_ptr<IHidBackend> backend)
+        : CVexloUSBDevice(product, std::move(backend)) {}
     ~CGenericDevice() override { CloseDevice(); }
 
     CBasicProfiledata& ProfileData() override { return profile_; }
-    int Connect() override {
-        if (!Link().IsOpen()) return 0;
-        // The headset speaks through output reports of its own, not the command
-        // frames: there is nothing to read from it here.
-        if (Kind() == DeviceKindCode::Headset) {
-            LoadProfile();
-            return 1;
+    LinkResult Connect() override {
+        if (!Link().IsOpen()) return LinkResult::Failed;
+        // A product that speaks through output reports of its own has nothing
+        // to read here.
+        // Without a readable profile the device keeps the settings it had.
+        if (RecordOf(GetProduct()).protocol != Protocol::CommandFrames) {
+            (void)LoadProfile();
+            return LinkResult::Ok;
         }
         const LinkResult result = ConfigurationWrite([this] { return ReadInfoBlock(); });
-        if (result == LinkResult::Ok) LoadProfile();
-        return result == LinkResult::Ok ? 1 : 0;
+        if (result != LinkResult::Ok) return LinkResult::Failed;
+        (void)LoadProfile();
+        return LinkResult::Ok;
     }
 
 private:

@@ -12,33 +12,10 @@
 
 namespace q731 {
 
-LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting light,
-                            bool takeDirection) {
-    using namespace lighting_bytes;
-    if (block.size() <= kBlue) return light;
-    light.selectItem = block[kMode];
-    light.brightness = static_cast<std::uint8_t>(ClampLevel(block[kBrightness]));
-    light.speed = static_cast<std::uint8_t>(4 - ClampLevel(block[kSpeed]));
-    if (takeDirection) light.direction = block[kDirection];
-    light.multiColor = block[kColourWheel];
-    light.red = block[kRed];
-    light.green = block[kGreen];
-    light.blue = block[kBlue];
-    return light;
-}
-
-namespace {
-
-DeviceKind MacroKindOf(DeviceKindCode kind) {
-    return kind == DeviceKindCode::Mouse ? DeviceKind::Mouse : DeviceKind::Keyboard;
-}
-
-}  // namespace
-
-CKeyTableDevice::CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
+CKeyTableDevice::CKeyTableDevice(Product product, std::shared_ptr<IHidBackend> backend,
                                  std::span<const AssignmentCode> factoryCodes, int noPosition,
                                  Clock& clock, std::string renderExitText)
-    : CVexloUSBDevice(kind, std::move(backend)),
+    : CVexloUSBDevice(product, std::move(backend)),
       factoryCodes_(factoryCodes.begin(), factoryCodes.end()),
       noPosition_(noPosition),
       positions_(factoryCodes.size(), noPosition),
@@ -105,7 +82,7 @@ LinkResult CKeyTableDevice::ReadKeyTables(std::vector<std::uint8_t>* ledMap) {
 }
 
 std::optional<int> CKeyTableDevice::MacroCount() {
-    MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
+    MacroStore store(Folders().deviceFolder, GetProduct());
     const MacroList list = store.ListMacros();
     if (list.status == MacroListStatus::Unreadable) return std::nullopt;
     return static_cast<int>(list.entries.size());
@@ -116,21 +93,21 @@ DeviceAssignments CKeyTableDevice::CurrentAssignments(int macroCount) {
     return AssignmentsForDevice(entries, factoryCodes_, positions_, noPosition_, macroCount);
 }
 
-int CKeyTableDevice::WriteKeysFor(int bank) {
-    if (!keyTableValid_) return static_cast<int>(LinkResult::Failed);
+LinkResult CKeyTableDevice::WriteKeysFor(int bank) {
+    if (!keyTableValid_) return LinkResult::Failed;
     const std::optional<int> macroCount = MacroCount();
-    if (!macroCount) return static_cast<int>(LinkResult::Failed);
+    if (!macroCount) return LinkResult::Failed;
     const DeviceAssignments assignments = CurrentAssignments(*macroCount);
     const KeyTableImage table = FillKeyTable(keyTable_, assignments, positions_);
-    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
+    if (!GateLink()) return LinkResult::Failed;
     const LinkResult info = ReadInfoBlock();
-    if (info != LinkResult::Ok) return static_cast<int>(info);
+    if (info != LinkResult::Ok) return info;
     if (info_.KeyCount() != tableKeyCount_) {
         // Another device answers now: the table read before is not its table.
         InvalidateKeyTable();
-        return static_cast<int>(LinkResult::Failed);
+        return LinkResult::Failed;
     }
-    return static_cast<int>(Session([&] { return Link().WriteKeyTable(table, bank); }));
+    return Session([&] { return Link().WriteKeyTable(table, bank); });
 }
 
 std::vector<int> CKeyTableDevice::ListUsedMacros() {
@@ -140,23 +117,23 @@ std::vector<int> CKeyTableDevice::ListUsedMacros() {
     return CurrentAssignments(*macroCount).renumbered.usedMacros;
 }
 
-int CKeyTableDevice::WriteMacros() {
-    if (!keyTableValid_) return kMacrosFailed;
+MacroWriteResult CKeyTableDevice::WriteMacros() {
+    if (!keyTableValid_) return MacroWriteResult::Failed;
     const std::optional<int> macroCount = MacroCount();
-    if (!macroCount) return kMacrosFailed;
+    if (!macroCount) return MacroWriteResult::Failed;
     const std::vector<int> used = CurrentAssignments(*macroCount).renumbered.usedMacros;
-    if (!GateLink()) return kMacrosFailed;
+    if (!GateLink()) return MacroWriteResult::Failed;
     const LinkResult info = ReadInfoBlock();
-    if (info != LinkResult::Ok) return kMacrosFailed;
+    if (info != LinkResult::Ok) return MacroWriteResult::Failed;
 
-    MacroStore store(Folders().deviceFolder, MacroKindOf(Kind()));
+    MacroStore store(Folders().deviceFolder, GetProduct());
     std::vector<std::vector<MacroEventRecord>> entries;
     for (int macro : used) {
         const std::optional<std::vector<MacroEvent>> events = store.ReadEventsForDevice(macro);
         if (!events) {
             // Sending it empty would erase the macro on the device without a word.
             LogWarning("macro " + std::to_string(macro) + " cannot be read; nothing sent");
-            return kMacrosFailed;
+            return MacroWriteResult::Failed;
         }
         std::vector<MacroEventRecord>& records = entries.emplace_back();
         for (const MacroEvent& event : *events)
@@ -164,11 +141,14 @@ int CKeyTableDevice::WriteMacros() {
     }
     const MacroImage image =
         BuildMacroImage(entries, static_cast<std::uint32_t>(info_.MacroCapacityBytes()));
-    if (!image.Fits()) return static_cast<int>(std::min<std::uint32_t>(image.overflow, INT_MAX));
-    if (!GateLink()) return kMacrosFailed;
+    if (!image.Fits()) {
+        return MacroOverflow(static_cast<int>(std::min<std::uint32_t>(image.overflow, INT_MAX)));
+    }
+    if (!GateLink()) return MacroWriteResult::Failed;
     const LinkResult result = Session([&] { return Link().WriteMacroMemory(image.bytes); });
-    if (result == LinkResult::Ok) return kMacrosWritten;
-    return result == LinkResult::Failed ? kMacrosFailed : static_cast<int>(result);
+    if (result == LinkResult::Ok) return MacroWriteResult::Written;
+    return result == LinkResult::Failed ? MacroWriteResult::Failed
+                                        : static_cast<MacroWriteResult>(result);
 }
 
 bool CKeyTableDevice::CheckMacroAssignments() {
@@ -188,7 +168,7 @@ bool CKeyTableDevice::CheckMacroAssignments() {
             KeyBinding::FromCode(entries[key].current.keyIndex, current[key].ToInt());
     }
     ProfileData().SetKeyList(entries);
-    SaveProfile();
+    SaveProfileOrLog("resetting assignments of deleted macros");
     if (View() != nullptr) View()->Refresh();
     return true;
 }
@@ -236,14 +216,14 @@ bool CKeyTableDevice::Paused() const {
     return clock_.Now() < pausedUntil_;
 }
 
-int CKeyTableDevice::RestoreDefaults() {
+bool CKeyTableDevice::RestoreDefaults() {
     Json::Value defaults = DocumentFile::ReadJsonFile(ProfileData().GetDefaultPath());
     const Json::Value& devices = json::Member(defaults, "Device");
     const Json::Value& document =
         json::At(devices, static_cast<Json::ArrayIndex>(ProfileData().GetDocumentIndex()));
     if (!document.isObject()) {
         LogWarning("no default document to restore");
-        return 0;
+        return false;
     }
     ProfileData().SetDocument(document);
     {
@@ -253,9 +233,9 @@ int CKeyTableDevice::RestoreDefaults() {
     // Key assignments and page settings are read from the document where
     // they are used; ApplyProfile takes the rest (the mouse's DPI stages).
     ApplyProfile();
-    SaveProfile();
+    SaveProfileOrLog("restoring the defaults");
     RefreshView();
-    return 1;
+    return true;
 }
 
 void CKeyTableDevice::SetRenderLighting(int mode, int speedLevel) {

@@ -13,42 +13,19 @@
 #include <span>
 #include <vector>
 
-#include "devices/key_positions.h"
+#include "devices/keys/key_positions.h"
 #include "devices/lighting/light_stream.h"
 #include "devices/lighting/render_thread.h"
+#include "devices/settings_block.h"
 #include "devices/usb_device.h"
 #include "platform/clock.h"
 #include "profiles/macro_store.h"
 
 namespace q731 {
 
-// Bytes 1-8 of the mouse's and the keyboard's settings blocks hold the lighting
-// the same way: mode, brightness, speed (4 - level), direction, colour-wheel
-// flag, red, green, blue.
-namespace lighting_bytes {
-inline constexpr std::size_t kMode = 1;
-inline constexpr std::size_t kBrightness = 2;
-inline constexpr std::size_t kSpeed = 3;
-inline constexpr std::size_t kDirection = 4;
-inline constexpr std::size_t kColourWheel = 5;
-inline constexpr std::size_t kRed = 6;
-inline constexpr std::size_t kGreen = 7;
-inline constexpr std::size_t kBlue = 8;
-}  // namespace lighting_bytes
-
-// The lighting of a block read back from the device (its mode byte already a
-// mode index), over `light`; levels are clamped. The direction is taken only
-// when `takeDirection`.
-LightSetting LightFromBlock(std::span<const std::uint8_t> block, LightSetting light,
-                            bool takeDirection);
-
 class CKeyTableDevice : public CVexloUSBDevice {
 public:
-    // WriteMacros results beyond the overflow count (a positive number).
-    static constexpr int kMacrosWritten = 0;
-    static constexpr int kMacrosFailed = -1;
-
-    CKeyTableDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend,
+    CKeyTableDevice(Product product, std::shared_ptr<IHidBackend> backend,
                     std::span<const AssignmentCode> factoryCodes, int noPosition, Clock& clock,
                     std::string renderExitText);
 
@@ -59,18 +36,18 @@ public:
     const std::vector<int>& Positions() const { return positions_; }
     int NoPosition() const { return noPosition_; }
 
-    int WriteKeys() override { return WriteKeysFor(0); }
+    LinkResult WriteKeys() override { return WriteKeysFor(0); }
     // The key table with the current assignments, into `bank`. Returns the
     // first failing link code; nothing is sent without a valid key table.
-    virtual int WriteKeysFor(int bank);
-    // 0 when written, the overflow count when the image does not fit, -1 when
-    // the link or the macro list fails, or the link's negative code.
-    int WriteMacros() override;
+    [[nodiscard]] virtual LinkResult WriteKeysFor(int bank);
+    // Written, the overflow when the image does not fit, Failed when the link
+    // or the macro list fails, or the link's own negative code.
+    MacroWriteResult WriteMacros() override;
     // Macro list positions the mapped keys use, in the order of the image.
     std::vector<int> ListUsedMacros();
     // Resets stored assignments naming a macro that no longer exists; true
     // when the profile changed (it is then saved).
-    bool CheckMacroAssignments();
+    [[nodiscard]] bool CheckMacroAssignments();
 
     // Stores `code` as the current assignment of logical key `key` in the
     // profile's document (the file and the device follow on the next save);
@@ -84,13 +61,13 @@ public:
     std::uint8_t ModeIndexOrCode(std::uint8_t code) const;
 
     // Also restarts (or stops) the receiver's light stream.
-    bool CheckLink() override;
+    [[nodiscard]] bool CheckLink() override;
     // Stops the render thread, then the listeners and the link.
     void CloseDevice() override;
     // The default profile's document replaces the profile's: lighting, key
     // assignments and page settings; then ApplyProfile, SaveProfile and
-    // RefreshView. 1, or 0 when the default profile has no document.
-    int RestoreDefaults() override;
+    // RefreshView. False when the default profile has no document.
+    [[nodiscard]] bool RestoreDefaults() override;
 
     // After a failed write of custom colours, further ones are skipped this long.
     void SetFailurePause(Millis pause) { failurePause_ = pause; }
@@ -116,7 +93,7 @@ public:
 protected:
     // False (nothing sent) while the link is closed or, on the receiver, while
     // the receiver says the device does not answer.
-    bool GateLink();
+    [[nodiscard]] bool GateLink();
     // EnterConfig, `body`, LeaveConfig (always after a successful EnterConfig);
     // the first failing code. No link query: callers gate first.
     LinkResult Session(const std::function<LinkResult()>& body);
@@ -135,7 +112,7 @@ protected:
     // The light stream, with the back-off of the current channel.
     LightStream& Stream() { return stream_; }
     // A (re)connect starts the current channel's stream afresh.
-    void RestartStream() { stream_.Restart(LightStream::ChannelOf(Link())); }
+    void RestartStream() { stream_.Restart(Link().SelectedChannel()); }
     void PauseAfterFailure();
     // True while colour writes wait after a failure.
     bool Paused() const;

@@ -4,9 +4,6 @@
 
 namespace q731 {
 
-static_assert(keyboard_block::kMode == lighting_bytes::kMode &&
-              keyboard_block::kBlue == lighting_bytes::kBlue);
-
 namespace {
 
 using namespace keyboard_block;
@@ -34,8 +31,8 @@ RenderPlan KeyboardPlanFor(int mode, int speedLevel, bool zones) {
 }
 
 CVexloKeyboardDevice::CVexloKeyboardDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
-    : CKeyTableDevice(DeviceKindCode::Keyboard, std::move(backend), kKeyboardFactoryCodes,
-                      kNoPosition, clock, "KB灯光线程设定退出") {
+    : CKeyTableDevice(Product::Keyboard, std::move(backend), kKeyboardFactoryCodes, kNoPosition,
+                      clock, "KB灯光线程设定退出") {
     ledOfKey_.fill(kNoLedIndex);
 }
 
@@ -63,26 +60,30 @@ void CVexloKeyboardDevice::BuildLedMap(const std::vector<std::uint8_t>& ledMap) 
     }
 }
 
-int CVexloKeyboardDevice::Connect() {
-    if (!Link().IsOpen()) return 0;
+LinkResult CVexloKeyboardDevice::Connect() {
+    if (!Link().IsOpen()) return LinkResult::Failed;
     RestartStream();
     std::vector<std::uint8_t> ledMap;
     const LinkResult read = ReadKeyTables(&ledMap);
     // Without both tables no key has a position or an LED: nothing key- or
     // colour-related is sent until a later connect reads them.
     BuildLedMap(read == LinkResult::Ok ? ledMap : std::vector<std::uint8_t>{});
-    LoadProfile();
-    ReadSettings();
+    // Without a readable profile the keyboard keeps the settings it had, and
+    // the settings read next still reach the page.
+    (void)LoadProfile();
+    // A keyboard that does not answer keeps what the profile says until the
+    // next resync reads it.
+    (void)ReadSettings();
     RefreshView();
     Renderer().Start();
     Renderer().Wake();
-    return static_cast<int>(read);
+    return read;
 }
 
-int CVexloKeyboardDevice::ApplyProfile() {
+void CVexloKeyboardDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     block_[kMode] = light.selectItem;
-    block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
+    block_[kSpeed] = SpeedByte(light.speed);
     SetZoneSettings(profile_.GetLedList());
     zonesPresent_.store(ZoneEffects::AnyPresent(ZoneSettings()));
     Steps().SetSteps(profile_.GetEffectSteps());
@@ -91,22 +92,21 @@ int CVexloKeyboardDevice::ApplyProfile() {
     }
     SetRenderLighting(light.selectItem, light.speed);
     Renderer().Wake();  // a still picture shows the new colours
-    return 1;
 }
 
-int CVexloKeyboardDevice::ReadSettings() {
+LinkResult CVexloKeyboardDevice::ReadSettings() {
     Link().SetSyncFlag(false);
-    if (!GateLink()) return 0;
-    std::array<std::uint8_t, 1> profile{};
-    if (Link().ReadMemory(profile, 0) != LinkResult::Ok || profile[0] >= kProfiles) return 0;
+    if (!GateLink()) return LinkResult::Failed;
     KeyboardSettingsBlock block{};
-    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return 0;
-    block[kProfile] = profile[0];
+    std::uint8_t profile = 0;
+    if (ReadActiveProfileBlock(Link(), block, kStride, kProfiles, profile) != LinkResult::Ok) {
+        return LinkResult::Failed;
+    }
+    block[kProfile] = profile;
     block[kMode] = ModeIndexOrCode(block[kMode]);
     block[kCleared] = 0;
     block[kStage] = block_[kStage];
 
-    const bool modeChanged = GetLightInfo().selectItem != block[kMode];
     LightSetting light = LightFromBlock(block, GetLightInfo(), true);
     light.zzccMode = block[kZoneMode];
     light.customGroup = block[kCustomGroup];
@@ -114,37 +114,38 @@ int CVexloKeyboardDevice::ReadSettings() {
     SetLightInfo(light);
     SetRenderLighting(light.selectItem, light.speed);
     Renderer().Wake();
-    if (modeChanged || light.selectItem == kCustomMode) {
-        if (light.selectItem == kCustomMode) LoadCustomGroup();
-    }
+    // A failed write pauses colour writes for a while; the colours stay in the
+    // profile and go with the next write.
+    if (light.selectItem == kCustomMode) (void)LoadCustomGroup();
 
     KeyboardSystemSettings settings = profile_.GetSystemSettings();
     settings.key6Flag = block[kKey6Flag];
     settings.wFlag = block[kWFlag];
     settings.winFlag = block[kWinFlag];
     profile_.SetSystemSettings(settings);
-    SaveProfile();
-    return 1;
+    SaveProfileOrLog("reading the keyboard's settings");
+    return LinkResult::Ok;
 }
 
-int CVexloKeyboardDevice::Resync() {
+LinkResult CVexloKeyboardDevice::Resync() {
     if (reloadProfile_.exchange(false)) {
-        // The keyboard switched profiles itself: follow it first.
-        Profiles().LoadProfileList();
-        LoadProfile();
+        // The keyboard switched profiles itself: follow it first. A list or
+        // profile that cannot be read leaves the one loaded before.
+        (void)Profiles().LoadProfileList();
+        (void)LoadProfile();
     }
-    const int result = ReadSettings();
+    const LinkResult result = ReadSettings();
     RefreshView();
     return result;
 }
 
-void CVexloKeyboardDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+void CVexloKeyboardDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
     if (value == device_event::kKeyboardProfileChanged) {
-        if (kind != ListenerKind::Wired) return;
+        if (channel != Channel::Cable) return;
         reloadProfile_.store(true);
         value = device_event::kResyncRequest;
     }
-    CVexloUSBDevice::OnDeviceEvent(value, kind);
+    CVexloUSBDevice::OnDeviceEvent(value, channel);
 }
 
 void CVexloKeyboardDevice::OnProfileStage(int profile, int stage) {
@@ -152,20 +153,13 @@ void CVexloKeyboardDevice::OnProfileStage(int profile, int stage) {
     CVexloUSBDevice::OnProfileStage(profile, stage);
 }
 
-int CVexloKeyboardDevice::WriteSettings(int profile) {
-    if (profile < 0 || profile >= kProfiles) return static_cast<int>(LinkResult::Failed);
+LinkResult CVexloKeyboardDevice::WriteSettings(int profile) {
+    if (profile < 0 || profile >= kProfiles) return LinkResult::Failed;
     const LightSetting light = GetLightInfo();
     const KeyboardSystemSettings settings = profile_.GetSystemSettings();
     KeyboardSettingsBlock block{};
     block[kProfile] = 0;
-    block[kMode] = ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem);
-    block[kBrightness] = static_cast<std::uint8_t>(ClampLevel(light.brightness));
-    block[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
-    block[kDirection] = light.direction;
-    block[kColourWheel] = light.multiColor;
-    block[kRed] = light.red;
-    block[kGreen] = light.green;
-    block[kBlue] = light.blue;
+    LightToBlock(light, ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem), block);
     block[kZoneMode] = light.zzccMode;
     block[kWFlag] = Byte(settings.wFlag);
     block[kKey6Flag] = Byte(settings.key6Flag);
@@ -181,7 +175,7 @@ int CVexloKeyboardDevice::WriteSettings(int profile) {
         block_[kStage] = stage;
         SetRenderLighting(light.selectItem, light.speed);
     }
-    return static_cast<int>(result);
+    return result;
 }
 
 std::vector<std::uint8_t> CVexloKeyboardDevice::BuildStreamFrame() {
@@ -265,17 +259,17 @@ void CVexloKeyboardDevice::LedsFromKeyColours(const std::vector<KeyColour>& colo
     }
 }
 
-int CVexloKeyboardDevice::SendCustomColours() {
+LinkResult CVexloKeyboardDevice::SendCustomColours() {
     const LightSetting light = GetLightInfo();
     if (light.selectItem != kCustomMode || light.customGroup >= kCustomGroupCount) {
-        return static_cast<int>(LinkResult::Failed);
+        return LinkResult::Failed;
     }
-    if (!KeyTableValid() || Paused() || !GateLink()) return static_cast<int>(LinkResult::Failed);
+    if (!KeyTableValid() || Paused() || !GateLink()) return LinkResult::Failed;
     const std::vector<std::uint8_t> buffer = BuildLightFrame(
         Leds().Snapshot(), static_cast<std::size_t>(info_.KeyCount()) * 3, ledOfKey_);
     const LinkResult result = Link().WriteKeyColours(buffer, light.customGroup, kCustomGroupStride);
     if (result != LinkResult::Ok) PauseAfterFailure();
-    return static_cast<int>(result);
+    return result;
 }
 
 bool CVexloKeyboardDevice::SelectCustomGroup(int group) {
@@ -284,24 +278,24 @@ bool CVexloKeyboardDevice::SelectCustomGroup(int group) {
     LightSetting light = GetLightInfo();
     light.customGroup = static_cast<std::uint8_t>(group);
     SetLightInfo(light);
-    SaveProfile();
+    SaveProfileOrLog("choosing a custom colour group");
     return true;
 }
 
-int CVexloKeyboardDevice::LoadCustomGroup() {
+LinkResult CVexloKeyboardDevice::LoadCustomGroup() {
     const LightSetting light = GetLightInfo();
     LedsFromKeyColours(profile_.GetCustomColourGroup(light.customGroup, LedCount()));
     return SendCustomColours();
 }
 
-int CVexloKeyboardDevice::FillAllKeys(bool on) {
+LinkResult CVexloKeyboardDevice::FillAllKeys(bool on) {
     const LightSetting light = GetLightInfo();
     Leds().Fill(on ? LedColour{light.red, light.green, light.blue, 255} : LedColour{0, 0, 0, 255});
-    const int result = SendCustomColours();
+    const LinkResult result = SendCustomColours();
     const int group = profile_.GetSelectedCustomGroup();
     if (group >= 0 && group < kCustomGroupCount) {
         profile_.SetCustomColourGroup(LedsAsKeyColours(), group);
-        SaveProfile();
+        SaveProfileOrLog("filling the key colours");
     }
     return result;
 }
@@ -313,7 +307,7 @@ bool CVexloKeyboardDevice::PaintKey(int key) {
     const int group = profile_.GetSelectedCustomGroup();
     if (group < 0 || group >= kCustomGroupCount) return true;
     profile_.SetCustomColourGroup(LedsAsKeyColours(), group);
-    SaveProfile();
+    SaveProfileOrLog("painting a key");
     if (OnReceiver() || !KeyTableValid() || !Link().IsOpen() || Paused() ||
         light.customGroup >= kCustomGroupCount) {
         return true;
@@ -326,17 +320,17 @@ bool CVexloKeyboardDevice::PaintKey(int key) {
     return true;
 }
 
-int CVexloKeyboardDevice::EnableHostLighting(bool on) {
+LinkResult CVexloKeyboardDevice::EnableHostLighting(bool on) {
     SetHostLighting(on);
-    if (!on) return static_cast<int>(LinkResult::Ok);
-    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
-    return static_cast<int>(Link().EnableHostLighting());
+    if (!on) return LinkResult::Ok;
+    if (!GateLink()) return LinkResult::Failed;
+    return Link().EnableHostLighting();
 }
 
 bool CVexloKeyboardDevice::StoreSystemSettings(const KeyboardSystemSettings& settings, bool send) {
     profile_.SetSystemSettings(settings);
-    SaveProfile();
-    return !send || WriteSettings() == static_cast<int>(LinkResult::Ok);
+    SaveProfileOrLog("changing the keyboard's settings");
+    return !send || WriteSettings() == LinkResult::Ok;
 }
 
 bool CVexloKeyboardDevice::SetFlag(KeyboardFlag flag, bool on) {
@@ -380,7 +374,8 @@ bool CVexloKeyboardDevice::SetRepeatDelay(int index) {
 void CVexloKeyboardDevice::SetRepeatRate(int rate) {
     KeyboardSystemSettings settings = profile_.GetSystemSettings();
     settings.repeat = static_cast<std::uint16_t>(std::clamp(rate, 0, 0xFFFF));
-    StoreSystemSettings(settings, false);
+    // Nothing is sent, so only the save can fail, and that is logged.
+    (void)StoreSystemSettings(settings, false);
 }
 
 }  // namespace q731

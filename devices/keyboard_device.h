@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "devices/key_table_device.h"
-#include "devices/keyboard_keys.h"
+#include "devices/keys/keyboard_keys.h"
 #include "devices/lighting/zone_effects.h"
 #include "profiles/keyboard_profiledata.h"
 
@@ -33,14 +33,14 @@ namespace keyboard_block {
 inline constexpr std::uint32_t kStride = 64;
 inline constexpr std::size_t kBytes = 64;
 inline constexpr std::size_t kProfile = 0;
-inline constexpr std::size_t kMode = 1;
-inline constexpr std::size_t kBrightness = 2;
-inline constexpr std::size_t kSpeed = 3;  // 4 - speed level
-inline constexpr std::size_t kDirection = 4;
-inline constexpr std::size_t kColourWheel = 5;
-inline constexpr std::size_t kRed = 6;
-inline constexpr std::size_t kGreen = 7;
-inline constexpr std::size_t kBlue = 8;
+inline constexpr std::size_t kMode = lighting_bytes::kMode;
+inline constexpr std::size_t kBrightness = lighting_bytes::kBrightness;
+inline constexpr std::size_t kSpeed = lighting_bytes::kSpeed;  // 4 - speed level
+inline constexpr std::size_t kDirection = lighting_bytes::kDirection;
+inline constexpr std::size_t kColourWheel = lighting_bytes::kColourWheel;
+inline constexpr std::size_t kRed = lighting_bytes::kRed;
+inline constexpr std::size_t kGreen = lighting_bytes::kGreen;
+inline constexpr std::size_t kBlue = lighting_bytes::kBlue;
 inline constexpr std::size_t kCleared = 16;  // zeroed when read back
 inline constexpr std::size_t kZoneMode = 18;
 inline constexpr std::size_t kWFlag = 19;
@@ -128,25 +128,25 @@ public:
 
     // Key table and LED map (kept only when both were read), profile and
     // settings. Returns 1 or the failing code of the table reads.
-    int Connect() override;
-    int ReadSettings();
-    int Resync() override;
-    int ApplyProfile() override;
-    int WriteSettings() override { return WriteSettings(0); }
-    int WriteSettings(int profile);
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    LinkResult Connect() override;
+    [[nodiscard]] LinkResult ReadSettings();
+    LinkResult Resync() override;
+    void ApplyProfile() override;
+    LinkResult WriteSettings() override { return WriteSettings(0); }
+    [[nodiscard]] LinkResult WriteSettings(int profile);
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void OnProfileStage(int profile, int stage) override;
 
     // Custom colours (mode 20).
-    int SendCustomColours();
-    bool SelectCustomGroup(int group);
-    int LoadCustomGroup();
-    int FillAllKeys(bool on);
+    [[nodiscard]] LinkResult SendCustomColours();
+    [[nodiscard]] bool SelectCustomGroup(int group);
+    [[nodiscard]] LinkResult LoadCustomGroup();
+    [[nodiscard]] LinkResult FillAllKeys(bool on);
     // Gives one key the single colour; stores the group when one is selected
     // and sends all keys' colours on the cable. True when the key was painted.
-    bool PaintKey(int key);
+    [[nodiscard]] bool PaintKey(int key);
     // The application takes over the lighting (on) or gives it back.
-    int EnableHostLighting(bool on);
+    [[nodiscard]] LinkResult EnableHostLighting(bool on);
     // The colour of the host colour fill: the first three values are red,
     // green and blue (each taken modulo 256); fewer than three are ignored.
     void PushHostColour(std::span<const std::uint32_t> values);
@@ -158,9 +158,9 @@ public:
     const KeyboardSettingsBlock& SettingsBlock() const { return block_; }
 
     // Page actions.
-    bool SetFlag(KeyboardFlag flag, bool on);
-    bool SetPollingRate(int index);
-    bool SetRepeatDelay(int index);
+    [[nodiscard]] bool SetFlag(KeyboardFlag flag, bool on);
+    [[nodiscard]] bool SetPollingRate(int index);
+    [[nodiscard]] bool SetRepeatDelay(int index);
     void SetRepeatRate(int rate);
     // 250, 500, 750 or 1000 ms; an unknown option reads as option 0.
     static int RepeatDelayMs(int index);
@@ -181,7 +181,7 @@ private:
     void BuildLedMap(const std::vector<std::uint8_t>& ledMap);
     std::vector<KeyColour> LedsAsKeyColours();
     void LedsFromKeyColours(const std::vector<KeyColour>& colours);
-    bool StoreSystemSettings(const KeyboardSystemSettings& settings, bool send);
+    [[nodiscard]] bool StoreSystemSettings(const KeyboardSystemSettings& settings, bool send);
 
     CKeyboardProfiledata profile_;
     KeyboardSettingsBlock block_{};

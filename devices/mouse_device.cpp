@@ -6,9 +6,6 @@
 
 namespace q731 {
 
-static_assert(mouse_block::kMode == lighting_bytes::kMode &&
-              mouse_block::kBlue == lighting_bytes::kBlue);
-
 namespace {
 
 using namespace mouse_block;
@@ -38,8 +35,8 @@ RenderPlan MousePlanFor(int mode, int speedLevel) {
 }
 
 CVexloMouseDevice::CVexloMouseDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
-    : CKeyTableDevice(DeviceKindCode::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition,
-                      clock, "MS灯光线程设定退出") {}
+    : CKeyTableDevice(Product::Mouse, std::move(backend), kMouseFactoryCodes, kNoPosition, clock,
+                      "MS灯光线程设定退出") {}
 
 CVexloMouseDevice::~CVexloMouseDevice() {
     CloseDevice();
@@ -59,23 +56,24 @@ void CVexloMouseDevice::SetScreenSize(int width, int height) {
     screenHeight_ = height;
 }
 
-int CVexloMouseDevice::Connect() {
-    if (!Link().IsOpen()) return 0;
+LinkResult CVexloMouseDevice::Connect() {
+    if (!Link().IsOpen()) return LinkResult::Failed;
     RestartStream();
     const LinkResult read = ReadKeyTables(nullptr);
-    if (read != LinkResult::Ok) return static_cast<int>(read);
+    if (read != LinkResult::Ok) return read;
     scale_ = DpiScale::Of(info_);
-    LoadProfile();
+    // Without a readable profile the mouse keeps the settings it had.
+    (void)LoadProfile();
     RefreshView();
     Renderer().Start();
     Renderer().Wake();
-    return 1;
+    return LinkResult::Ok;
 }
 
-int CVexloMouseDevice::ApplyProfile() {
+void CVexloMouseDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     block_[kMode] = light.selectItem;
-    block_[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
+    block_[kSpeed] = SpeedByte(light.speed);
     SetZoneSettings(profile_.GetLedList());
     Steps().SetSteps(profile_.GetEffectSteps());
     stages_ = profile_.GetDpiStages();
@@ -83,7 +81,6 @@ int CVexloMouseDevice::ApplyProfile() {
     activeStage_ = ValidStage(active) ? active : 0;
     SetRenderLighting(light.selectItem, light.speed);
     Renderer().Wake();  // a still picture shows the new colours
-    return 1;
 }
 
 MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std::uint8_t byte59,
@@ -91,14 +88,7 @@ MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std
     MouseSettingsBlock block{};
     const LightSetting light = GetLightInfo();
     block[kProfile] = byte0;
-    block[kMode] = ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem);
-    block[kBrightness] = static_cast<std::uint8_t>(ClampLevel(light.brightness));
-    block[kSpeed] = static_cast<std::uint8_t>(4 - ClampLevel(light.speed));
-    block[kDirection] = light.direction;
-    block[kColourWheel] = light.multiColor;
-    block[kRed] = light.red;
-    block[kGreen] = light.green;
-    block[kBlue] = light.blue;
+    LightToBlock(light, ModeCode(light.selectItem > kHighestMode ? 0 : light.selectItem), block);
     const int polling = profile_.GetSystemSettings().reportStage;
     block[kPollingRate] = static_cast<std::uint8_t>(polling < kPollingRates ? polling : 0);
     const int active = profile_.GetActiveStage();
@@ -123,13 +113,13 @@ MouseSettingsBlock CVexloMouseDevice::BuildSettingsBlock(std::uint8_t byte0, std
     return block;
 }
 
-int CVexloMouseDevice::WriteSettings() {
+LinkResult CVexloMouseDevice::WriteSettings() {
     return WriteSettings(0, 0, 1, screenWidth_, screenHeight_);
 }
 
-int CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59,
-                                     int screenWidth, int screenHeight) {
-    if (profile < 0 || profile >= kProfiles) return static_cast<int>(LinkResult::Failed);
+LinkResult CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59,
+                                            int screenWidth, int screenHeight) {
+    if (profile < 0 || profile >= kProfiles) return LinkResult::Failed;
     MouseSettingsBlock block = BuildSettingsBlock(byte0, byte59, screenWidth, screenHeight);
     const LinkResult result = ConfigurationWrite([&] {
         return Link().WriteMemory(std::span<const std::uint8_t>(block).first(kWriteBytes),
@@ -143,18 +133,18 @@ int CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std::uint8
         std::copy_n(block.begin(), kWriteBytes, block_.begin());
         SetRenderLighting(light.selectItem, light.speed);
     }
-    return static_cast<int>(result);
+    return result;
 }
 
-int CVexloMouseDevice::Resync() {
+LinkResult CVexloMouseDevice::Resync() {
     Link().SetSyncFlag(false);
-    if (!GateLink()) return 0;
-    std::array<std::uint8_t, 1> profile{};
-    if (Link().ReadMemory(profile, 0) != LinkResult::Ok) return 0;
-    if (profile[0] >= kProfiles) return 0;
+    if (!GateLink()) return LinkResult::Failed;
     MouseSettingsBlock block{};
-    if (Link().ReadMemory(block, profile[0] * kStride) != LinkResult::Ok) return 0;
-    block[kProfile] = profile[0];
+    std::uint8_t profile = 0;
+    if (ReadActiveProfileBlock(Link(), block, kStride, kProfiles, profile) != LinkResult::Ok) {
+        return LinkResult::Failed;
+    }
+    block[kProfile] = profile;
     block[kMode] = ModeIndexOrCode(block[kMode]);
     block[kCleared] = 0;
 
@@ -169,32 +159,32 @@ int CVexloMouseDevice::Resync() {
         activeStage_ = block[kActiveStage];
         profile_.SetActiveStage(activeStage_);
     }
-    SaveProfile();
+    SaveProfileOrLog("reading the mouse's settings");
     RefreshView();
-    return 1;
+    return LinkResult::Ok;
 }
 
-int CVexloMouseDevice::WriteShootData() {
+LinkResult CVexloMouseDevice::WriteShootData() {
     const MacroImage image = BuildShootImage(Folders().deviceFolder);
-    if (!image.Fits()) return 0;
-    if (!GateLink()) return static_cast<int>(LinkResult::Failed);
+    if (!image.Fits()) return LinkResult::Failed;
+    if (!GateLink()) return LinkResult::Failed;
     const LinkResult info = ReadInfoBlock();
-    if (info != LinkResult::Ok) return static_cast<int>(info);
-    return static_cast<int>(Session([&] { return Link().WriteShootData(image.bytes); }));
+    if (info != LinkResult::Ok) return info;
+    return Session([&] { return Link().WriteShootData(image.bytes); });
 }
 
 void CVexloMouseDevice::StreamLeds() {
     Stream().SendLeds(Link(), Leds(), static_cast<std::size_t>(info_.KeyCount()) * 3);
 }
 
-void CVexloMouseDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
+void CVexloMouseDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
     if (value == device_event::kMouseButton) {
         // Listener thread: only a flag changes hands; the render thread draws
         // the flash with its own state.
         if (RenderMode() == kMouseReactiveMode) reactivePending_.store(true);
         return;
     }
-    CVexloUSBDevice::OnDeviceEvent(value, kind);
+    CVexloUSBDevice::OnDeviceEvent(value, channel);
 }
 
 void CVexloMouseDevice::ResetEffects() {
@@ -247,8 +237,8 @@ void CVexloMouseDevice::EnsureStages(int count) {
 
 bool CVexloMouseDevice::StoreStages() {
     profile_.SetDpiStages(stages_);
-    SaveProfile();
-    return WriteSettings() == static_cast<int>(LinkResult::Ok);
+    SaveProfileOrLog("changing the DPI stages");
+    return WriteSettings() == LinkResult::Ok;
 }
 
 bool CVexloMouseDevice::EnableStage(int stage, bool on) {
@@ -308,7 +298,7 @@ bool CVexloMouseDevice::EnterStageResolution(int stage, std::string_view text) {
 
 void CVexloMouseDevice::SaveSystemSettings(const MouseSystemSettings& settings) {
     profile_.SetSystemSettings(settings);
-    SaveProfile();
+    SaveProfileOrLog("changing the mouse's settings");
 }
 
 bool CVexloMouseDevice::SetPollingRate(int index) {
@@ -317,7 +307,7 @@ bool CVexloMouseDevice::SetPollingRate(int index) {
     MouseSystemSettings settings = profile_.GetSystemSettings();
     settings.reportStage = static_cast<std::uint16_t>(index);
     SaveSystemSettings(settings);
-    return WriteSettings() == static_cast<int>(LinkResult::Ok);
+    return WriteSettings() == LinkResult::Ok;
 }
 
 void CVexloMouseDevice::SetPointerSpeed(int speed) {

@@ -54,14 +54,14 @@ inline constexpr std::uint32_t kStride = 128;
 inline constexpr std::size_t kReadBytes = 71;
 inline constexpr std::size_t kWriteBytes = 66;
 inline constexpr std::size_t kProfile = 0;
-inline constexpr std::size_t kMode = 1;
-inline constexpr std::size_t kBrightness = 2;
-inline constexpr std::size_t kSpeed = 3;  // 4 - speed level
-inline constexpr std::size_t kDirection = 4;
-inline constexpr std::size_t kColourWheel = 5;
-inline constexpr std::size_t kRed = 6;
-inline constexpr std::size_t kGreen = 7;
-inline constexpr std::size_t kBlue = 8;
+inline constexpr std::size_t kMode = lighting_bytes::kMode;
+inline constexpr std::size_t kBrightness = lighting_bytes::kBrightness;
+inline constexpr std::size_t kSpeed = lighting_bytes::kSpeed;  // 4 - speed level
+inline constexpr std::size_t kDirection = lighting_bytes::kDirection;
+inline constexpr std::size_t kColourWheel = lighting_bytes::kColourWheel;
+inline constexpr std::size_t kRed = lighting_bytes::kRed;
+inline constexpr std::size_t kGreen = lighting_bytes::kGreen;
+inline constexpr std::size_t kBlue = lighting_bytes::kBlue;
 inline constexpr std::size_t kCleared = 9;  // zeroed when read back
 inline constexpr std::size_t kPollingRate = 11;
 inline constexpr std::size_t kActiveStage = 12;
@@ -138,19 +138,19 @@ public:
 
     // Information block and key table (any failure ends it and the old state
     // stays), then the profile. Returns 1 or the failing link code.
-    int Connect() override;
+    LinkResult Connect() override;
     // Reads the active profile's block back into the lighting state and the
     // active stage, and saves the profile. 1, or 0 / the failing code.
-    int Resync() override;
-    int ApplyProfile() override;
+    LinkResult Resync() override;
+    void ApplyProfile() override;
     // The page's write: profile 0, byte 0 = 0, byte 59 = 1, the screen size.
-    int WriteSettings() override;
-    int WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59, int screenWidth,
-                      int screenHeight);
+    LinkResult WriteSettings() override;
+    [[nodiscard]] LinkResult WriteSettings(int profile, std::uint8_t byte0, std::uint8_t byte59,
+                                           int screenWidth, int screenHeight);
     // The four shooting files as one image. 1, the failing code, or 0 when the
     // image cannot be built.
-    int WriteShootData();
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    [[nodiscard]] LinkResult WriteShootData();
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void OnProfileStage(int profile, int stage) override;
 
     // The primary screen's size, taken once at start-up.
@@ -163,14 +163,14 @@ public:
     int ButtonPosition(int button) const;
 
     // Page actions. Stage numbers outside 0-4 are ignored (false).
-    bool EnableStage(int stage, bool on);
+    [[nodiscard]] bool EnableStage(int stage, bool on);
     // `sliders` holds the five sliders' values; a missing slider reads 0.
-    bool SelectStage(int stage, std::span<const std::optional<int>> sliders);
-    bool SetStageStep(int stage, int step);
+    [[nodiscard]] bool SelectStage(int stage, std::span<const std::optional<int>> sliders);
+    [[nodiscard]] bool SetStageStep(int stage, int step);
     void PreviewStageStep(int stage, int step);
     // A typed resolution; ignored when the device gives no step size.
-    bool EnterStageResolution(int stage, std::string_view text);
-    bool SetPollingRate(int index);
+    [[nodiscard]] bool EnterStageResolution(int stage, std::string_view text);
+    [[nodiscard]] bool SetPollingRate(int index);
     void SetPointerSpeed(int speed);
     void SetDoubleClickTime(int milliseconds);
     void SetPointerPrecision(bool on);
@@ -196,7 +196,7 @@ private:
     bool ValidStage(int stage) const { return stage >= 0 && stage < kStageCount; }
     void EnsureStages(int count);
     // Stage list into the profile, SaveProfile, WriteSettings.
-    bool StoreStages();
+    [[nodiscard]] bool StoreStages();
     void SaveSystemSettings(const MouseSystemSettings& settings);
 
     CMouseProfiledata profile_;

@@ -28,7 +28,7 @@ PadPowerStatus DecodePadPower(std::span<const std::uint8_t> block) {
 }
 
 CVexloMousePadDevice::CVexloMousePadDevice(std::shared_ptr<IHidBackend> backend, Clock& clock)
-    : CVexloUSBDevice(DeviceKindCode::MousePad, std::move(backend)),
+    : CVexloUSBDevice(Product::MousePad, std::move(backend)),
       clock_(clock),
       renderer_(clock, {[this] { return Plan(); }, [this](SteadyTime now) { RenderFrame(now); }},
                 kRenderExitText) {
@@ -44,30 +44,30 @@ void CVexloMousePadDevice::CloseDevice() {
     CVexloUSBDevice::CloseDevice();
 }
 
-int CVexloMousePadDevice::Connect() {
+LinkResult CVexloMousePadDevice::Connect() {
     if (Link().IsOpen()) {
         // The information block is kept for what it tells; the pad answers
         // the rest of the bring-up even when it could not be read.
         const LinkResult info = ConfigurationWrite([this] { return ReadInfoBlock(); });
         if (info != LinkResult::Ok) LogWarning("mouse pad: no information block");
-        // The pad's own bytes must be known before the first settings write.
-        ReadBlock();
+        // The pad's own bytes must be known before the first settings write;
+        // when they cannot be read now, that write reads them first.
+        (void)ReadBlock();
     }
-    LoadProfile();
+    // Without a readable profile the pad keeps the settings it had.
+    (void)LoadProfile();
     RefreshView();
     renderer_.Start();
     renderer_.Wake();
-    return 1;
+    return LinkResult::Ok;
 }
 
 LinkResult CVexloMousePadDevice::ReadBlock() {
     if (!Link().IsOpen()) return LinkResult::Failed;
-    std::array<std::uint8_t, 1> active{};
-    LinkResult result = Link().ReadMemory(active, pad_block::kActiveProfileAddress);
-    if (result != LinkResult::Ok) return result;
-    const std::uint8_t profile = active[0];
     std::array<std::uint8_t, pad_block::kProfileStride> raw{};
-    result = Link().ReadMemory(raw, profile * pad_block::kProfileStride);
+    std::uint8_t profile = 0;
+    const LinkResult result =
+        ReadActiveProfileBlock(Link(), raw, pad_block::kProfileStride, kAnyProfileNumber, profile);
     if (result != LinkResult::Ok) return result;
 
     // Translated in a copy: a block that failed to arrive is never translated.
@@ -78,8 +78,7 @@ LinkResult CVexloMousePadDevice::ReadBlock() {
     const auto code = std::find(codes.begin(), codes.end(), fresh[pad_block::kMode]);
     if (code != codes.end())
         fresh[pad_block::kMode] = static_cast<std::uint8_t>(code - codes.begin());
-    fresh[pad_block::kSpeed] =
-        static_cast<std::uint8_t>(kSpeedLevels - std::min(fresh[pad_block::kSpeed], kSpeedLevels));
+    fresh[pad_block::kSpeed] = SpeedLevelOfByte(fresh[pad_block::kSpeed]);
     {
         std::lock_guard lock(blockMutex_);
         block_ = fresh;
@@ -89,14 +88,14 @@ LinkResult CVexloMousePadDevice::ReadBlock() {
     return LinkResult::Ok;
 }
 
-int CVexloMousePadDevice::Resync() {
+LinkResult CVexloMousePadDevice::Resync() {
     Link().SetSyncFlag(false);
     const LinkResult result = ReadBlock();
     renderer_.Wake();
-    return result == LinkResult::Ok ? 1 : 0;
+    return result == LinkResult::Ok ? LinkResult::Ok : LinkResult::Failed;
 }
 
-int CVexloMousePadDevice::ApplyProfile() {
+void CVexloMousePadDevice::ApplyProfile() {
     const LightSetting light = GetLightInfo();
     {
         std::lock_guard lock(blockMutex_);
@@ -111,11 +110,10 @@ int CVexloMousePadDevice::ApplyProfile() {
     SetZoneSettings(profile_.GetLedList());
     Steps().SetSteps(profile_.GetEffectSteps());
     renderer_.Wake();
-    return 1;
 }
 
-int CVexloMousePadDevice::WriteSettingsFor(int profile) {
-    if (profile < 0 || profile > 0xFF) return 0;
+LinkResult CVexloMousePadDevice::WriteSettingsFor(int profile) {
+    if (profile < 0 || profile > 0xFF) return LinkResult::Failed;
     PadBlock wire;
     bool known = false;
     {
@@ -136,8 +134,7 @@ int CVexloMousePadDevice::WriteSettingsFor(int profile) {
     }
     wire[pad_block::kMode] =
         ModeCode(wire[pad_block::kMode] > kPadMaxMode ? 0 : wire[pad_block::kMode]);
-    wire[pad_block::kSpeed] =
-        static_cast<std::uint8_t>(kSpeedLevels - ClampByteLevel(wire[pad_block::kSpeed]));
+    wire[pad_block::kSpeed] = SpeedByte(wire[pad_block::kSpeed]);
     const std::uint32_t address = static_cast<std::uint32_t>(profile) * pad_block::kProfileStride;
     const LinkResult result = ConfigurationWrite([&] {
         if (known) return Link().WriteMemory(wire, address);
@@ -152,7 +149,7 @@ int CVexloMousePadDevice::WriteSettingsFor(int profile) {
             all.subspan(pad_block::kMultiColor, pad_block::kPadOwnFirst - pad_block::kMultiColor),
             address + pad_block::kMultiColor);
     });
-    return result == LinkResult::Ok ? 1 : 0;
+    return result == LinkResult::Ok ? LinkResult::Ok : LinkResult::Failed;
 }
 
 PadBlock CVexloMousePadDevice::KeptBlock() const {
@@ -177,13 +174,14 @@ bool CVexloMousePadDevice::ReadPower() {
     return true;
 }
 
-void CVexloMousePadDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
-    (void)kind;
+void CVexloMousePadDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
+    (void)channel;
     if (value != device_event::kResyncRequest) return;
     // The pad sends a burst of requests while its own buttons are used; the
     // one-shot timer restarts on each, so the pad is read once it settles.
     PostToUi([this] {
-        Loop()->SetOneShotTimer(this, kTimerResync, kResyncDelay, [this] { Resync(); });
+        // A failed read keeps the block read before.
+        Loop()->SetOneShotTimer(this, kTimerResync, kResyncDelay, [this] { (void)Resync(); });
     });
 }
 

@@ -17,6 +17,7 @@
 
 #include "devices/lighting/pad_effects.h"
 #include "devices/lighting/render_thread.h"
+#include "devices/settings_block.h"
 #include "devices/usb_device.h"
 #include "platform/clock.h"
 #include "profiles/basic_profiledata.h"
@@ -27,16 +28,18 @@ namespace q731 {
 namespace pad_block {
 inline constexpr std::size_t kBytes = 21;
 inline constexpr std::uint32_t kProfileStride = 64;  // profile p's block starts at p * 64
-inline constexpr std::uint32_t kActiveProfileAddress = 0;
 inline constexpr std::size_t kProfile = 0;
-inline constexpr std::size_t kMode = 1;        // device code on the wire, mode index kept
-inline constexpr std::size_t kBrightness = 2;  // level 0-4
-inline constexpr std::size_t kSpeed = 3;       // 4 - level on the wire, level kept
-inline constexpr std::size_t kPadOwnByte = 4;
-inline constexpr std::size_t kMultiColor = 5;
-inline constexpr std::size_t kRed = 6;
-inline constexpr std::size_t kGreen = 7;
-inline constexpr std::size_t kBlue = 8;
+// Device code on the wire, mode index kept.
+inline constexpr std::size_t kMode = lighting_bytes::kMode;
+inline constexpr std::size_t kBrightness = lighting_bytes::kBrightness;  // level 0-4
+// 4 - level on the wire, level kept.
+inline constexpr std::size_t kSpeed = lighting_bytes::kSpeed;
+// Where the mouse and keyboard keep the direction.
+inline constexpr std::size_t kPadOwnByte = lighting_bytes::kDirection;
+inline constexpr std::size_t kMultiColor = lighting_bytes::kColourWheel;
+inline constexpr std::size_t kRed = lighting_bytes::kRed;
+inline constexpr std::size_t kGreen = lighting_bytes::kGreen;
+inline constexpr std::size_t kBlue = lighting_bytes::kBlue;
 inline constexpr std::size_t kPadOwnFirst = 9;  // 9-20: the pad's own
 }  // namespace pad_block
 
@@ -57,7 +60,6 @@ PadPowerStatus DecodePadPower(std::span<const std::uint8_t> block);
 class CVexloMousePadDevice final : public CVexloUSBDevice {
 public:
     static constexpr Millis kResyncDelay{500};
-    static constexpr std::uint8_t kSpeedLevels = 4;  // highest speed level
 
     explicit CVexloMousePadDevice(std::shared_ptr<IHidBackend> backend,
                                   Clock& clock = SteadyClock::Instance());
@@ -67,30 +69,30 @@ public:
 
     // Reads the information block and the settings block, loads the profile,
     // refreshes the view and starts the render thread.
-    int Connect() override;
+    LinkResult Connect() override;
     // Reads the active profile's block into the kept block; the profile
     // document is left alone. A failed read keeps the previous block.
-    int Resync() override;
+    LinkResult Resync() override;
     // Lighting from the profile into the kept block, the zone settings and
     // the timed steps.
-    int ApplyProfile() override;
+    void ApplyProfile() override;
     // Settings of profile 0, which the main window always writes.
-    int WriteSettings() override { return WriteSettingsFor(0); }
-    int WriteSettingsFor(int profile);
+    LinkResult WriteSettings() override { return WriteSettingsFor(0); }
+    [[nodiscard]] LinkResult WriteSettingsFor(int profile);
     // The picture of the pad; the pad has no streamed mode.
     void LightTick() override;
     // The charger's power block, read whenever the link is open.
-    bool ReadPower() override;
+    [[nodiscard]] bool ReadPower() override;
     // The pad is on the cable only.
-    bool CheckLink() override { return true; }
+    [[nodiscard]] bool CheckLink() override { return true; }
     // The charger's state and the phone on it are shown like a battery.
     bool PollsPower() const override { return true; }
     // The pad's one listener is opened once and left as it is.
-    bool OpenListener(ListenerKind kind, const std::string& path) override {
-        return Listener().IsOpen(kind) || CVexloUSBDevice::OpenListener(kind, path);
+    [[nodiscard]] bool OpenListener(Channel channel, const std::string& path) override {
+        return Listener().IsOpen(channel) || CVexloUSBDevice::OpenListener(channel, path);
     }
     void CloseDevice() override;
-    void OnDeviceEvent(std::uint16_t value, ListenerKind kind) override;
+    void OnDeviceEvent(std::uint16_t value, Channel channel) override;
     void RefreshView();
 
     PadBlock KeptBlock() const;
@@ -113,7 +115,7 @@ private:
     // The lighting the renderer draws: mode and speed as last read from or
     // written to the pad, the rest from the lighting record.
     LightSetting RenderSetting() const;
-    LinkResult ReadBlock();
+    [[nodiscard]] LinkResult ReadBlock();
 
     Clock& clock_;
     CBasicProfiledata profile_;

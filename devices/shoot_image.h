@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "devices/macro_image.h"
+#include "devices/keys/macro_image.h"
 
 namespace q731 {
 

@@ -9,48 +9,27 @@
 
 namespace q731 {
 
-namespace {
-
-DeviceKind ProfileKindOf(DeviceKindCode kind) {
-    switch (kind) {
-        case DeviceKindCode::Mouse:
-            return DeviceKind::Mouse;
-        case DeviceKindCode::MousePad:
-            return DeviceKind::MousePad;
-        case DeviceKindCode::Headset:
-            return DeviceKind::Headset;
-        case DeviceKindCode::Keyboard:
-        case DeviceKindCode::Base:
-            break;
-    }
-    return DeviceKind::Keyboard;
-}
-
-}  // namespace
-
-CVexloUSBDevice::CVexloUSBDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend)
-    : kind_(kind),
+CVexloUSBDevice::CVexloUSBDevice(Product product, std::shared_ptr<IHidBackend> backend)
+    : product_(product),
       link_(backend),
       listenerLink_(backend),
       listener_(
           listenerLink_.WiredConnection(), listenerLink_.ReceiverConnection(),
-          [this](std::uint16_t value, ListenerKind listenerKind) {
-              OnDeviceEvent(value, listenerKind);
-          },
+          [this](std::uint16_t value, Channel channel) { OnDeviceEvent(value, channel); },
           "MS 设备同步线程设定退出") {
-    profiles_.SetDeviceKind(ProfileKindOf(kind));
+    profiles_.SetProduct(product);
 }
 
 CVexloUSBDevice::~CVexloUSBDevice() {
     CloseDevice();
 }
 
-bool CVexloUSBDevice::OpenListener(ListenerKind kind, const std::string& path) {
-    return listener_.Open(kind, path);
+bool CVexloUSBDevice::OpenListener(Channel channel, const std::string& path) {
+    return listener_.Open(channel, path);
 }
 
-void CVexloUSBDevice::CloseListener(ListenerKind kind) {
-    listener_.Close(kind);
+void CVexloUSBDevice::CloseListener(Channel channel) {
+    listener_.Close(channel);
 }
 
 void CVexloUSBDevice::CloseDevice() {
@@ -63,14 +42,16 @@ bool CVexloUSBDevice::PostToUi(std::function<void()> task) {
     return loop_ != nullptr && loop_->Post(std::move(task));
 }
 
-void CVexloUSBDevice::OnDeviceEvent(std::uint16_t value, ListenerKind kind) {
-    (void)kind;
+void CVexloUSBDevice::OnDeviceEvent(std::uint16_t value, Channel channel) {
+    (void)channel;
     LogDebug(fmt::format("device event 0x{:04X}", value));
     if (value == device_event::kResyncRequest) {
         LogDebug("接收到自动添加设备的同步信息要求");
         // Commands go out from the UI thread only; the timer is set there too.
         PostToUi([this] {
-            loop_->SetOneShotTimer(this, kTimerResync, Millis(50), [this] { Resync(); });
+            // A failed read keeps what was read before; the device asks again
+            // when it changes again.
+            loop_->SetOneShotTimer(this, kTimerResync, Millis(50), [this] { (void)Resync(); });
         });
         return;
     }
@@ -109,7 +90,7 @@ void CVexloUSBDevice::SetLedCount(int count) {
 
 void CVexloUSBDevice::SetProfileMode(int mode) {
     profileMode_ = mode;
-    ProfileData().SetDeviceKindIndex(KindRow(ProfileKindOf(kind_)).kindIndex);
+    ProfileData().SetDeviceKindIndex(RecordOf(product_).profileMode);
 }
 
 void CVexloUSBDevice::Initialise() {
@@ -136,9 +117,8 @@ bool CVexloUSBDevice::CheckLink() {
 
 bool CVexloUSBDevice::StartProfiles() {
     NameLists names;
-    const bool ok =
-        StartDeviceProfiles(ProfileKindOf(kind_), folders_.deviceFolder, folders_.defaultDataFolder,
-                            ProfileData(), profiles_, names);
+    const bool ok = StartDeviceProfiles(product_, folders_.deviceFolder, folders_.defaultDataFolder,
+                                        ProfileData(), profiles_, names);
     definitions_ = std::move(names);
     return ok;
 }
@@ -157,12 +137,17 @@ bool CVexloUSBDevice::SaveProfile() {
     return ProfileData().SaveProfile();
 }
 
+void CVexloUSBDevice::SaveProfileOrLog(std::string_view change) {
+    if (SaveProfile()) return;
+    LogWarning(fmt::format("{}: the profile could not be saved after {}", RecordOf(product_).name,
+                           change));
+}
+
 void CVexloUSBDevice::LoadDefinitions() {
-    const DeviceKind kind = ProfileKindOf(kind_);
     NameLists fresh;
-    LoadNameLists(fresh, KindRow(kind).kindIndex, MacroListPath(folders_.deviceFolder, kind),
-                  DefaultLightPath(folders_.defaultDataFolder),
-                  LightLibraryPath(folders_.deviceFolder));
+    LoadNameLists(
+        fresh, RecordOf(product_).profileMode, MacroListPath(folders_.deviceFolder, product_),
+        DefaultLightPath(folders_.defaultDataFolder), LightLibraryPath(folders_.deviceFolder));
     definitions_ = std::move(fresh);
 }
 

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "device_access/device_table.h"
@@ -20,6 +21,7 @@
 #include "devices/device_listener.h"
 #include "devices/lighting/effects.h"
 #include "devices/lighting/led_colours.h"
+#include "platform/products.h"
 #include "platform/ui_loop.h"
 #include "profiles/basic_profiledata.h"
 #include "profiles/name_lists.h"
@@ -42,8 +44,6 @@ public:
     virtual void ShowSelectedKey(int key) { (void)key; }
 };
 
-enum class DeviceKindCode : int { Base = 0, Keyboard = 1, Mouse = 2, MousePad = 3, Headset = 7 };
-
 // The 34-byte block ReadDeviceInfo returns, kept as read.
 struct DeviceInfoBlock {
     std::array<std::uint8_t, kDeviceInfoBytes> bytes{};
@@ -61,6 +61,15 @@ private:
     }
 };
 
+// What WriteMacros did. Besides the named values, a positive value is how many
+// bytes the macros are over the device's macro memory (nothing was sent), and
+// another negative one the link's own failing code.
+enum class [[nodiscard]] MacroWriteResult : int{Written = 0, Failed = -1};
+
+constexpr MacroWriteResult MacroOverflow(int bytes) {
+    return static_cast<MacroWriteResult>(bytes);
+}
+
 // Where a device finds its files.
 struct DeviceFolders {
     fs::path deviceFolder;       // user data folder / device folder name
@@ -69,13 +78,13 @@ struct DeviceFolders {
 
 class CVexloUSBDevice {
 public:
-    CVexloUSBDevice(DeviceKindCode kind, std::shared_ptr<IHidBackend> backend);
+    CVexloUSBDevice(Product product, std::shared_ptr<IHidBackend> backend);
     virtual ~CVexloUSBDevice();
     CVexloUSBDevice(const CVexloUSBDevice&) = delete;
     CVexloUSBDevice& operator=(const CVexloUSBDevice&) = delete;
 
     // Identity and set-up (done once by device selection before Initialise).
-    DeviceKindCode Kind() const { return kind_; }
+    Product GetProduct() const { return product_; }
     void SetIdentity(const DeviceEntry& entry) { identity_ = entry; }
     const DeviceEntry& Identity() const { return identity_; }
     void SetNames(std::string pageLayout, std::string tabName, std::string lightingConfig);
@@ -93,8 +102,8 @@ public:
     virtual bool PollsPower() const { return hasBattery_; }
     void SetView(IDeviceView* view) { view_ = view; }
     IDeviceView* View() const { return view_; }
-    // The kind's row in the device-tab table (keyboard 0, mouse 1, pad 2,
-    // headset 3); also points the profile document at element 0.
+    // The product's profile mode (its record has it); also points the profile
+    // data at the product's row of the light library.
     void SetProfileMode(int mode);
     int GetProfileMode() const { return profileMode_; }
     void SetFolders(DeviceFolders folders) { folders_ = std::move(folders); }
@@ -107,7 +116,7 @@ public:
     // Links.
     CDeviceLink& Link() { return link_; }
     CDeviceLink& ListenerLink() { return listenerLink_; }
-    bool OnReceiver() const { return link_.ChannelSelector() == 1; }
+    bool OnReceiver() const { return link_.SelectedChannel() == Channel::Receiver; }
 
     // Where the device hands work to the UI thread (listener events, timers).
     // Set by device selection; without one, device events are dropped.
@@ -115,8 +124,8 @@ public:
     UiLoop* Loop() const { return loop_; }
 
     // Listener threads on the device's event interfaces.
-    virtual bool OpenListener(ListenerKind kind, const std::string& path);
-    void CloseListener(ListenerKind kind);
+    [[nodiscard]] virtual bool OpenListener(Channel channel, const std::string& path);
+    void CloseListener(Channel channel);
     DeviceListener& Listener() { return listener_; }
     // Stops the listeners, closes the link and kills the device's timers.
     virtual void CloseDevice();
@@ -127,38 +136,41 @@ public:
     // On a listener thread, for every event value. The base schedules Resync
     // 50 ms later on the UI thread for 0x0401 and hands 0x10pp / 0x11sp to
     // OnProfileStage on the UI thread while the command link is open.
-    virtual void OnDeviceEvent(std::uint16_t value, ListenerKind kind);
+    virtual void OnDeviceEvent(std::uint16_t value, Channel channel);
     // UI thread: the device reports its active profile and, unless `stage` is
     // -1, its DPI stage (0-4; anything else was dropped before).
     virtual void OnProfileStage(int profile, int stage);
     int ActiveProfile() const { return activeProfile_; }
     int ActiveStage() const { return activeStage_; }
 
-    // Device operations.
-    virtual int Connect() { return 0; }
-    virtual int Resync() { return 0; }
-    virtual int ApplyProfile() { return 0; }
-    virtual int WriteSettings() { return 0; }
-    virtual int WriteKeys() { return 0; }
-    virtual int WriteMacros() { return 0; }
-    // Replaces the profile's document with the default profile's. Base: 0.
-    virtual int RestoreDefaults() { return 0; }
+    // Device operations. The base has nothing to send: it connects to nothing
+    // and fails what would need the device, and has no macros to write.
+    [[nodiscard]] virtual LinkResult Connect() { return LinkResult::Failed; }
+    [[nodiscard]] virtual LinkResult Resync() { return LinkResult::Failed; }
+    // The profile's settings into what the device keeps; nothing is sent.
+    virtual void ApplyProfile() {}
+    [[nodiscard]] virtual LinkResult WriteSettings() { return LinkResult::Failed; }
+    [[nodiscard]] virtual LinkResult WriteKeys() { return LinkResult::Failed; }
+    [[nodiscard]] virtual MacroWriteResult WriteMacros() { return MacroWriteResult::Written; }
+    // Replaces the profile's document with the default profile's; false when
+    // there is none (the base has none).
+    [[nodiscard]] virtual bool RestoreDefaults() { return false; }
     virtual void LightTick() {}
     // Reads the power status block and hands it to the view: nothing while the
     // link is closed, or (for devices with a battery) while the window is
     // hidden or the receiver says the device is off.
-    virtual bool ReadPower();
+    [[nodiscard]] virtual bool ReadPower();
     // True when the device is reachable: on the cable always; on the receiver
     // when the link is open and the receiver says the device answers.
-    virtual bool CheckLink();
+    [[nodiscard]] virtual bool CheckLink();
     // Loads the profile named by the profile list and applies it.
-    virtual bool LoadProfile();
-    bool SaveProfile();
+    [[nodiscard]] virtual bool LoadProfile();
+    [[nodiscard]] bool SaveProfile();
     virtual CBasicProfiledata& ProfileData() = 0;
     ProfileList& Profiles() { return profiles_; }
     // Reads the profile list (creating the first profile when needed), loads
     // the selected profile and the name lists.
-    bool StartProfiles();
+    [[nodiscard]] bool StartProfiles();
     // Reloads the definitions: macro names, lighting modes and their codes,
     // areas, the user's effects. Replaces, never appends.
     void LoadDefinitions();
@@ -207,6 +219,10 @@ protected:
 
     // Posts `task` to the UI thread; false without a loop.
     bool PostToUi(std::function<void()> task);
+    // SaveProfile for a change the device made on its own (read back from the
+    // device, or set through the page): a failed write is logged naming
+    // `change`, and the profile in memory keeps it for the next save.
+    void SaveProfileOrLog(std::string_view change);
 
     DeviceInfoBlock info_;
     int activeProfile_ = 0;
@@ -215,7 +231,7 @@ protected:
     LightSetting light_;
 
 private:
-    DeviceKindCode kind_;
+    Product product_;
     DeviceEntry identity_;
     std::string pageLayout_;
     std::string tabName_;

@@ -47,6 +47,7 @@ bool ManualClock::SleepUntil(Waker& waker, SteadyTime deadline) {
         std::lock_guard lock(mutex_);
         if (now_ >= deadline) return false;
         sleepers_.push_back(&waker);
+        ++sleepsBegun_;
         sleepersChanged_.notify_all();
     }
     // Registered before waiting, and pokes are sticky, so an Advance between
@@ -91,6 +92,16 @@ bool ManualClock::WaitForSleepers(int count, Millis timeout) const {
     std::unique_lock lock(mutex_);
     return sleepersChanged_.wait_for(lock, timeout,
                                      [&] { return static_cast<int>(sleepers_.size()) >= count; });
+}
+
+std::uint64_t ManualClock::SleepsBegun() const {
+    std::lock_guard lock(mutex_);
+    return sleepsBegun_;
+}
+
+bool ManualClock::WaitForSleepsBegun(std::uint64_t count, Millis timeout) const {
+    std::unique_lock lock(mutex_);
+    return sleepersChanged_.wait_for(lock, timeout, [&] { return sleepsBegun_ >= count; });
 }
 
 }  // namespace q731

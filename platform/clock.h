@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -66,6 +67,11 @@ public:
     int SleeperCount() const;
     // Blocks (in real time, at most `timeout`) until at least `count` threads sleep here.
     bool WaitForSleepers(int count, Millis timeout = Millis(5000)) const;
+    // Sleeps begun here so far. A worker that begins a new sleep after a change
+    // has done all the change asked of it, so a test that waits for the count
+    // to grow proves that nothing (more) happened without sleeping itself.
+    std::uint64_t SleepsBegun() const;
+    bool WaitForSleepsBegun(std::uint64_t count, Millis timeout = Millis(5000)) const;
 
 private:
     void WakeAll();
@@ -74,6 +80,7 @@ private:
     mutable std::condition_variable sleepersChanged_;
     SteadyTime now_;
     std::vector<Waker*> sleepers_;
+    std::uint64_t sleepsBegun_ = 0;
 };
 
 }  // namespace q731

@@ -10,23 +10,23 @@ bool LoadCurrentProfile(const ProfileList& list, CBasicProfiledata& data) {
     return true;
 }
 
-bool StartDeviceProfiles(DeviceKind kind, const fs::path& deviceFolder,
+bool StartDeviceProfiles(Product product, const fs::path& deviceFolder,
                          const fs::path& defaultDataFolder, CBasicProfiledata& data,
                          ProfileList& list, NameLists& names) {
-    const DeviceKindRow& row = KindRow(kind);
-    const fs::path defaultPath = DefaultProfilePath(defaultDataFolder, kind);
+    const int profileMode = RecordOf(product).profileMode;
+    const fs::path defaultPath = DefaultProfilePath(defaultDataFolder, product);
     data.SetDefaultPath(defaultPath);
-    data.SetDeviceKindIndex(row.kindIndex);
+    data.SetDeviceKindIndex(profileMode);
 
     list.SetFolders(deviceFolder, defaultPath);
-    list.SetDeviceKind(kind);
+    list.SetProduct(product);
     if (!list.LoadProfileList()) return false;
 
     data.SetLightLibraryPath(LightLibraryPath(deviceFolder));
     if (!LoadCurrentProfile(list, data)) return false;
     data.LoadLightLibrary(LightLibraryPath(deviceFolder));
 
-    LoadNameLists(names, row.kindIndex, MacroListPath(deviceFolder, kind),
+    LoadNameLists(names, profileMode, MacroListPath(deviceFolder, product),
                   DefaultLightPath(defaultDataFolder), LightLibraryPath(deviceFolder));
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The profile side of bringing up a device, in the order every kind follows:
-// defaults and kind into the profile data, folders into the profile list, the
+// The profile side of bringing up a device, in the order every product follows:
+// defaults and profile mode into the profile data, folders into the profile list, the
 // list read (first profile made when needed), the selected profile loaded,
 // then the name lists.
 
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 // False when the profile list could not be read or created; the profile data
 // then holds no document.
-bool StartDeviceProfiles(DeviceKind kind, const fs::path& deviceFolder,
+bool StartDeviceProfiles(Product product, const fs::path& deviceFolder,
                          const fs::path& defaultDataFolder, CBasicProfiledata& data,
                          ProfileList& list, NameLists& names);
 

@@ -83,9 +83,9 @@ std::vector<MacroEvent> EventsOf(const Json::Value& document) {
     return events;
 }
 
-MacroStore::MacroStore(fs::path deviceFolder, DeviceKind kind, WallClock clock)
+MacroStore::MacroStore(fs::path deviceFolder, Product product, WallClock clock)
     : deviceFolder_(std::move(deviceFolder)),
-      listPath_(MacroListPath(deviceFolder_, kind)),
+      listPath_(MacroListPath(deviceFolder_, product)),
       clock_(OrSystemClock(std::move(clock))) {}
 
 fs::path MacroStore::FileOf(const std::string& identifier) const {

@@ -56,7 +56,7 @@ enum class RenameResult : int { Failed = -1, Duplicate = 0, Done = 1, Blank = 2 
 
 class MacroStore {
 public:
-    MacroStore(fs::path deviceFolder, DeviceKind kind, WallClock clock = {});
+    MacroStore(fs::path deviceFolder, Product product, WallClock clock = {});
 
     const fs::path& ListPath() const { return listPath_; }
     MacroList ListMacros();

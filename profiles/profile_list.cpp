@@ -289,7 +289,7 @@ bool ProfileList::ResetProfile(int index) {
     if (path.empty() || !DocumentFile::ReadForUpdate(path, old)) return false;
     contents["profilename"] = entry.name;
     contents["profileUUID"] = entry.identifier;
-    if (kind_ == DeviceKind::Headset) {
+    if (product_ == Product::Headset) {
         // The user's own equaliser curves survive a reset.
         const Json::Value& oldDocument = At(Member(old, "Device"), 0);
         for (const char* key : {"CustomEQNameInfo", "CustomEQHzValueInfo"}) {

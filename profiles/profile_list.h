@@ -40,7 +40,7 @@ public:
     explicit ProfileList(WallClock clock = {});
 
     void SetFolders(const fs::path& deviceFolder, const fs::path& defaultProfilePath);
-    void SetDeviceKind(DeviceKind kind) { kind_ = kind; }
+    void SetProduct(Product product) { product_ = product; }
     const fs::path& DeviceFolder() const { return deviceFolder_; }
 
     // Reads (and when needed repairs or creates) the list and selects its stored
@@ -83,7 +83,7 @@ private:
     WallClock clock_;
     fs::path deviceFolder_;
     fs::path defaultProfilePath_;
-    DeviceKind kind_ = DeviceKind::Keyboard;
+    Product product_ = Product::Keyboard;
     std::vector<ProfileEntry> entries_;
     int selected_ = -1;
     std::string currentIdentifier_;

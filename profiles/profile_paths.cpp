@@ -5,19 +5,12 @@
 
 namespace q731 {
 
-const DeviceKindRow& KindRow(DeviceKind kind) {
-    for (const DeviceKindRow& row : kDeviceKinds) {
-        if (row.kind == kind) return row;
-    }
-    return kDeviceKinds[0];
+fs::path DeviceFolderPath(const Folders& folders, Product product) {
+    return folders.DeviceFolder(std::string(RecordOf(product).profileFolder));
 }
 
-fs::path DeviceFolderPath(const Folders& folders, DeviceKind kind) {
-    return folders.DeviceFolder(KindRow(kind).folderName);
-}
-
-fs::path DefaultProfilePath(const fs::path& defaultDataFolder, DeviceKind kind) {
-    return defaultDataFolder / (std::string(KindRow(kind).folderName) + kProfileExtension);
+fs::path DefaultProfilePath(const fs::path& defaultDataFolder, Product product) {
+    return defaultDataFolder / RecordOf(product).defaultDocument;
 }
 
 fs::path ProfilePath(const fs::path& deviceFolder, std::string_view identifier) {
@@ -33,8 +26,8 @@ fs::path LightLibraryPath(const fs::path& deviceFolder) {
     return deviceFolder / kLightLibraryFileName;
 }
 
-fs::path MacroListPath(const fs::path& deviceFolder, DeviceKind kind) {
-    return deviceFolder / KindRow(kind).macroListName;
+fs::path MacroListPath(const fs::path& deviceFolder, Product product) {
+    return deviceFolder / RecordOf(product).macroList;
 }
 
 fs::path DefaultLightPath(const fs::path& defaultDataFolder) {

@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/device_tabs.h"
 #include "device_access/device_path.h"
-#include "device_access/device_table.h"
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
@@ -49,19 +49,20 @@ std::string PathOf(SimBus& bus, int unit, int collection) {
 }
 
 // Sets a device up the way device selection does and opens its cable link.
-bool Prepare(CVexloUSBDevice& device, SimBus& bus, int unit, int row, const fs::path& folder,
-             const char* name) {
-    const DeviceLayoutRow& layout = kDeviceLayouts[static_cast<std::size_t>(row)];
-    device.SetNames(std::string(layout.pageLayout), name, std::string(layout.lightingConfig));
-    device.SetKeyCount(layout.keyCount);
-    device.SetLedCount(layout.ledCount);
+bool Prepare(CVexloUSBDevice& device, SimBus& bus, int unit, const fs::path& folder) {
+    const ProductRecord& record = RecordOf(device.GetProduct());
+    const std::string name(TabOf(device.GetProduct()).tabName);
+    device.SetNames(std::string(TabOf(device.GetProduct()).pageLayout), name,
+                    std::string(record.lightingConfig));
+    device.SetKeyCount(record.keyCount);
+    device.SetLedCount(record.ledCount);
     fs::create_directories(folder / name);
     device.SetFolders({folder / name, fs::path(Q731_SOURCE_DIR) / "DefaultData"});
-    device.SetProfileMode(row);
-    device.StartProfiles();
+    device.SetProfileMode(record.profileMode);
+    if (!device.StartProfiles()) return false;
     device.Initialise();
     device.SetAttention(false);  // the window is hidden
-    return device.Link().OpenChannel(kChannelKindWired, PathOf(bus, unit, 4));
+    return device.Link().OpenChannel(Channel::Cable, PathOf(bus, unit, 4));
 }
 
 void SetMode(CVexloUSBDevice& device, int mode) {
@@ -98,15 +99,17 @@ int Run(double seconds) {
         CVexloMouseDevice mouse(bus);
         CVexloKeyboardDevice keyboard(bus);
         CVexloMousePadDevice pad(bus);
-        if (!Prepare(mouse, *bus, mouseUnit, 0, folder, "mouse") ||
-            !Prepare(keyboard, *bus, keyboardUnit, 1, folder, "keyboard") ||
-            !Prepare(pad, *bus, padUnit, 2, folder, "MousePad")) {
+        if (!Prepare(mouse, *bus, mouseUnit, folder) ||
+            !Prepare(keyboard, *bus, keyboardUnit, folder) ||
+            !Prepare(pad, *bus, padUnit, folder)) {
             std::fprintf(stderr, "cannot open the simulated devices\n");
             return 1;
         }
-        mouse.Connect();
-        keyboard.Connect();
-        pad.Connect();
+        if (mouse.Connect() != LinkResult::Ok || keyboard.Connect() != LinkResult::Ok ||
+            pad.Connect() != LinkResult::Ok) {
+            std::fprintf(stderr, "cannot connect the simulated devices\n");
+            return 1;
+        }
         SetMode(mouse, CVexloMouseDevice::kStreamedMode);
         LedEffectStep step;
         step.light.selectItem = 4;  // the wave step
@@ -115,7 +118,10 @@ int Run(double seconds) {
         step.time = 1000;
         mouse.Steps().SetSteps({step, step});
         SetMode(keyboard, CVexloKeyboardDevice::kHostColourMode);
-        keyboard.EnableHostLighting(true);
+        if (keyboard.EnableHostLighting(true) != LinkResult::Ok) {
+            std::fprintf(stderr, "the keyboard refused host lighting\n");
+            return 1;
+        }
         const std::uint32_t colour[] = {10, 200, 30, 0, 0, 0};
         keyboard.PushHostColour(colour);
         SetMode(pad, 0);

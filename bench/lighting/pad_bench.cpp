@@ -113,14 +113,14 @@ void CpuRun(double seconds, int mode, bool windowShown) {
         pad.SetLedCount(kPadLeds);
         pad.AttachLoop(&loop);
         pad.SetFolders({folder / "MousePad", fs::path(Q731_SOURCE_DIR) / "DefaultData"});
-        pad.StartProfiles();
         pad.SetAttention(windowShown);
-        if (!pad.Link().OpenChannel(kChannelKindWired, PathOf(*bus, unit, 4))) {
+        if (!pad.StartProfiles() ||
+            !pad.Link().OpenChannel(Channel::Cable, PathOf(*bus, unit, 4)) ||
+            !pad.OpenListener(Channel::Cable, PathOf(*bus, unit, 3)) ||
+            pad.Connect() != LinkResult::Ok) {
             std::fprintf(stderr, "cannot open the simulated pad\n");
             return;
         }
-        pad.OpenListener(ListenerKind::Wired, PathOf(*bus, unit, 3));
-        pad.Connect();
         LightSetting light = pad.GetLightInfo();
         light.selectItem = static_cast<std::uint8_t>(mode);
         pad.SetLightInfo(light);

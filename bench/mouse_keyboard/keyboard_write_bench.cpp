@@ -12,8 +12,8 @@
 
 #include <filesystem>
 
+#include "app/device_tabs.h"
 #include "device_access/device_path.h"
-#include "device_access/device_table.h"
 #include "devices/keyboard_device.h"
 #include "profiles/document_file.h"
 #include "profiles/macro_store.h"
@@ -46,24 +46,25 @@ struct Rig {
         const int unit = bus->Plug(KeyboardWiredProduct(), firmware);
 
         device = std::make_unique<CVexloKeyboardDevice>(bus);
-        const DeviceLayoutRow& row = kDeviceLayouts[1];
-        device->SetNames(std::string(row.pageLayout), "keyboard", std::string(row.lightingConfig));
-        device->SetKeyCount(row.keyCount);
-        device->SetLedCount(row.ledCount);
+        const ProductRecord& record = RecordOf(Product::Keyboard);
+        device->SetNames(std::string(TabOf(Product::Keyboard).pageLayout), "keyboard",
+                         std::string(record.lightingConfig));
+        device->SetKeyCount(record.keyCount);
+        device->SetLedCount(record.ledCount);
         device->SetFolders({root / "keyboard", fs::path(Q731_SOURCE_DIR) / "DefaultData"});
-        device->SetProfileMode(0);
-        device->StartProfiles();
+        device->SetProfileMode(record.profileMode);
+        ready = device->StartProfiles();
         device->Initialise();
         for (const std::string& path : bus->PathsOf(unit)) {
             const PathIds ids = ParseDevicePath(path);
             if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) {
-                device->Link().OpenChannel(kChannelKindWired, path);
+                ready = device->Link().OpenChannel(Channel::Cable, path) && ready;
             }
         }
-        device->Connect();
+        ready = device->Connect() == LinkResult::Ok && ready;
 
         // Real factory codes as the profile's defaults, three keys on macros.
-        MacroStore store(root / "keyboard", DeviceKind::Keyboard);
+        MacroStore store(root / "keyboard", Product::Keyboard);
         Json::Value document = device->Profile().Document();
         for (int key = 0; key < kKeyboardLogicalKeys; ++key) {
             const std::uint32_t code = kKeyboardFactoryCodes[static_cast<std::size_t>(key)].ToInt();
@@ -93,15 +94,19 @@ struct Rig {
     std::shared_ptr<SimBus> bus = std::make_shared<SimBus>();
     std::shared_ptr<SimCommandFirmware> firmware;
     std::unique_ptr<CVexloKeyboardDevice> device;
+    bool ready = false;
 };
 
 void KeyboardFullStateWrite1ms(benchmark::State& state) {
     Rig rig;
+    if (!rig.ready) state.SkipWithError("the simulated keyboard is not ready");
     int frames = 0;
     for (auto _ : state) {
         const int before = rig.firmware->FramesReceived();
-        const bool ok = rig.device->WriteSettings() == 1 && rig.device->WriteKeys() == 1 &&
-                        rig.device->WriteMacros() == 0 && rig.device->SendCustomColours() == 1;
+        const bool ok = rig.device->WriteSettings() == LinkResult::Ok &&
+                        rig.device->WriteKeys() == LinkResult::Ok &&
+                        rig.device->WriteMacros() == MacroWriteResult::Written &&
+                        rig.device->SendCustomColours() == LinkResult::Ok;
         if (!ok) state.SkipWithError("a write failed");
         frames = rig.firmware->FramesReceived() - before;
         rig.firmware->ClearLog();

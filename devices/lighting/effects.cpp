@@ -83,7 +83,7 @@ void ShowOff(LedColourList& leds) {
     leds.Fill({});
 }
 
-std::uint8_t DecayStep(std::uint8_t v, int kind) {
+std::uint8_t DecayStep(std::uint8_t v, int mode) {
     struct Step {
         int from;
         int minus;
@@ -98,8 +98,8 @@ std::uint8_t DecayStep(std::uint8_t v, int kind) {
         }
         return v;
     };
-    if (kind == 0) return apply(kModeZero);
-    if (kind == 11 || kind == 21) return apply(kColourCycle);
+    if (mode == 0) return apply(kModeZero);
+    if (mode == 11 || mode == 21) return apply(kColourCycle);
     return apply(kOther);
 }
 

@@ -39,8 +39,8 @@ void ShowOff(LedColourList& leds);
 // single colour otherwise.
 Rgb EffectColour(const LightSetting& light, int wheelIndex);
 
-// The intensity decay of per-key effects, by effect kind.
-std::uint8_t DecayStep(std::uint8_t intensity, int kind);
+// The intensity decay of per-key effects, by lighting mode.
+std::uint8_t DecayStep(std::uint8_t intensity, int mode);
 
 // The mouse's own effects over its 15 LEDs in 7 groups.
 class MouseEffects {

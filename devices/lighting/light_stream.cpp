@@ -30,7 +30,7 @@ std::vector<std::uint8_t> BuildLightFrame(std::span<const LedColour> leds, std::
 
 StreamOutcome LightStream::Send(CDeviceLink& link, std::span<const std::uint8_t> frame) {
     if (!link.IsOpen()) return StreamOutcome::LinkClosed;
-    ChannelState& state = State(ChannelOf(link));
+    ChannelState& state = State(link.SelectedChannel());
     if (state.stopped) return StreamOutcome::Stopped;
     const SteadyTime start = clock_.Now();
     if (state.pausing) {
@@ -71,13 +71,13 @@ StreamOutcome LightStream::SendLeds(CDeviceLink& link, const LedColourList& leds
 
 void LightStream::OnLinkCheck(bool up) {
     if (up) {
-        Restart(StreamChannel::Receiver);
+        Restart(Channel::Receiver);
     } else {
-        State(StreamChannel::Receiver).stopped = true;
+        State(Channel::Receiver).stopped = true;
     }
 }
 
-void LightStream::Restart(StreamChannel channel) {
+void LightStream::Restart(Channel channel) {
     State(channel) = ChannelState{};
 }
 

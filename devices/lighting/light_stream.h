@@ -43,8 +43,6 @@ std::vector<std::uint8_t> BuildLightFrame(std::span<const LedColour> leds, std::
                                           std::span<const std::uint8_t> ledMap = {},
                                           FrameShading shading = FrameShading::Shaded);
 
-enum class StreamChannel : int { Wired = 0, Receiver = 1 };
-
 enum class StreamOutcome {
     Sent,        // sent in time
     Slow,        // sent, but slowly; one more in a row stops the channel
@@ -69,14 +67,10 @@ public:
     // The receiver's link check: an answer restarts its stream, silence stops it.
     void OnLinkCheck(bool up);
     // A reconnect on `channel` starts its stream afresh.
-    void Restart(StreamChannel channel);
+    void Restart(Channel channel);
 
-    bool Stopped(StreamChannel channel) const { return State(channel).stopped; }
-    int SlowSends(StreamChannel channel) const { return State(channel).slowSends; }
-
-    static StreamChannel ChannelOf(const CDeviceLink& link) {
-        return link.ChannelSelector() == 1 ? StreamChannel::Receiver : StreamChannel::Wired;
-    }
+    bool Stopped(Channel channel) const { return State(channel).stopped; }
+    int SlowSends(Channel channel) const { return State(channel).slowSends; }
 
 private:
     struct ChannelState {
@@ -85,15 +79,13 @@ private:
         bool pausing = false;
         SteadyTime pauseEnds{};
     };
-    ChannelState& State(StreamChannel channel) {
-        return channels_[static_cast<std::size_t>(channel)];
-    }
-    const ChannelState& State(StreamChannel channel) const {
+    ChannelState& State(Channel channel) { return channels_[static_cast<std::size_t>(channel)]; }
+    const ChannelState& State(Channel channel) const {
         return channels_[static_cast<std::size_t>(channel)];
     }
 
     Clock& clock_;
-    std::array<ChannelState, 2> channels_{};
+    std::array<ChannelState, kChannelCount> channels_{};
 };
 
 }  // namespace q731

@@ -28,8 +28,8 @@ protected:
     ManualClock clock_;
     UiLoop loop_{clock_};
     std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
-    CGenericDevice mouse_{DeviceKindCode::Mouse, bus_};
-    CGenericDevice keyboard_{DeviceKindCode::Keyboard, bus_};
+    CGenericDevice mouse_{Product::Mouse, bus_};
+    CGenericDevice keyboard_{Product::Keyboard, bus_};
     CVexloUSBDevice* current_ = &mouse_;
     int applied_ = 0;
     GameEventLighting events_{

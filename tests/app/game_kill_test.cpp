@@ -3,6 +3,7 @@
 // its firmware, and five seconds later the user's mode is back there.
 #include <gtest/gtest.h>
 
+#include "app/device_tabs.h"
 #include "app/main_window.h"
 #include "devices/mouse_device.h"
 #include "platform/files.h"
@@ -56,9 +57,10 @@ protected:
     std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
     std::shared_ptr<SimCommandFirmware> firmware_;
     DeviceManager devices_{
-        loop_, bus_, [this](int row) -> std::unique_ptr<CVexloUSBDevice> {
-            if (row != 0) return nullptr;
+        loop_, bus_, [this](Product product) -> std::unique_ptr<CVexloUSBDevice> {
+            if (product != Product::Mouse) return nullptr;
             auto mouse = std::make_unique<CVexloMouseDevice>(bus_);
+            mouse->SetNames(std::string(TabOf(product).pageLayout), "mouse", "tamry_light");
             mouse->SetFolders({data_ / "mouse", fs::path(Q731_SOURCE_DIR) / "DefaultData"});
             EnsureDirectory(data_ / "mouse");
             return mouse;
@@ -75,7 +77,7 @@ TEST_F(GameKillTest, TheModeChangesOnTheDeviceAndComesBackAfterFiveSeconds) {
     LightSetting light = mouse->GetLightInfo();
     light.selectItem = 2;
     mouse->SetLightInfo(light);
-    mouse->WriteSettings();
+    ASSERT_EQ(mouse->WriteSettings(), LinkResult::Ok);
     ASSERT_EQ(ModeOnDevice(), mouse->ModeCode(2));
 
     window_->OnBusMessage({"Game_Kill", 0, 5, {}});

@@ -56,11 +56,9 @@ protected:
     HeadlessPlatform platform_{loop_};
     MessageRegistry registry_;
     std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
-    DeviceManager devices_{loop_, bus_, [this](int row) -> std::unique_ptr<CVexloUSBDevice> {
-                               static constexpr DeviceKindCode kKinds[] = {
-                                   DeviceKindCode::Mouse, DeviceKindCode::Keyboard,
-                                   DeviceKindCode::MousePad, DeviceKindCode::Headset};
-                               return std::make_unique<CGenericDevice>(kKinds[row], bus_);
+    DeviceManager devices_{loop_, bus_,
+                           [this](Product product) -> std::unique_ptr<CVexloUSBDevice> {
+                               return std::make_unique<CGenericDevice>(product, bus_);
                            }};
     MainWindowServices services_;
     int workersStarted_ = 0;

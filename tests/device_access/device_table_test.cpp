@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "device_access/hid_device.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_products.h"
@@ -60,7 +62,7 @@ TEST(DeviceTable, ReceiverMouseClaimsItsCommandAndEventRows) {
     EXPECT_NE(scan.list[7].path.find("&col03"), std::string::npos);
     for (const ClaimResult& result : scan.results) {
         if (result.outcome != ClaimOutcome::Claimed) continue;
-        EXPECT_EQ(result.probed.deviceType, static_cast<uint16_t>(DeviceType::MouseReceiver));
+        EXPECT_EQ(result.probed.deviceType, RecordOf(Product::Mouse).receiver.type);
         EXPECT_EQ(result.probed.role, result.index == 6 ? kRoleCommand : kRoleEvent);
     }
 }
@@ -158,10 +160,40 @@ TEST(DeviceTable, RowLookups) {
     EXPECT_EQ(TableRow(kVendorMain, kProductMouseReceiver, 6, kRoleEvent), 7);
     EXPECT_EQ(TableRow(kVendorHeadset, kProductHeadset, 7, kRoleCommand), 10);
     EXPECT_EQ(TableRow(kVendorMain, kProductMouseReceiver, 2, kRoleEvent), -1);
-    EXPECT_EQ(TabRow(kVendorMain, kProductMouseWired, 2, 0), 0);
-    EXPECT_EQ(TabRow(kVendorHeadset, kProductHeadset, 7, 0), 3);
-    EXPECT_EQ(TabRow(kVendorMain, kProductMouseReceiver, 6, 0), -1);  // receivers have no tab
-    EXPECT_EQ(TabRow(kVendorMain, kProductMouseWired, 2, 1), -1);
+    EXPECT_EQ(CommandRow(Product::Keyboard, Channel::Cable), 0);
+    EXPECT_EQ(CommandRow(Product::Mouse, Channel::Receiver), 6);
+    EXPECT_EQ(CommandRow(Product::Headset, Channel::Cable), 10);
+    EXPECT_EQ(CommandRow(Product::MousePad, Channel::Receiver), -1) << "the pad has no receiver";
+}
+
+TEST(DeviceTable, TypeBytesStandForOneProductOnOneChannel) {
+    struct Case {
+        uint16_t type;
+        std::optional<Product> product;
+        Channel channel;
+    };
+    const Case cases[] = {
+        {1, Product::Keyboard, Channel::Cable}, {9, Product::Keyboard, Channel::Receiver},
+        {2, Product::Mouse, Channel::Cable},    {6, Product::Mouse, Channel::Receiver},
+        {3, Product::MousePad, Channel::Cable}, {7, Product::Headset, Channel::Cable},
+        {0, std::nullopt, Channel::Cable},      {4, std::nullopt, Channel::Cable},
+        {5, std::nullopt, Channel::Cable},      {8, std::nullopt, Channel::Cable},
+    };
+    for (const Case& c : cases) {
+        const std::optional<ProductOnChannel> decoded = DecodeType(c.type);
+        ASSERT_EQ(decoded.has_value(), c.product.has_value()) << c.type;
+        if (!decoded) continue;
+        EXPECT_EQ(decoded->product, *c.product) << c.type;
+        EXPECT_EQ(decoded->channel, c.channel) << c.type;
+    }
+    // Every row of the table carries the type of the product and channel it is for.
+    for (const DeviceRow& row : kSupportedDevices) {
+        const std::optional<ProductOnChannel> decoded = DecodeType(row.deviceType);
+        ASSERT_TRUE(decoded.has_value()) << row.deviceType;
+        const ProductRecord& record = RecordOf(decoded->product);
+        EXPECT_EQ(row.vendorId, record.vendorId);
+        EXPECT_EQ(row.productId, record.Way(decoded->channel).productId);
+    }
 }
 
 TEST(DeviceTable, TabKeyOfReceiverRowsIsTheCablePartner) {
@@ -181,7 +213,9 @@ TEST(DeviceTable, TabKeyOfReceiverRowsIsTheCablePartner) {
         EXPECT_EQ(key.productId, c.expectedProduct) << c.index;
         EXPECT_EQ(key.deviceType, c.expectedType) << c.index;
         EXPECT_EQ(key.role, kRoleCommand) << c.index;
-        EXPECT_GE(TabRow(key.vendorId, key.productId, key.deviceType, 0), 0) << c.index;
+        const std::optional<ProductOnChannel> decoded = DecodeType(key.deviceType);
+        ASSERT_TRUE(decoded.has_value()) << c.index;
+        EXPECT_EQ(decoded->channel, Channel::Cable) << c.index << ": only cables have tabs";
     }
     // A broken partner index is never followed.
     std::vector<DeviceEntry> broken = list;

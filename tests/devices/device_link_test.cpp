@@ -243,7 +243,7 @@ TEST_F(LinkTest, FaultMatrixGivesTheRightCodeOnBothChannels) {
 
 TEST_F(LinkTest, LateReplyIsNeverTakenForTheNextRequest) {
     Attach(SimChannel::Wired);
-    link_->SetTimeouts(kind_, {200, 200, 200, 200});
+    link_->SetTimeouts(channel_, {200, 200, 200, 200});
     firmware_->FillRegion(SimRegion::Settings, 0, Bytes(56, 0xAA));
     firmware_->FillRegion(SimRegion::Settings, 0x40, Bytes(56, 0x55));
     // The answer to frame 0 arrives while frame 1 waits for its own, slower one.
@@ -266,7 +266,7 @@ TEST_F(LinkTest, LateReplyIsNeverTakenForTheNextRequest) {
 
 TEST_F(LinkTest, CloseEndsAnExchangeWaitingOnASilentReceiver) {
     Attach(SimChannel::Receiver);
-    link_->SetTimeouts(kind_, kReceiverTimeouts);
+    link_->SetTimeouts(channel_, kReceiverTimeouts);
     firmware_->SetRadioOn(false);
     LinkResult result = LinkResult::Ok;
     std::thread sender([&] { result = link_->EnterConfig(); });
@@ -285,7 +285,7 @@ TEST_F(LinkTest, LightingAndCommandThreadsShareOneLink) {
         const Bytes frame = Pattern(170 * 3, 2);
         while (!stop) {
             if (link_->StreamLightFrame(frame) != LinkResult::Ok) ++lightFailures;
-            link_->WriteKeyColours(Pattern(96, 4), 1, 512);
+            (void)link_->WriteKeyColours(Pattern(96, 4), 1, 512);  // only the commands count
         }
     });
     for (int round = 0; round < 8; ++round) {

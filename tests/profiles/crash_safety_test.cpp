@@ -13,8 +13,9 @@
 #include <random>
 #include <thread>
 
+#include "profiles/document_file.h"
 #include "profiles/profile_list.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 #ifndef Q731_PROFILE_WRITER
 #error "the crash-safety test needs the path of q731-profile-writer"

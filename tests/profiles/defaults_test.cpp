@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "profiles/document_file.h"
 #include "profiles/hs6533_profiledata.h"
 #include "profiles/keyboard_profiledata.h"
 #include "profiles/mouse_profiledata.h"
 #include "profiles/name_lists.h"
 #include "profiles/profile_paths.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {
@@ -26,18 +27,18 @@ const std::vector<std::vector<std::string>> kSections = {
 };
 const std::size_t kLedCounts[] = {170, 15, 15, 13};
 
-Json::Value DefaultDocument(DeviceKind kind) {
-    const DocumentRead read = DocumentFile::Read(DefaultProfilePath(DefaultDataFolder(), kind));
-    EXPECT_EQ(read.status, DocumentStatus::Ok) << KindRow(kind).folderName;
+Json::Value DefaultDocument(Product product) {
+    const DocumentRead read = DocumentFile::Read(DefaultProfilePath(DefaultDataFolder(), product));
+    EXPECT_EQ(read.status, DocumentStatus::Ok) << RecordOf(product).defaultDocument;
     return read.value["Device"][0];
 }
 
 TEST(Defaults, EveryKindHasEverySectionAndNoOther) {
-    for (const DeviceKindRow& row : kDeviceKinds) {
-        SCOPED_TRACE(row.folderName);
-        const Json::Value document = DefaultDocument(row.kind);
+    for (const ProductRecord& record : kProducts) {
+        SCOPED_TRACE(record.name);
+        const Json::Value document = DefaultDocument(record.product);
         ASSERT_TRUE(document.isObject());
-        const auto& expected = kSections[static_cast<std::size_t>(row.kindIndex)];
+        const auto& expected = kSections[static_cast<std::size_t>(record.profileMode)];
         std::vector<std::string> present = document.getMemberNames();
         EXPECT_EQ(std::set<std::string>(present.begin(), present.end()),
                   std::set<std::string>(expected.begin(), expected.end()));
@@ -46,19 +47,20 @@ TEST(Defaults, EveryKindHasEverySectionAndNoOther) {
         data.SetDocument(document);
         EXPECT_GT(data.GetLightSetting().brightness, 0);
         const auto leds = data.GetLedList();
-        EXPECT_EQ(leds.size(), kLedCounts[row.kindIndex]);
+        EXPECT_EQ(leds.size(), kLedCounts[record.profileMode]);
+        EXPECT_EQ(leds.size(), static_cast<std::size_t>(record.ledCount));
     }
 }
 
 TEST(Defaults, KindSectionsReadThroughTheirClasses) {
     CKeyboardProfiledata keyboard;
-    keyboard.SetDocument(DefaultDocument(DeviceKind::Keyboard));
+    keyboard.SetDocument(DefaultDocument(Product::Keyboard));
     EXPECT_EQ(keyboard.GetKeyList().size(), 170u);
     EXPECT_EQ(keyboard.GetSelectedCustomGroup(), 0);
     EXPECT_EQ(keyboard.GetAudioLightSetting().sevenColors, 1);
 
     CMouseProfiledata mouse;
-    mouse.SetDocument(DefaultDocument(DeviceKind::Mouse));
+    mouse.SetDocument(DefaultDocument(Product::Mouse));
     const auto keys = mouse.GetKeyList();
     ASSERT_EQ(keys.size(), 11u);
     EXPECT_EQ(keys[0].factory, (KeyBinding{0, 0x10, 0x01, 0x00}));
@@ -70,7 +72,7 @@ TEST(Defaults, KindSectionsReadThroughTheirClasses) {
     EXPECT_EQ(mouse.GetCorrectList().size(), 3u);
 
     CHs6533Profiledata headset;
-    headset.SetDocument(DefaultDocument(DeviceKind::Headset));
+    headset.SetDocument(DefaultDocument(Product::Headset));
     EXPECT_EQ(headset.GetEqualiserCurve(1),
               (CHs6533Profiledata::Curve{7, 11, 2, -3, -1, 4, 9, 12, 9, 5}));
     EXPECT_EQ(headset.GetEqualiserCurve(12),
@@ -81,10 +83,10 @@ TEST(Defaults, KindSectionsReadThroughTheirClasses) {
 
 TEST(Defaults, LightDefinitionsCoverEveryKind) {
     const std::size_t modeCounts[] = {31, 12, 9, 9};
-    for (const DeviceKindRow& row : kDeviceKinds) {
+    for (const ProductRecord& record : kProducts) {
         NameLists names;
-        LoadNameLists(names, row.kindIndex, {}, DefaultLightPath(DefaultDataFolder()), {});
-        EXPECT_EQ(names.effectNames.size(), modeCounts[row.kindIndex]) << row.folderName;
+        LoadNameLists(names, record.profileMode, {}, DefaultLightPath(DefaultDataFolder()), {});
+        EXPECT_EQ(names.effectNames.size(), modeCounts[record.profileMode]) << record.name;
         EXPECT_EQ(names.effectVisible.size(), names.effectNames.size());
         for (std::size_t i = 0; i < names.effectValues.size(); ++i) {
             EXPECT_EQ(names.effectValues[i], static_cast<int>(i));

@@ -8,7 +8,7 @@
 
 #include "platform/log.h"
 #include "profiles/json_fields.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {

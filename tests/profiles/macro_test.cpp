@@ -1,13 +1,14 @@
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include <set>
 
+#include "profiles/document_file.h"
 #include "profiles/macro_fixup.h"
 #include "profiles/macro_store.h"
 #include "profiles/macro_tables.h"
-#include "test_folder.h"
+#include "tests/support/hex.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {
@@ -19,10 +20,7 @@ using testing::TestFolder;
 using testing::WriteText;
 
 std::string Hex(const MacroEventRecord& record) {
-    std::string text;
-    for (std::uint8_t byte : record.bytes)
-        text += fmt::format("{:02X}", byte);
-    return text;
+    return testing::ToHex(record.bytes, 0);
 }
 
 TEST(MacroEvent, DeviceRecordsClampDelayAndMaskType) {
@@ -30,13 +28,13 @@ TEST(MacroEvent, DeviceRecordsClampDelayAndMaskType) {
         const char* json;
         const char* record;
     } cases[] = {
-        {R"({"Action":"down","Type":10,"Button":4,"Delay":"300"})", "2C018A04"},
+        {R"({"Action":"down","Type":10,"Button":4,"Delay":"300"})", "2c018a04"},
         {R"({"Action":"up","Type":9,"Button":2,"Delay":0})", "00000902"},
-        {R"({"Action":"down","Type":10,"Button":4,"Delay":"70000"})", "FFFF8A04"},
-        {R"({"Action":"up","Type":255,"Button":260,"Delay":"65535"})", "FFFF7F04"},
-        {R"({"Action":"Down","Type":1,"Button":1,"Delay":"12ms"})", "0C000101"},
+        {R"({"Action":"down","Type":10,"Button":4,"Delay":"70000"})", "ffff8a04"},
+        {R"({"Action":"up","Type":255,"Button":260,"Delay":"65535"})", "ffff7f04"},
+        {R"({"Action":"Down","Type":1,"Button":1,"Delay":"12ms"})", "0c000101"},
         {R"({"Action":5,"Type":"10","Button":null,"Delay":-4})", "00000000"},
-        {R"({"Delay":"99999999999"})", "FFFF0000"},
+        {R"({"Delay":"99999999999"})", "ffff0000"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Hex(MacroEventRecord::FromEvent(MacroEventFromJson(ParseOrDie(c.json)))),
@@ -86,7 +84,7 @@ struct MacroFixture {
     TestFolder folder;
     std::chrono::system_clock::time_point now =
         std::chrono::system_clock::time_point(std::chrono::hours(24 * 20000));
-    MacroStore store{folder.path(), DeviceKind::Mouse, [this] { return now; }};
+    MacroStore store{folder.path(), Product::Mouse, [this] { return now; }};
 
     std::vector<std::string> Names() {
         std::vector<std::string> names;
@@ -261,14 +259,14 @@ TEST(MacroFixup, DeletionFixesEveryProfileOfBothKinds) {
                  {0, 0x100100, 0x710105},
                  {2, 0x700003, 0x100200},
                  {5, 0x700003, 0x710205}};
-    for (const DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse}) {
+    for (const Product product : {Product::Keyboard, Product::Mouse}) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(fmt::format("kind {} deleted {}", static_cast<int>(kind), c.deleted));
+            SCOPED_TRACE(fmt::format("{} deleted {}", RecordOf(product).name, c.deleted));
             TestFolder folder;
             WriteText(folder / "default.Json", R"({"Device":[{}]})");
             ProfileList list;
             list.SetFolders(folder.path(), folder / "default.Json");
-            list.SetDeviceKind(kind);
+            list.SetProduct(product);
             ASSERT_TRUE(list.LoadProfileList());
             Json::Value profile = ParseOrDie(R"({"Device":[{}]})");
             CBasicProfiledata writer;
@@ -308,7 +306,7 @@ TEST(MacroFixup, AProfileThatCannotBeReadIsReportedNotSkippedSilently) {
     WriteText(folder / "default.Json", R"({"Device":[{}]})");
     ProfileList list;
     list.SetFolders(folder.path(), folder / "default.Json");
-    list.SetDeviceKind(DeviceKind::Mouse);
+    list.SetProduct(Product::Mouse);
     ASSERT_TRUE(list.LoadProfileList());
     const std::string other = list.MakeProfile(ParseOrDie(R"({"Device":[{}]})"), "two", false);
     ASSERT_FALSE(other.empty());

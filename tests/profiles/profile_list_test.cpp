@@ -1,10 +1,11 @@
 #include "profiles/profile_list.h"
+#include "profiles/document_file.h"
 
 #include <gtest/gtest.h>
 
 #include "profiles/device_startup.h"
 #include "profiles/hs6533_profiledata.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {
@@ -239,9 +240,9 @@ TEST(ProfileList, DeleteKeepsAFileThatAnotherEntryStillNames) {
 }
 
 TEST(ProfileList, ResetKeepsHeadsetCurvesAndOnlyTheNameElsewhere) {
-    for (const DeviceKind kind : {DeviceKind::Headset, DeviceKind::Keyboard}) {
+    for (const Product product : {Product::Headset, Product::Keyboard}) {
         ListFixture f;
-        f.list.SetDeviceKind(kind);
+        f.list.SetProduct(product);
         f.WriteProfile("p", R"({"profilename":"Mine","profileUUID":"p","Device":[{
             "LightInfo":{"Red":1},"CustomEQNameInfo":[{"Name":"Bass"}],
             "CustomEQHzValueInfo":[[{"value":4}]]}]})");
@@ -251,7 +252,7 @@ TEST(ProfileList, ResetKeepsHeadsetCurvesAndOnlyTheNameElsewhere) {
         const Json::Value reset = f.Profile("p");
         EXPECT_EQ(reset["profilename"].asString(), "Mine");
         EXPECT_EQ(reset["Device"][0]["LightInfo"]["Red"].asInt(), 9);
-        const bool headset = kind == DeviceKind::Headset;
+        const bool headset = product == Product::Headset;
         EXPECT_EQ(reset["Device"][0]["CustomEQNameInfo"].size(), headset ? 1u : 0u);
         EXPECT_EQ(reset["Device"][0]["CustomEQHzValueInfo"].size(), headset ? 1u : 0u);
     }
@@ -287,7 +288,7 @@ TEST(DeviceStartUp, LoadsTheSelectedProfileAndTheNameLists) {
     NameLists names;
     names.areaNames = {"before"};
     ASSERT_TRUE(
-        StartDeviceProfiles(DeviceKind::Mouse, f.device, f.folder.path(), data, f.list, names));
+        StartDeviceProfiles(Product::Mouse, f.device, f.folder.path(), data, f.list, names));
     EXPECT_EQ(data.GetProfilePath(), ProfilePath(f.device, f.list.CurrentIdentifier()));
     EXPECT_EQ(data.GetDefaultPath(), f.defaults);
     EXPECT_EQ(data.GetLightSetting().red, 9);

@@ -3,11 +3,12 @@
 #include <cerrno>
 
 #include "platform/files.h"
+#include "profiles/document_file.h"
 #include "profiles/hs6533_profiledata.h"
 #include "profiles/keyboard_profiledata.h"
 #include "profiles/mouse_profiledata.h"
 #include "profiles/profile_paths.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {

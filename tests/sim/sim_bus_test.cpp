@@ -6,18 +6,15 @@
 #include "device_access/hid_device.h"
 #include "sim/hid_backends.h"
 #include "sim/sim_products.h"
+#include "tests/support/sim_helpers.h"
 
 namespace q731 {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string CommandPath(SimBus& bus, int unit) {
-    for (const std::string& path : bus.PathsOf(unit)) {
-        const PathIds ids = ParseDevicePath(path);
-        if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) return path;
-    }
-    return {};
+std::string CommandPath(const SimBus& bus, int unit) {
+    return testing::CommandPathOf(bus, unit);
 }
 
 TEST(SimBus, ProductsExposeTheInterfacesAndCollectionsTheTablesExpect) {
@@ -78,7 +75,7 @@ TEST(SimBus, InjectedFaults) {
     bus->SetOpenFault(unit, HidOpenError::None);
 
     HidDevice device(bus);
-    ASSERT_TRUE(device.Open(CommandPath(*bus, unit), true, true, true, false));
+    ASSERT_TRUE(device.Open(CommandPath(*bus, unit), kOpenReadWrite));
     bus->SetWriteFault(unit, true);
     EXPECT_EQ(device.WriteReport(Bytes(64, 4), 100).status, HidIoStatus::Failed);
     bus->SetWriteFault(unit, false);
@@ -94,7 +91,7 @@ TEST(SimBus, DelayedInputIsHeldBackUntilItsTime) {
     auto bus = std::make_shared<SimBus>();
     const int unit = bus->Plug(MousePadProduct());
     HidDevice device(bus);
-    ASSERT_TRUE(device.Open(CommandPath(*bus, unit), true, true, true, false));
+    ASSERT_TRUE(device.Open(CommandPath(*bus, unit), kOpenReadWrite));
     bus->SendInput(unit, kSimCommandInterface, Bytes(64, 4), std::chrono::milliseconds(30));
     uint8_t buffer[64];
     EXPECT_EQ(device.ReadReport(buffer, 0).status, HidIoStatus::TimedOut);
@@ -105,7 +102,7 @@ TEST(SimBus, OutputReportsWithoutFirmwareAreLogged) {
     auto bus = std::make_shared<SimBus>();
     const int unit = bus->Plug(HeadsetProduct());
     HidDevice device(bus);
-    ASSERT_TRUE(device.Open(bus->PathsOf(unit)[0], true, true, true, false));
+    ASSERT_TRUE(device.Open(bus->PathsOf(unit)[0], kOpenReadWrite));
     EXPECT_EQ(device.Caps().outputReportByteLength, 17);
     Bytes report(17, 0);
     report[0] = kSimHeadsetLedReportId;
@@ -119,7 +116,7 @@ TEST(SimBus, QueueKeepsTheNewestReportsWhenFull) {
     auto bus = std::make_shared<SimBus>();
     const int unit = bus->Plug(MousePadProduct());
     HidDevice device(bus);
-    ASSERT_TRUE(device.Open(CommandPath(*bus, unit), true, true, true, false));
+    ASSERT_TRUE(device.Open(CommandPath(*bus, unit), kOpenReadWrite));
     for (int i = 0; i < 100; ++i) {
         Bytes report(64, 0);
         report[0] = 4;

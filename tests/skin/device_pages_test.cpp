@@ -11,7 +11,7 @@
 #include <map>
 #include <set>
 
-#include "device_access/device_table.h"
+#include "app/device_tabs.h"
 #include "devices/lighting/keyboard_layout.h"
 #include "tests/skin/skin_fixture.h"
 #include "tools/q731-keyboard-layout/key_names.h"
@@ -23,7 +23,8 @@ namespace {
 enum PageRow { kMouse = 0, kKeyboard = 1, kMousePad = 2 };
 
 std::string PageLayout(PageRow row) {
-    std::string path(kDeviceLayouts[row].pageLayout);
+    static constexpr Product kProducts[] = {Product::Mouse, Product::Keyboard, Product::MousePad};
+    std::string path(TabOf(kProducts[row]).pageLayout);
     for (char& c : path) {
         if (c == '\\') c = '/';
     }

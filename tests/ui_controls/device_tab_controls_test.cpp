@@ -40,7 +40,9 @@ TEST(PowerDisplay, SupplyStateAndReceiverChooseTheStatus) {
         EXPECT_EQ(display.wireless, c.receiver != 0);
     }
     EXPECT_TRUE(ComputePowerDisplay(Block{50, 7, 0, 0, 0, 0}, kPanelKindMouse).statusImage.empty());
-    EXPECT_FALSE(ComputePowerDisplay(Block{50, 2, 0, 1, 0, 0}, 1).wireless)
+    EXPECT_FALSE(
+        ComputePowerDisplay(Block{50, 2, 0, 1, 0, 0}, RecordOf(Product::Keyboard).panelKind)
+            .wireless)
         << "keyboards show none";
 }
 
@@ -90,16 +92,16 @@ TEST(DeviceOption, IconsFollowKindAndSynchronisation) {
     CDeviceOptionUI tab;
     auto* option = tab.AddNew<COptionUI>();
     option->SetName("device_select");
-    tab.SetIcons(2, 0);
+    tab.SetIcons(kPanelKindMouse, 0);
     EXPECT_EQ(tab.LabelTextId(), "ms_device_name_text");
     EXPECT_EQ(option->GetNormalImage(), "file='common/device_ico/ms_device_normal.png'");
     tab.SetSynchronised(true);
     EXPECT_EQ(option->GetNormalImage(), "file='common/device_ico/ms_device_synchro_normal.png'");
-    tab.SetIcons(3, 1);
+    tab.SetIcons(kPanelKindMousePad, 1);
     EXPECT_EQ(tab.LabelTextId(), "soft_mp_device_name_text");
-    tab.SetIcons(3, 5);
+    tab.SetIcons(kPanelKindMousePad, 5);
     EXPECT_EQ(tab.LabelTextId(), "soft_mp_device_name_text") << "unknown pad sub-kind: unchanged";
-    tab.SetIcons(9, 0);
+    tab.SetIcons(9, 0);  // no product of the family has kind 9
     EXPECT_EQ(tab.LabelTextId(), "unknow_device_name_text");
     EXPECT_EQ(tab.SyncOption(), nullptr);
 }

@@ -3,6 +3,7 @@
 
 #include "fixture.h"
 #include "platform/log.h"
+#include "tests/support/test_folder.h"
 #include "ui/widgets/dialog_builder.h"
 #include "ui/widgets/image_string.h"
 #include "ui/widgets/resource_manager.h"
@@ -32,9 +33,6 @@ public:
 class SkinFolder : public ToolkitTest {
 protected:
     SkinFolder() {
-        dir_ = fs::temp_directory_path() /
-               ("q731-skin-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_ / "xml");
         saved_ = CPaintManagerUI::GetResourcePath();
         CPaintManagerUI::SetResourcePath(dir_.string());
@@ -43,12 +41,12 @@ protected:
         CPaintManagerUI::SetResourcePath(saved_);
         CResourceManager::GetInstance().ResetResourceMap();
         CResourceManager::GetInstance().ResetLanguage();
-        fs::remove_all(dir_);
     }
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ / name) << text;
     }
-    fs::path dir_;
+    testing::TestFolder folder_{"q731-skin"};
+    const fs::path& dir_ = folder_.path();
     std::string saved_;
 };
 

@@ -3,6 +3,7 @@
 // the discovery rules claim, and why an interface cannot be opened.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,22 +17,13 @@
 namespace q731 {
 namespace {
 
-const char* TypeName(uint16_t type) {
-    switch (static_cast<DeviceType>(type)) {
-        case DeviceType::KeyboardWired:
-            return "keyboard by cable";
-        case DeviceType::KeyboardReceiver:
-            return "keyboard through receiver";
-        case DeviceType::MouseWired:
-            return "mouse by cable";
-        case DeviceType::MouseReceiver:
-            return "mouse through receiver";
-        case DeviceType::MousePad:
-            return "mouse pad";
-        case DeviceType::Headset:
-            return "headset";
-    }
-    return "?";
+std::string TypeName(uint16_t type) {
+    const std::optional<ProductOnChannel> decoded = DecodeType(type);
+    if (!decoded) return "?";
+    const ProductRecord& record = RecordOf(decoded->product);
+    if (!record.HasReceiver()) return std::string(record.name);
+    return fmt::format("{} {}", record.name,
+                       decoded->channel == Channel::Receiver ? "through receiver" : "by cable");
 }
 
 std::string RowText(int row) {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "devices/key_list.h"
-#include "devices/keyboard_keys.h"
+#include "devices/keys/key_list.h"
+#include "devices/keys/keyboard_keys.h"
 
 namespace q731 {
 

@@ -137,7 +137,7 @@ int Run(int argc, char** argv) {
         const PathIds ids = ParseDevicePath(candidate);
         if (ids.interfaceNumber == kSimCommandInterface && ids.collection == 4) path = candidate;
     }
-    if (!link.OpenChannel(receiver ? kChannelKindReceiver : kChannelKindWired, path)) {
+    if (!link.OpenChannel(receiver ? Channel::Receiver : Channel::Cable, path)) {
         fmt::print(stderr, "cannot open the simulated device\n");
         return 1;
     }

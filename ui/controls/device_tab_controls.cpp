@@ -14,15 +14,19 @@ struct IconRow {
     std::string_view textId;
 };
 
-// Icon stems and label texts by device kind and sub-kind; the first match wins.
+// Kinds of the family that no product of ours has yet.
+constexpr int kPanelKindOtherHeadset = 4;
+constexpr int kPanelKindHub = 5;
+
+// Icon stems and label texts by panel kind and sub-kind; the first match wins.
 constexpr std::array<IconRow, 7> kIcons = {{
-    {1, -1, "kb_device", "kb_device_name_text"},
-    {2, -1, "ms_device", "ms_device_name_text"},
-    {3, 0, "hard_mp_device", "hard_mp_device_name_text"},
-    {3, 1, "soft_mp_device", "soft_mp_device_name_text"},
-    {4, -1, "hd_device", "hd_device_name_text"},
-    {7, -1, "hd_device", "hd_device_name_text"},
-    {5, -1, "hub_device", "hub_device_name_text"},
+    {RecordOf(Product::Keyboard).panelKind, -1, "kb_device", "kb_device_name_text"},
+    {kPanelKindMouse, -1, "ms_device", "ms_device_name_text"},
+    {kPanelKindMousePad, 0, "hard_mp_device", "hard_mp_device_name_text"},
+    {kPanelKindMousePad, 1, "soft_mp_device", "soft_mp_device_name_text"},
+    {kPanelKindOtherHeadset, -1, "hd_device", "hd_device_name_text"},
+    {RecordOf(Product::Headset).panelKind, -1, "hd_device", "hd_device_name_text"},
+    {kPanelKindHub, -1, "hub_device", "hub_device_name_text"},
 }};
 
 std::string ImageFile(std::string_view path) {
@@ -110,7 +114,7 @@ void CDeviceOptionUI::SetIcons(int kind, int subKind) {
     }
     if (!chosen) {
         // A mouse pad of an unknown sub-kind keeps what it had.
-        if (kind == 3) return;
+        if (kind == kPanelKindMousePad) return;
         static constexpr IconRow kUnknown{0, -1, "unknow_device", "unknow_device_name_text"};
         chosen = &kUnknown;
     }

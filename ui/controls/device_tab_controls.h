@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "platform/products.h"
 #include "ui/widgets/buttons.h"
 #include "ui/widgets/container.h"
 #include "ui/widgets/range.h"
@@ -27,9 +28,10 @@ struct PowerDisplay {
     std::string phoneImage;
 };
 
-// Device types of panels, receivers counted as their cable type.
-inline constexpr int kPanelKindMouse = 2;
-inline constexpr int kPanelKindMousePad = 3;
+// Panels and tab icons go by the product's panel kind; a product on its
+// receiver shows the same panel as by cable.
+inline constexpr int kPanelKindMouse = RecordOf(Product::Mouse).panelKind;
+inline constexpr int kPanelKindMousePad = RecordOf(Product::MousePad).panelKind;
 
 // A block shorter than 6 bytes reads as zero-padded.
 PowerDisplay ComputePowerDisplay(std::span<const std::uint8_t> block, int panelKind);

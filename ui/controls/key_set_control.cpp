@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "devices/key_list.h"
+#include "devices/keys/key_list.h"
 
 namespace q731 {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/key_codes.h"
+#include "devices/keys/key_codes.h"
 #include "ui/widgets/buttons.h"
 #include "ui/widgets/container.h"
 #include "ui/widgets/edit.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "devices/dpi_steps.h"
-#include "devices/key_list.h"
 #include "devices/keyboard_device.h"
+#include "devices/keys/key_list.h"
 #include "platform/log.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/controls/key_set_control.h"
@@ -77,11 +77,11 @@ CKeyTableDevice* CDevicePage::KeyDevice() const {
 }
 
 bool CDevicePage::IsKeyboard() const {
-    return context_.device->Kind() == DeviceKindCode::Keyboard;
+    return context_.device->GetProduct() == Product::Keyboard;
 }
 
 bool CDevicePage::IsMouse() const {
-    return context_.device->Kind() == DeviceKindCode::Mouse;
+    return context_.device->GetProduct() == Product::Mouse;
 }
 
 CDeviceKeyButtonUI* CDevicePage::KeyButton(int key) const {
@@ -144,10 +144,10 @@ void CDevicePage::BindPanels() {
             [](CControlUI* c) { return c->GetClass() == "LightControl"; }));
     }
     if (lightPanel_) {
-        lightPanel_->SetKind(IsKeyboard()                                ? LightPanelKind::Keyboard
-                             : IsMouse()                                 ? LightPanelKind::Mouse
-                             : device.Kind() == DeviceKindCode::MousePad ? LightPanelKind::MousePad
-                                                                         : LightPanelKind::Other);
+        lightPanel_->SetKind(IsKeyboard()                               ? LightPanelKind::Keyboard
+                             : IsMouse()                                ? LightPanelKind::Mouse
+                             : device.GetProduct() == Product::MousePad ? LightPanelKind::MousePad
+                                                                        : LightPanelKind::Other);
         device.LoadDefinitions();
         lightPanel_->FillModes(device.Definitions());
     }
@@ -260,7 +260,9 @@ void CDevicePage::Apply(const LightSetting& light) {
     device.SetLightInfo(light);
     if (!device.SaveProfile()) LogWarning("lighting: the profile was not saved");
     device.ApplyProfile();
-    device.WriteSettings();
+    // A device that does not answer keeps the change in its profile and gets
+    // it with the next write.
+    (void)device.WriteSettings();
 }
 
 // The lighting page: each control changes one field of the device's lighting
@@ -344,13 +346,15 @@ bool CDevicePage::OnLighting(const PageEvent& event) {
     if (name == "light_combo_custommodeSelect" && event.kind == PageNotify::ItemSelect) {
         const int group = comboIndex();
         if (group < 0) return true;
-        keyboard->SelectCustomGroup(group);
+        if (!keyboard->SelectCustomGroup(group)) return true;
         if (!keyboard->SaveProfile()) LogWarning("lighting: the profile was not saved");
-        keyboard->LoadCustomGroup();
+        if (keyboard->LoadCustomGroup() != LinkResult::Ok)
+            LogWarning("lighting: the custom colours did not reach the keyboard");
         return true;
     }
     if (name == "custom_bright_color_btn" || name == "custom_off_color_btn") {
-        keyboard->FillAllKeys(name == "custom_bright_color_btn");
+        if (keyboard->FillAllKeys(name == "custom_bright_color_btn") != LinkResult::Ok)
+            LogWarning("lighting: the filled colours did not reach the keyboard");
         return true;
     }
     return false;
@@ -371,7 +375,9 @@ bool CDevicePage::OnColourChosen(UiColor colour, bool fromPalette) {
     device.ApplyProfile();
     panel.ShowColour(light.red, light.green, light.blue, !fromPalette);
     if (COptionUI* wheel = panel.ColourWheelCheck()) wheel->Selected(false, false);
-    device.WriteSettings();
+    // A device that does not answer keeps the change in its profile and gets
+    // it with the next write.
+    (void)device.WriteSettings();
     return true;
 }
 
@@ -390,7 +396,9 @@ bool CDevicePage::OnColourBox(int component, CControlUI& box) {
     device.ApplyProfile();
     if (COptionUI* wheel = panel.ColourWheelCheck()) wheel->Selected(false, false);
     panel.ShowColour(light.red, light.green, light.blue, true);
-    device.WriteSettings();
+    // A device that does not answer keeps the change in its profile and gets
+    // it with the next write.
+    (void)device.WriteSettings();
     return true;
 }
 
@@ -403,7 +411,8 @@ bool CDevicePage::OnKeyAssignment(const PageEvent& event) {
     if (name == "key_" && event.kind == PageNotify::Click) {
         const int key = event.number;
         if (IsKeyboard() && device->GetFunctionPage() == 1) {
-            static_cast<CVexloKeyboardDevice*>(device)->PaintKey(key);
+            // A key outside the custom mode or the LEDs is simply not painted.
+            (void)static_cast<CVexloKeyboardDevice*>(device)->PaintKey(key);
             return true;
         }
         if (IsMouse()) {
@@ -480,8 +489,8 @@ void CDevicePage::ApplyKeySelection() {
 
 void CDevicePage::SaveKeys() {
     CKeyTableDevice* device = KeyDevice();
-    device->ListUsedMacros();
-    const int written = device->WriteMacros();
+    (void)device->ListUsedMacros();  // read again by WriteMacros; kept for the order of reads
+    const int written = static_cast<int>(device->WriteMacros());
     if (written > 0) {
         // The macros do not fit: say by how many events, and write nothing more.
         std::string text = Text("message_text_16");
@@ -492,7 +501,8 @@ void CDevicePage::SaveKeys() {
         return;
     }
     if (written < 0 && context_.asker) ShowNotice(*context_.asker, "message_text_7");
-    device->WriteKeysFor(0);
+    if (device->WriteKeysFor(0) != LinkResult::Ok)
+        LogWarning("keys: the key table was not written");
     if (!device->SaveProfile()) LogWarning("keys: the profile was not saved");
     keyPanel_->EnableApplyButtons(false);
 }
@@ -500,9 +510,9 @@ void CDevicePage::SaveKeys() {
 void CDevicePage::RestoreFactoryKeys() {
     CKeyTableDevice* device = KeyDevice();
     if (context_.asker && !AskToConfirm(*context_.asker, "message_text_22")) return;
-    device->RestoreDefaults();
-    device->WriteKeysFor(0);
-    device->WriteSettings();
+    if (!device->RestoreDefaults()) return;
+    (void)device->WriteKeysFor(0);
+    (void)device->WriteSettings();
 }
 
 }  // namespace q731

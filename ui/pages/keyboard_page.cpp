@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "devices/key_list.h"
-#include "devices/keyboard_keys.h"
+#include "devices/keys/key_list.h"
+#include "devices/keys/keyboard_keys.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/controls/light_control.h"
 #include "ui/pages/kind_pages.h"
@@ -145,17 +145,17 @@ bool CKeyboardPage::OnSettings(const PageEvent& event) {
             {"6flag_option", KeyboardFlag::SixKey}};
         for (const auto& [name, flag] : kFlags) {
             if (event.name == name) {
-                keyboard.SetFlag(flag, option->IsSelected());
+                (void)keyboard.SetFlag(flag, option->IsSelected());  // refused only while closed
                 return true;
             }
         }
         if (!option->IsSelected()) return true;  // only the newly chosen option acts
         if (event.name == "polling_rate_option_") {
-            keyboard.SetPollingRate(event.number);
+            (void)keyboard.SetPollingRate(event.number);  // kept in the profile either way
             return true;
         }
         if (event.name == "repeat_delay_check_") {
-            keyboard.SetRepeatDelay(event.number);
+            (void)keyboard.SetRepeatDelay(event.number);  // an unknown option is ignored
             return true;
         }
     }

@@ -4,8 +4,8 @@
 #include <array>
 #include <cctype>
 
-#include "device_access/device_table.h"
-#include "devices/key_list.h"
+#include "devices/keys/key_list.h"
+#include "platform/products.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/pages/kind_pages.h"
 #include "ui/widgets/list.h"
@@ -23,7 +23,7 @@ constexpr std::array<std::string_view, CVexloMouseDevice::kButtonCount> kButtonN
     "keyboard_key_GM", "mouse_key_M8_key",  "mouse_key_fire_key"};
 
 // The LED the logo shows; -1: the logo has none of its own.
-constexpr int kMouseLogoLed = kDeviceLayouts[0].logoLed;
+constexpr int kMouseLogoLed = RecordOf(Product::Mouse).logoLed;
 
 constexpr std::string_view kSettingsPages = "mouse_device_seting_layout";
 constexpr std::string_view kKeyInfoList = "device_setkeyinfo_list";
@@ -283,15 +283,18 @@ bool CMousePage::OnSettings(const PageEvent& event) {
                 sliders[static_cast<std::size_t>(i)] = stageSlider->GetValue();
         }
         SelectOnly("DPI_select_check_", CVexloMouseDevice::kStageCount, n);
-        mouse.SelectStage(n, sliders);
+        (void)mouse.SelectStage(n, sliders);  // the page shows what was stored
     } else if (name == "DPI_slider_" && slider) {
-        if (event.kind == PageNotify::ValueChanged) mouse.SetStageStep(n, slider->GetValue());
+        if (event.kind == PageNotify::ValueChanged) (void)mouse.SetStageStep(n, slider->GetValue());
         if (event.kind == PageNotify::MoveValueChanged)
             mouse.PreviewStageStep(n, slider->GetValue());
     } else if (name == "DPI_edit_" && event.kind == PageNotify::KillFocus && event.sender) {
-        mouse.EnterStageResolution(n, event.sender->GetText());
+        // Without a step size from the device a typed value cannot be turned
+        // into a step: the box shows the stage's value again.
+        if (!mouse.EnterStageResolution(n, event.sender->GetText())) Refresh();
     } else if (name == "polling_rate_option_" && event.kind == PageNotify::SelectChanged) {
-        if (option && option->IsSelected()) mouse.SetPollingRate(n);
+        if (option && option->IsSelected())
+            (void)mouse.SetPollingRate(n);  // kept in the profile either way
     } else if (name == "pointer_speed_slider" && slider) {
         mouse.SetPointerSpeed(slider->GetValue());
     } else if (name == "double_click_slider" && slider) {

@@ -15,12 +15,12 @@ void CPadPage::BindPicture() {
 
 std::unique_ptr<CDevicePage> MakeDevicePage(PageContext context) {
     if (!context.device || !context.manager || !context.root) return nullptr;
-    switch (context.device->Kind()) {
-        case DeviceKindCode::Keyboard:
+    switch (context.device->GetProduct()) {
+        case Product::Keyboard:
             return std::make_unique<CKeyboardPage>(std::move(context));
-        case DeviceKindCode::Mouse:
+        case Product::Mouse:
             return std::make_unique<CMousePage>(std::move(context));
-        case DeviceKindCode::MousePad:
+        case Product::MousePad:
             return std::make_unique<CPadPage>(std::move(context));
         default:
             return nullptr;
