@@ -25,6 +25,7 @@
 #include "platform/worker_slots.h"
 #include "profiles/profile_paths.h"
 #include "sim/hid_backends.h"
+#include "ui/controls/custom_controls.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/widgets/dialog_builder.h"
 #include "ui/widgets/resource_manager.h"
@@ -117,6 +118,7 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
         SetUiPlatform(nullptr);
         return 0;
     }
+    RegisterCustomControls();
     CControlFactory::GetInstance().RegistControl(
         "DeviceOption", [] { return std::make_unique<CDeviceOptionUI>(); });
     CControlFactory::GetInstance().RegistControl(

@@ -135,6 +135,7 @@ constexpr Entry kValueExact[] = {
     {"deng_7color_check", Owner::Lighting},
     {"deng_light_slider", Owner::Lighting},
     {"deng_speed_slider", Owner::Lighting},
+    {"deng_Color_Pallet", Owner::Lighting},
     {"deng_edit_R", Owner::Lighting},
     {"deng_edit_G", Owner::Lighting},
     {"deng_edit_B", Owner::Lighting},

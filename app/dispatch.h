@@ -37,7 +37,8 @@ enum class NotifyKind {
     ValueChanged,
     MoveValueChanged,
     ItemSelect,
-    KillFocus
+    KillFocus,
+    ColorChanged,
 };
 
 struct Route {

@@ -6,10 +6,11 @@
 #include <cstring>
 
 #include "app/about_window.h"
+#include "app/device_tabs.h"
 #include "app/message_box.h"
 #include "app/message_texts.h"
-#include "app/device_tabs.h"
 #include "app/window_fit.h"
+#include "devices/mouse_pad_device.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "ui/widgets/menu.h"
@@ -75,8 +76,12 @@ CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& regist
 
 CMainWnd::~CMainWnd() {
     devices_.SetObserver(nullptr);
-    for (const TabState& tab : devices_.Tabs())
+    for (const TabState& tab : devices_.Tabs()) {
         tab.device->SetView(nullptr);
+        if (auto* keys = dynamic_cast<CKeyTableDevice*>(tab.device)) keys->SetPictureSink(nullptr);
+        if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(tab.device))
+            pad->SetPictureSink(nullptr);
+    }
     tray_.DeleteTrayIcon();
 }
 
@@ -114,18 +119,12 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
         --subTreeDepth_;
         return tree ? std::move(tree) : std::make_unique<CContainerUI>();
     }
-    // Custom controls and device pages whose classes are not part of this
-    // program yet stand as plain containers, so layouts naming them still build.
+    // Device pages and panels whose classes are not part of this program yet
+    // stand as plain containers, so layouts naming them still build.
     static constexpr std::string_view kPlain[] = {
-        "CircleProgress",      "SelectPanel",
-        "DeviceKeyButton",     "HandImgButton",
-        "RerurIvavud",         "HandImgSelectButton",
-        "RedioMacroButton",    "ComboEditContainerElement",
-        "VexloMousePadDevice", "VexloHS6533Device",
-        "VexloMouseDevice",    "VexloKeyboardDevice",
-        "DeviceProfile",       "LightControl",
-        "MagicControl",        "Voice6533Control",
-        "KeySetControl",       "ShootControl"};
+        "VexloMousePadDevice", "VexloHS6533Device", "VexloMouseDevice",
+        "VexloKeyboardDevice", "DeviceProfile",     "MagicControl",
+        "Voice6533Control",    "ShootControl",      "MacroControl"};
     for (std::string_view name : kPlain) {
         if (same(name)) return std::make_unique<CContainerUI>();
     }
@@ -188,6 +187,8 @@ void CMainWnd::Notify(TNotifyUI& msg) {
         OnRoutedNotify(NotifyKind::ItemSelect, msg);
     } else if (msg.sType == notify::kKillFocus) {
         OnRoutedNotify(NotifyKind::KillFocus, msg);
+    } else if (msg.sType == notify::kColorChanged) {
+        OnRoutedNotify(NotifyKind::ColorChanged, msg);
     } else if (msg.sType == "click_wpremove" || msg.sType == "click_wpedit") {
         return;  // the toolkit's own handling is skipped for these
     }
@@ -222,8 +223,41 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
         if (route.name == "device_select_next") devices_.SelectNext();
         return;
     }
-    if (route.owner != Owner::None) {
-        LogDebug(fmt::format("'{}' belongs to a page that is not part of this build", name));
+    if (route.owner == Owner::None || ToCurrentPage(route.owner, NotifyKind::Click, route, msg)) {
+        return;
+    }
+    LogDebug(fmt::format("'{}' belongs to a page that is not part of this build", name));
+}
+
+CDevicePage* CMainWnd::PageOf(const CVexloUSBDevice* device) const {
+    const int tab = devices_.TabOfDevice(device);
+    if (tab < 0 || tab >= static_cast<int>(pageObjects_.size())) return nullptr;
+    return pageObjects_[static_cast<std::size_t>(tab)].get();
+}
+
+bool CMainWnd::ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, TNotifyUI& msg) {
+    CDevicePage* page = PageOf(devices_.CurrentDevice());
+    if (!page) return false;
+    static constexpr PageNotify kKinds[] = {PageNotify::Click,        PageNotify::SelectChanged,
+                                            PageNotify::ValueChanged, PageNotify::MoveValueChanged,
+                                            PageNotify::ItemSelect,   PageNotify::KillFocus,
+                                            PageNotify::ColorChanged};
+    PageEvent event;
+    event.kind = kKinds[static_cast<std::size_t>(kind)];
+    event.name = route.name;
+    event.number = route.number;
+    event.sender = msg.pSender;
+    event.wParam = msg.wParam;
+    switch (owner) {
+        case Owner::Lighting:
+            return page->OnLighting(event);
+        case Owner::KeyAssignment:
+            return page->OnKeyAssignment(event);
+        case Owner::MouseSettings:
+        case Owner::KeyboardSettings:
+            return page->OnSettings(event);
+        default:
+            return false;
     }
 }
 
@@ -251,7 +285,13 @@ void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
                 }
             }
             break;
+        case Owner::None:
+            break;
         default:
+            if (!ToCurrentPage(route.owner, kind, route, msg)) {
+                LogDebug(fmt::format("'{}' belongs to a page that is not part of this build",
+                                     msg.pSender->GetName()));
+            }
             break;
     }
 }
@@ -602,6 +642,7 @@ void CMainWnd::TabCreated(int tab) {
         tabButtons_.push_back(nullptr);
         powerPanels_.push_back(nullptr);
         devicePages_.push_back(nullptr);
+        pageObjects_.push_back(nullptr);
     };
     if (!header || !pages || !panels) {
         LogError("main layout lacks the device tab containers");
@@ -647,8 +688,35 @@ void CMainWnd::TabCreated(int tab) {
         label->SetResourceText(true);
     }
     button->SetTabVisible(false);
-    views_.push_back(std::make_unique<TabDeviceView>(m_pm, *panel));
-    state.device->SetView(views_.back().get());
+    // The page of the device, when it has one; a device without a page still
+    // shows its battery.
+    PageContext context;
+    context.manager = &m_pm;
+    context.root = pagePtr;
+    context.device = state.device;
+    context.asker = this;
+    context.powerPanel = panel;
+    context.clearSync = [this, device = state.device] {
+        device->Link().SetSyncFlag(false);
+        const int ownTab = devices_.TabOfDevice(device);
+        if (ownTab >= 0) devices_.SetSynchronised(ownTab, false);
+    };
+    std::unique_ptr<CDevicePage> pageObject = MakeDevicePage(std::move(context));
+    if (pageObject) {
+        pageObject->BuildPage();
+        state.device->SetView(&pageObject->View());
+        auto picture = [page = pageObject.get()](std::span<const LedColour> leds) {
+            page->ShowPicture(leds);
+        };
+        if (auto* keys = dynamic_cast<CKeyTableDevice*>(state.device))
+            keys->SetPictureSink(picture);
+        if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(state.device))
+            pad->SetPictureSink(picture);
+    } else {
+        views_.push_back(std::make_unique<TabDeviceView>(m_pm, *panel));
+        state.device->SetView(views_.back().get());
+    }
+    pageObjects_.push_back(std::move(pageObject));
     tabButtons_.push_back(button);
     powerPanels_.push_back(panel);
     devicePages_.push_back(pagePtr);
@@ -670,6 +738,18 @@ void CMainWnd::TabsChanged() {
                 panels->SetVisible(true);
                 panels->SelectItem(powerPanels_[tab]);
             }
+        }
+    }
+    // A device that becomes current shows the page its page tab shows, so the
+    // tabs and the page below them never disagree.
+    CVexloUSBDevice* current = devices_.CurrentDevice();
+    if (current && current != shownDevice_) {
+        shownDevice_ = current;
+        for (std::string_view name :
+             {"deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab", "cursor_Op_tab",
+              "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"}) {
+            auto* option = dynamic_cast<COptionUI*>(m_pm.FindControl(name));
+            if (option && option->IsSelected()) current->SetFunctionPage(PageTabNumber(name));
         }
     }
     UpdateNoDeviceScreen();

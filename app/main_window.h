@@ -19,6 +19,7 @@
 #include "platform/message_registry.h"
 #include "platform/question.h"
 #include "ui/controls/device_tab_controls.h"
+#include "ui/pages/device_page.h"
 #include "ui/widgets/window.h"
 
 namespace q731 {
@@ -104,6 +105,9 @@ public:
     int Scale() const { return dpi_; }
     bool StartedUp() const { return startedUp_; }
     GameEventLighting& GameEvents() { return gameEvents_; }
+    DeviceManager& Devices() { return devices_; }
+    // The page of a device's tab, when the device has one.
+    CDevicePage* PageOf(const CVexloUSBDevice* device) const;
     // Re-fits the window to its monitor (timer 1011, display change).
     void RefitToMonitor();
 
@@ -111,6 +115,8 @@ private:
     void OnWindowInit();
     void OnClick(TNotifyUI& msg) override;
     void OnRoutedNotify(NotifyKind kind, TNotifyUI& msg);
+    // Hands a notification to the page of the current device.
+    bool ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, TNotifyUI& msg);
     void OnTrayClick(bool right);
     void OnTrayMenuCommand(const std::string& item);
     void ShowAbout();
@@ -136,6 +142,7 @@ private:
     std::vector<CMpDevicePowerUI*> powerPanels_;
     std::vector<CControlUI*> devicePages_;
     std::vector<std::unique_ptr<IDeviceView>> views_;
+    std::vector<std::unique_ptr<CDevicePage>> pageObjects_;  // by tab; null without a page
     MessageId wakeId_ = 0;
     MessageId settingsForwardId_ = 0;
     MessageId startAnnounceId_ = 0;
@@ -151,6 +158,7 @@ private:
     bool exiting_ = false;
     bool exitPending_ = false;
     std::set<std::string> reportedFolders_;
+    CVexloUSBDevice* shownDevice_ = nullptr;  // the device whose page was last shown
     int modalDepth_ = 0;
     int dpi_ = 96;
     static constexpr int kMaxSubTreeDepth = 4;

@@ -104,6 +104,10 @@ int CMsgWnd::Show(UiLoop& loop, CWindowWnd* owner, const std::string& title,
     OpenBoxes().push_back(box.get());
     const int code = box->ShowModal();
     std::erase(OpenBoxes(), box.get());
+    // The window that asked takes the focus back, as it had it before.
+    if (owner && owner->GetBackend() && owner->GetBackend()->IsVisible() && !owner->IsClosing()) {
+        owner->GetBackend()->Show(true, true);
+    }
     return code == 1 ? 1 : 0;
 }
 

@@ -22,6 +22,9 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "ui/controls/custom_controls.h"
+#include "ui/widgets/list.h"
+#include "ui/widgets/range.h"
 
 namespace {
 
@@ -77,6 +80,95 @@ private:
     int failures_ = 0;
 };
 
+// Acts on the window as a user would: options, combos and clicks notify the
+// window exactly as the pointer would make them.
+class User {
+public:
+    explicit User(CMainWnd& window) : window_(window), pm_(*window.GetPaintManager()) {}
+
+    bool SelectTab(q731::Product product) {
+        q731::DeviceManager& devices = window_.Devices();
+        const int tab = devices.TabOfProduct(product);
+        if (tab < 0) return false;
+        devices.SelectTab(tab);
+        Pump(150);
+        return true;
+    }
+    void Choose(const char* option) {
+        if (auto* control = dynamic_cast<q731::COptionUI*>(Find(option))) control->Selected(true);
+        Pump(150);
+    }
+    void Click(const char* name) {
+        if (q731::CControlUI* control = Find(name)) pm_.SendNotify(control, "click");
+        Pump(150);
+    }
+    void Slide(const char* name, int value) {
+        if (auto* slider = dynamic_cast<q731::CSliderUI*>(Find(name))) {
+            slider->SetValue(value);
+            pm_.SendNotify(slider, "valuechanged");
+        }
+        Pump(150);
+    }
+    void Pick(const char* combo, int entry) {
+        if (auto* list = dynamic_cast<q731::CComboUI*>(Find(combo)))
+            list->SelectItem(entry, false, true);
+        Pump(150);
+    }
+
+private:
+    // In the page of the current device (names repeat across pages).
+    q731::CControlUI* Find(const char* name) {
+        q731::DeviceManager& devices = window_.Devices();
+        q731::CDevicePage* page = window_.PageOf(devices.CurrentDevice());
+        q731::CControlUI* root = page ? page->Root() : nullptr;
+        q731::CControlUI* found =
+            root ? root->FindControl([name](q731::CControlUI* c) { return c->GetName() == name; })
+                 : nullptr;
+        return found ? found : pm_.FindControl(name);
+    }
+
+    CMainWnd& window_;
+    q731::CPaintManagerUI& pm_;
+};
+
+// The device pages: lighting with a moving effect drawn by the host, and the
+// key-assignment panel open on a chosen key.
+void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
+    User user(window);
+    if (user.SelectTab(q731::Product::Mouse)) {
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 0);  // wave, drawn in the picture
+        Pump(500);
+        shooter.Shoot("mouse_lighting" + suffix);
+        user.Choose("key_Op_tab");
+        user.Click("key_3");
+        shooter.Shoot("mouse_keys" + suffix);
+        user.Choose("system_Op_tab");
+        shooter.Shoot("mouse_dpi" + suffix);
+        user.Choose("cursor_Op_tab");
+        shooter.Shoot("mouse_pointer" + suffix);
+    }
+    if (user.SelectTab(q731::Product::Keyboard)) {
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 4);  // spectrum
+        user.Slide("deng_light_slider", 4);
+        Pump(500);
+        shooter.Shoot("keyboard_lighting" + suffix);
+        user.Choose("key_Op_tab");
+        user.Click("key_44");
+        shooter.Shoot("keyboard_keys" + suffix);
+        user.Choose("system_Op_tab");
+        shooter.Shoot("keyboard_system" + suffix);
+    }
+    if (user.SelectTab(q731::Product::MousePad)) {
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 0);
+        user.Slide("deng_light_slider", 4);
+        Pump(500);
+        shooter.Shoot("pad_lighting" + suffix);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +189,7 @@ int main(int argc, char** argv) {
             shooter.Shoot("main" + suffix);
             shooter.ShootWithBox(window, "message_box" + suffix,
                                  {"", "message_text_22", true, q731::QuestionButtons::OkCancel});
+            ShootPages(shooter, window, suffix);
         }
         window.Exit();
     };

@@ -29,6 +29,8 @@ void RegisterCustomControls() {
     Register<CChartViewUI>();
     Register<CWndUI>();
     Register<CComboEditContainerElementUI>();
+    Register<CLightControlUI>();
+    Register<CKeySetControlUI>();
 }
 
 }  // namespace q731

@@ -6,6 +6,8 @@
 #include "ui/controls/hand_image_buttons.h"
 #include "ui/controls/host_controls.h"
 #include "ui/controls/key_buttons.h"
+#include "ui/controls/key_set_control.h"
+#include "ui/controls/light_control.h"
 
 namespace q731 {
 

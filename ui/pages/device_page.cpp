@@ -8,6 +8,7 @@
 #include "devices/keyboard_device.h"
 #include "devices/keys/key_list.h"
 #include "platform/log.h"
+#include "platform/products.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/controls/key_set_control.h"
 #include "ui/controls/light_control.h"
@@ -98,6 +99,17 @@ CDeviceKeyButtonUI* CDevicePage::LedButton(int led) const {
 
 void CDevicePage::BuildPage() {
     CVexloUSBDevice& device = *context_.device;
+    // Option groups are kept per window, and every device page carries the
+    // same layouts: each page's groups get a name of their own, so choosing an
+    // option on one page leaves the others' alone.
+    const std::string suffix = "@" + std::string(RecordOf(device.GetProduct()).name);
+    context_.root->FindControl([&suffix](CControlUI* control) {
+        auto* option = dynamic_cast<COptionUI*>(control);
+        if (option && !option->GetGroup().empty() && !option->GetGroup().ends_with(suffix)) {
+            option->SetGroup(option->GetGroup() + suffix);
+        }
+        return false;
+    });
     keyButtons_.clear();
     ledButtons_.clear();
     picture_ = nullptr;

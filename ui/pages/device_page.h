@@ -87,6 +87,7 @@ public:
     CDeviceKeyButtonUI* LedButton(int led) const;
     int KeyButtonCount() const { return static_cast<int>(keyButtons_.size()); }
     CControlUI* Picture() const { return picture_; }
+    CControlUI* Root() const { return context_.root; }
     CLightControlUI* LightPanel() const { return lightPanel_; }
     CKeySetControlUI* KeyPanel() const { return keyPanel_; }
 

@@ -42,13 +42,22 @@ void CKeyboardPage::BindPicture() {
     });
 }
 
+void CKeyboardPage::BeginKeyFunctions() {
+    keys_ = Keyboard().ProfileData().GetKeyList();
+}
+
 void CKeyboardPage::ShowKeyFunction(int key, const std::string& caption) {
     CDeviceKeyButtonUI* button = KeyButton(key);
     if (!button) return;
     const std::string name = Text(KeyNameId(key));
     button->SetToolTipTitle(name);
-    // Keys doing something other than their own function carry the mark.
-    button->SetKeySetHidden(SameTextNoCase(name, caption));
+    // Keys doing something other than their own function carry the mark; a
+    // key whose code is its factory code never does, even when its name and
+    // the caption of that code are worded differently.
+    const bool factory = key < static_cast<int>(keys_.size()) &&
+                         keys_[static_cast<std::size_t>(key)].current.Code() ==
+                             keys_[static_cast<std::size_t>(key)].factory.Code();
+    button->SetKeySetHidden(factory || SameTextNoCase(name, caption));
     button->SetToolTip(name + Text("Key_Set") + caption);
 }
 

@@ -28,10 +28,12 @@ public:
 
 protected:
     void BindPicture() override;
+    void BeginKeyFunctions() override;
     void ShowKeyFunction(int key, const std::string& caption) override;
     void EndKeyFunctions() override;
 
 private:
+    std::vector<KeyEntry> keys_;  // the assignments being shown
     CVexloKeyboardDevice& Keyboard() {
         return static_cast<CVexloKeyboardDevice&>(*context_.device);
     }

@@ -151,7 +151,8 @@ void CMousePage::ShowKeyInfoRow(int button) {
     if (!row || row->GetCount() < 2) return;
     row->GetItemAt(0)->SetText(key->GetToolTipTitle());
     row->GetItemAt(1)->SetText(key->GetToolTip());
-    row->SetVisible(key->IsVisible());
+    // Shown for every button the layout shows, whichever view is in front.
+    row->SetVisible(key->IsVisibleFlag());
 }
 
 void CMousePage::ShowKeyFunction(int key, const std::string& caption) {
@@ -201,7 +202,18 @@ void CMousePage::Refresh() {
                                std::uint32_t{stage.green} << 8 | stage.blue);
         }
     }
-    ShowPollingRate(Mouse().Profile().GetSystemSettings().reportStage);
+    const MouseSystemSettings system = Mouse().Profile().GetSystemSettings();
+    ShowPollingRate(system.reportStage);
+    // The pointer page shows what the profile keeps.
+    if (auto* slider = Find<CSliderUI>("pointer_speed_slider")) slider->SetValue(system.mouseSpeed);
+    if (auto* slider = Find<CSliderUI>("double_click_slider"))
+        slider->SetValue(system.doubleClickTime);
+    if (auto* slider = Find<CSliderUI>("scroll_speed_slider"))
+        slider->SetValue(system.wheelScrollLines);
+    if (auto* check = Find<COptionUI>("pointer_precision_check"))
+        check->Selected(system.pointerPrecision != 0, false);
+    if (auto* check = Find<COptionUI>("scrolls_page_check"))
+        check->Selected(system.scrollPage != 0, false);
 }
 
 void CMousePage::ShowStageEnabled(int stage, bool on) {

@@ -115,6 +115,8 @@ public:
     void SetVirtualWnd(std::string name) { virtualWnd_ = std::move(name); }
 
     virtual bool IsVisible() const { return visible_ && internVisible_; }
+    // The control's own flag, whether or not a parent hides it.
+    bool IsVisibleFlag() const { return visible_; }
     virtual void SetVisible(bool visible);
     // Hidden because a parent is (tab pages, hidden containers).
     virtual void SetInternVisible(bool visible);
