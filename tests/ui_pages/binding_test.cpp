@@ -125,6 +125,7 @@ TEST(PadPage, OtherKindsShowTheSharedPages) {
     UiLoop loop;
     HeadlessPlatform platform(loop);
     SetUiPlatform(&platform);
+    RegisterCustomControls();
     PageHost host(loop);
     ASSERT_TRUE(host.Create(nullptr, "host"));
     CVexloMousePadDevice pad(std::make_shared<SimBus>());
