@@ -10,7 +10,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/device_tabs.h"
 #include "platform/ui_loop.h"
+#include "sim/sim_bus.h"
+#include "ui/controls/custom_controls.h"
+#include "ui/pages/kind_pages.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/qt_renderer.h"
 #include "ui/widgets/dialog_builder.h"
@@ -96,6 +100,73 @@ void BM_Relayout144(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Relayout144)->Unit(benchmark::kMicrosecond);
+
+// The keyboard page's picture: every key a lit DeviceKeyButton.
+struct KeyboardPicture {
+    KeyboardPicture() : pm(loop), keyboard(std::make_shared<SimBus>()) {
+        CPaintManagerUI::SetResourcePath(Q731_SOURCE_DIR "/skin");
+        RegisterCustomControls();
+        CDialogBuilder builder;
+        pm.AttachDialog(builder.Create(
+            "<Window size='1000,640'><VerticalLayout bkcolor='#FF111419'>"
+            "<Include source='XML/DeviceXml/keyboard_keys.xml'/></VerticalLayout></Window>",
+            {}, nullptr, &pm));
+        pm.SetDPI(144);
+        pm.SetClientSize(pm.GetDPIObj()->Scale(pm.GetInitSize()));
+        pm.UpdateLayout();
+        const ProductRecord& record = RecordOf(Product::Keyboard);
+        keyboard.SetNames(std::string(TabOf(Product::Keyboard).pageLayout), "keyboard",
+                          "tamry_light");
+        keyboard.SetKeyCount(record.keyCount);
+        keyboard.SetLedCount(record.ledCount);
+        PageContext context;
+        context.manager = &pm;
+        context.root = pm.GetRoot();
+        context.device = &keyboard;
+        page = MakeDevicePage(std::move(context));
+        page->BuildPage();
+        leds.assign(static_cast<std::size_t>(record.ledCount), LedColour{});
+    }
+    // A spectrum-like frame: every LED another colour, `phase` moving it on.
+    void Frame(int phase) {
+        for (std::size_t i = 0; i < leds.size(); ++i) {
+            const auto step = static_cast<std::uint8_t>(phase + static_cast<int>(i) * 3);
+            leds[i] = {step, static_cast<std::uint8_t>(255 - step), 128, 255};
+        }
+    }
+    UiLoop loop;
+    CPaintManagerUI pm;
+    CVexloKeyboardDevice keyboard;
+    std::unique_ptr<CDevicePage> page;
+    std::vector<LedColour> leds;
+};
+
+void BM_KeyboardPageRepaintAllLit144(benchmark::State& state) {
+    KeyboardPicture picture;
+    picture.Frame(0);
+    picture.page->ShowPicture(picture.leds);
+    UiSize size = picture.pm.GetClientSize();
+    QImage target(size.cx, size.cy, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        QtRenderer renderer(painter);
+        picture.pm.Paint(renderer, {0, 0, size.cx, size.cy});
+    }
+}
+BENCHMARK(BM_KeyboardPageRepaintAllLit144)->Unit(benchmark::kMillisecond);
+
+// What the UI thread does with one lighting frame before it paints.
+void BM_KeyboardPictureUpdate(benchmark::State& state) {
+    KeyboardPicture picture;
+    int phase = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        picture.Frame(++phase);
+        state.ResumeTiming();
+        picture.page->ShowPicture(picture.leds);
+    }
+}
+BENCHMARK(BM_KeyboardPictureUpdate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace q731

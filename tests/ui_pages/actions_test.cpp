@@ -168,6 +168,24 @@ TEST_F(MousePageTest, ButtonCaptionsFollowTheMouseRules) {
         << "rows show while the picture's view is another";
 }
 
+TEST_F(MousePageTest, LogoNamesTheChosenModeAndApplyingNeedsAChosenKey) {
+    Open();
+    LightSetting light = device_->GetLightInfo();
+    light.selectItem = 7;
+    device_->SetLightInfo(light);
+    page_->View().Refresh();
+    auto* page = static_cast<CMousePage*>(page_.get());
+    ASSERT_NE(page->LogoButton(), nullptr);
+    const std::string mode = page_->Text(device_->Definitions().effectNames.at(7));
+    EXPECT_EQ(page->LogoButton()->GetToolTip(),
+              page_->Text("Light_Set") + "\n" + page_->Text("Overall_Light_Set") + mode);
+
+    const std::vector<KeyEntry> before = device_->Profile().GetKeyList();
+    ASSERT_LT(device_->SelectedKey(), 0);
+    EXPECT_TRUE(page_->OnKeyAssignment(Event(PageNotify::Click, "key_butt_keysave")));
+    EXPECT_EQ(device_->Profile().GetKeyList(), before) << "no key chosen: nothing stored";
+}
+
 TEST_F(MousePageTest, KeyPageStoresSavesRestoresAndKeepsALeftButton) {
     Open();
     device_->SetFunctionPage(2);
