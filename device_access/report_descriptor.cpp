@@ -4,6 +4,8 @@
 #include <map>
 #include <optional>
 
+#include <fmt/format.h>
+
 namespace q731 {
 
 namespace {
@@ -38,8 +40,8 @@ constexpr int kLocalUsageMax = 0x2;
 constexpr uint32_t kMainFlagConstant = 0x01;
 constexpr uint32_t kMainFlagVariable = 0x02;
 
-constexpr uint32_t kMaxReportSizeBits = 32;
-constexpr uint32_t kMaxReportCount = 4096;
+// Widest value our decoder reads; wider fields are skipped.
+constexpr uint32_t kMaxValueBits = 32;
 
 struct GlobalState {
     uint16_t usagePage = 0;
@@ -117,8 +119,16 @@ private:
     uint16_t PageOf(const LocalUsage& usage) const {
         return usage.page != 0 ? usage.page : global_.usagePage;
     }
+    // Records what was skipped at the current item.
+    void Skip(std::string_view why);
 
     ParsedDescriptor result_;
+    std::size_t itemOffset_ = 0;
+    std::size_t notesDropped_ = 0;
+    // Inside a top-level collection beyond kMaxCollections: its fields are skipped.
+    bool skippingCollection_ = false;
+    bool fieldLimitNoted_ = false;
+    bool usageLimitNoted_ = false;
     GlobalState global_;
     std::vector<GlobalState> stack_;
     LocalState local_;
@@ -155,6 +165,7 @@ ParsedDescriptor Parser::Run(std::span<const uint8_t> descriptor) {
         const auto data = descriptor.subspan(pos + 1, size);
         const int type = (prefix >> 2) & 0x3;
         const int tag = prefix >> 4;
+        itemOffset_ = pos;
         DescriptorError error = DescriptorError::None;
         if (type == kTypeMain) error = Main(tag, Unsigned(data));
         if (type == kTypeGlobal) error = Global(tag, data);
@@ -163,7 +174,18 @@ ParsedDescriptor Parser::Run(std::span<const uint8_t> descriptor) {
         pos += 1 + size;
     }
     if (depth_ != 0) return Fail(DescriptorError::UnbalancedCollection);
+    if (notesDropped_ > 0) {
+        result_.skipped.back() = fmt::format("... and {} more", notesDropped_ + 1);
+    }
     return result_;
+}
+
+void Parser::Skip(std::string_view why) {
+    if (result_.skipped.size() >= kMaxDescriptorNotes) {
+        ++notesDropped_;
+        return;
+    }
+    result_.skipped.push_back(fmt::format("at byte {}: {}", itemOffset_, why));
 }
 
 DescriptorError Parser::Main(int tag, uint32_t value) {
@@ -183,7 +205,7 @@ DescriptorError Parser::Main(int tag, uint32_t value) {
             break;
         case kMainEndCollection:
             if (depth_ == 0) return DescriptorError::UnbalancedCollection;
-            --depth_;
+            if (--depth_ == 0) skippingCollection_ = false;
             break;
         default:
             break;
@@ -194,8 +216,11 @@ DescriptorError Parser::Main(int tag, uint32_t value) {
 
 DescriptorError Parser::OpenCollection() {
     if (depth_ >= kMaxCollectionDepth) return DescriptorError::StackError;
-    if (depth_ == 0) {
-        if (result_.collections.size() >= kMaxCollections) return DescriptorError::TooLarge;
+    if (depth_ == 0 && result_.collections.size() >= kMaxCollections) {
+        Skip(
+            fmt::format("more than {} top-level collections: collection skipped", kMaxCollections));
+        skippingCollection_ = true;
+    } else if (depth_ == 0) {
         HidCollectionCaps collection;
         LocalUsage usage{};
         if (!local_.usages.empty()) {
@@ -261,7 +286,11 @@ DescriptorError Parser::Global(int tag, std::span<const uint8_t> data) {
 DescriptorError Parser::Local(int tag, std::span<const uint8_t> data) {
     switch (tag) {
         case kLocalUsage:
-            if (local_.usages.size() >= kMaxLocalUsages) return DescriptorError::TooLarge;
+            if (local_.usages.size() >= kMaxLocalUsages) {
+                if (!usageLimitNoted_) Skip("more usages than kept for one field: rest ignored");
+                usageLimitNoted_ = true;
+                break;
+            }
             local_.usages.push_back(ToUsage(data));
             break;
         case kLocalUsageMin:
@@ -277,29 +306,33 @@ DescriptorError Parser::Local(int tag, std::span<const uint8_t> data) {
 }
 
 DescriptorError Parser::AddField(HidReportKind kind, uint32_t flags) {
-    if (depth_ == 0) return DescriptorError::MainOutsideCollection;
-    if (global_.reportSize == 0 || global_.reportSize > kMaxReportSizeBits ||
-        global_.reportCount == 0 || global_.reportCount > kMaxReportCount) {
-        // A zero-sized constant item is harmless padding; anything else is broken.
-        if ((flags & kMainFlagConstant) != 0 &&
-            (global_.reportSize == 0 || global_.reportCount == 0)) {
-            return DescriptorError::None;
-        }
+    if (global_.reportSize > kKernelMaxReportSizeBits ||
+        global_.reportCount > kKernelMaxReportCount) {
         return DescriptorError::BadReportSize;
     }
-    if (local_.usageMin && local_.usageMax && local_.usageMax->id < local_.usageMin->id) {
-        return DescriptorError::BadUsageRange;
-    }
-    if (local_.usageMin.has_value() != local_.usageMax.has_value()) {
-        return DescriptorError::BadUsageRange;
-    }
-
-    uint32_t& used = bitsUsed_[{static_cast<int>(kind), global_.reportId}];
-    const uint32_t bitOffset = used;
+    const bool constant = (flags & kMainFlagConstant) != 0;
     const uint32_t bits = global_.reportSize * global_.reportCount;
+    if (bits == 0) {
+        // A zero-sized constant item is harmless padding.
+        if (!constant) Skip("data field of no bits skipped");
+        return DescriptorError::None;
+    }
+    uint32_t& used = bitsUsed_[{static_cast<int>(kind), global_.reportId}];
+    const uint32_t bytes = (used + bits + 7) / 8 + 1;
+    if (bytes > kMaxReportBytes) {
+        Skip(fmt::format("report {} longer than {} bytes: field skipped", global_.reportId,
+                         kMaxReportBytes));
+        return DescriptorError::None;
+    }
+    // A field we skip still takes its place in the report, so the fields after
+    // it keep their offsets and the report its length.
+    const uint32_t bitOffset = used;
     used += bits;
-    const uint32_t bytes = (used + 7) / 8 + 1;
-    if (bytes > kMaxReportBytes) return DescriptorError::TooLarge;
+    if (depth_ == 0) {
+        Skip("report field outside any collection skipped");
+        return DescriptorError::None;
+    }
+    if (skippingCollection_) return DescriptorError::None;  // noted at the collection
 
     HidCollectionCaps& collection = result_.collections.back();
     if (!collection.OwnsReportId(global_.reportId)) {
@@ -308,8 +341,27 @@ DescriptorError Parser::AddField(HidReportKind kind, uint32_t flags) {
     HidReportCaps& caps = collection.reports[static_cast<int>(kind)];
     caps.reportByteLength = std::max<uint16_t>(caps.reportByteLength, static_cast<uint16_t>(bytes));
 
-    if ((flags & kMainFlagConstant) != 0) return DescriptorError::None;  // padding
-    if (++fieldCount_ > kMaxFields) return DescriptorError::TooLarge;
+    if (constant) return DescriptorError::None;  // padding
+    if (local_.usageMin.has_value() != local_.usageMax.has_value()) {
+        Skip("usage minimum without maximum (or the reverse): field skipped");
+        return DescriptorError::None;
+    }
+    // A reversed range would count almost 2^16 items.
+    if (local_.usageMin && local_.usageMax->id < local_.usageMin->id) {
+        Skip("usage maximum below minimum: field skipped");
+        return DescriptorError::None;
+    }
+    if (global_.reportSize > kMaxValueBits) {
+        Skip(fmt::format("field of {} bits skipped: values wider than {} bits are not read",
+                         global_.reportSize, kMaxValueBits));
+        return DescriptorError::None;
+    }
+    if (++fieldCount_ > kMaxFields) {
+        if (!fieldLimitNoted_)
+            Skip(fmt::format("more than {} fields: the rest skipped", kMaxFields));
+        fieldLimitNoted_ = true;
+        return DescriptorError::None;
+    }
 
     const bool isVariable = (flags & kMainFlagVariable) != 0;
     const bool isButton = !isVariable || global_.reportSize == 1;
@@ -436,26 +488,40 @@ std::string_view DescriptorErrorText(DescriptorError error) {
             return "empty descriptor";
         case DescriptorError::Truncated:
             return "item runs past the end";
-        case DescriptorError::BadUsageRange:
-            return "usage range is reversed or incomplete";
         case DescriptorError::BadReportSize:
-            return "report size or count out of bounds";
+            return "report size or count beyond the kernel's limits";
         case DescriptorError::BadReportId:
-            return "report id 0";
+            return "report id 0 or above 255";
         case DescriptorError::UnbalancedCollection:
             return "unbalanced collections";
         case DescriptorError::StackError:
             return "push/pop misuse or nesting too deep";
         case DescriptorError::TooLarge:
             return "descriptor too large";
-        case DescriptorError::MainOutsideCollection:
-            return "report field outside any collection";
     }
     return "unknown";
 }
 
 ParsedDescriptor ParseReportDescriptor(std::span<const uint8_t> descriptor) {
     return Parser().Run(descriptor);
+}
+
+std::vector<std::string> DescribeCollections(const ParsedDescriptor& parsed) {
+    std::vector<std::string> lines;
+    for (std::size_t index = 0; index < parsed.collections.size(); ++index) {
+        const HidCollectionCaps& collection = parsed.collections[index];
+        std::string ids;
+        for (uint8_t id : collection.reportIds)
+            ids += fmt::format(" {:02x}", id);
+        if (!parsed.usesReportIds || ids.empty()) ids = " -";
+        lines.push_back(
+            fmt::format("{}: page {:04x} usage {:04x}, ids{}, in {}, out {}, feature {}", index + 1,
+                        collection.usagePage, collection.usage, ids,
+                        collection.Of(HidReportKind::Input).reportByteLength,
+                        collection.Of(HidReportKind::Output).reportByteLength,
+                        collection.Of(HidReportKind::Feature).reportByteLength));
+    }
+    return lines;
 }
 
 }  // namespace q731

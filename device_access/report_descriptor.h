@@ -4,11 +4,19 @@
 // usage, report lengths per report kind, button and value fields with their bit
 // positions, logical and physical ranges, and the report ids each collection
 // owns. The descriptor comes from a device and is untrusted: every length,
-// range and nesting level is checked and a malformed descriptor is rejected.
+// range and nesting level is checked.
+//
+// The parser is no stricter than the kernel, which has already accepted the
+// descriptor when we see it: what the kernel refuses (items cut short,
+// unbalanced collections, report id 0, push/pop misuse) rejects the whole
+// descriptor, while a field or collection we cannot use (wider than 32 bits,
+// an incomplete usage range, outside every collection, past our limits) is
+// skipped with a note, and the rest of the interface stays usable.
 
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -74,13 +82,11 @@ enum class DescriptorError : int {
     None = 0,
     Empty,
     Truncated,      // an item runs past the end
-    BadUsageRange,  // usage maximum below usage minimum
-    BadReportSize,  // report size or count out of bounds
-    BadReportId,    // report id 0
+    BadReportSize,  // report size or count beyond what the kernel accepts
+    BadReportId,    // report id 0 or above 255
     UnbalancedCollection,
     StackError,  // push/pop misuse or too deep
-    TooLarge,    // too many fields, collections or bytes per report
-    MainOutsideCollection,
+    TooLarge,    // descriptor longer than the kernel's limit
 };
 
 std::string_view DescriptorErrorText(DescriptorError error);
@@ -89,6 +95,9 @@ struct ParsedDescriptor {
     DescriptorError error = DescriptorError::None;
     bool usesReportIds = false;
     std::vector<HidCollectionCaps> collections;  // top-level collections in descriptor order
+    // What was skipped and why, one line each ("at byte 12: ..."); at most
+    // kMaxDescriptorNotes lines, the last one counting any further.
+    std::vector<std::string> skipped;
 
     bool Ok() const { return error == DescriptorError::None; }
 };
@@ -101,7 +110,16 @@ inline constexpr std::size_t kMaxReportBytes = 4096;
 inline constexpr int kMaxCollectionDepth = 32;
 inline constexpr int kMaxPushDepth = 8;
 inline constexpr std::size_t kMaxLocalUsages = 256;
+inline constexpr std::size_t kMaxDescriptorNotes = 16;
+// What the kernel itself refuses.
+inline constexpr uint32_t kKernelMaxReportSizeBits = 256;
+inline constexpr uint32_t kKernelMaxReportCount = 12288;
 
 ParsedDescriptor ParseReportDescriptor(std::span<const uint8_t> descriptor);
+
+// One line per top-level collection, as diagnostics print it:
+// "1: page 0001 usage 0002, ids 01 02, in 8, out 0, feature 0" (lengths in
+// bytes with the report id byte; "ids -" when the reports are unnumbered).
+std::vector<std::string> DescribeCollections(const ParsedDescriptor& parsed);
 
 }  // namespace q731

@@ -10,7 +10,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A vendor collection wrapped around `body`.
-Bytes Wrap(std::initializer_list<uint8_t> body) {
+Bytes Wrap(const Bytes& body) {
     Bytes d{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01};
     d.insert(d.end(), body.begin(), body.end());
     d.push_back(0xC0);
@@ -75,35 +75,65 @@ struct Malformed {
     DescriptorError error;
 };
 
+// What the kernel refuses as well rejects the whole descriptor.
 TEST(ReportDescriptor, MalformedDescriptorsAreRejected) {
     const Malformed cases[] = {
         {"empty", {}, DescriptorError::Empty},
         {"item cut short", {0x06, 0x00}, DescriptorError::Truncated},
         {"long item cut short", Wrap({0xFE, 0x05, 0x10, 0x01}), DescriptorError::Truncated},
-        // Usage maximum below minimum would count almost 2^16 items.
-        {"reversed usage range", Wrap({0x19, 0x10, 0x29, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}),
-         DescriptorError::BadUsageRange},
-        {"minimum without maximum", Wrap({0x19, 0x10, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}),
-         DescriptorError::BadUsageRange},
         {"report id 0", Wrap({0x85, 0x00}), DescriptorError::BadReportId},
-        {"report size over 32 bits", Wrap({0x75, 0x21, 0x95, 0x01, 0x81, 0x02}),
+        {"report size over 256 bits", Wrap({0x76, 0x01, 0x01, 0x95, 0x01, 0x81, 0x02}),
          DescriptorError::BadReportSize},
-        {"data field of size 0", Wrap({0x75, 0x00, 0x95, 0x01, 0x81, 0x02}),
-         DescriptorError::BadReportSize},
-        {"report longer than 4096 bytes", Wrap({0x75, 0x20, 0x96, 0x00, 0x10, 0x81, 0x02}),
-         DescriptorError::TooLarge},
         {"end collection without collection", {0xC0}, DescriptorError::UnbalancedCollection},
         {"collection never ended", {0x09, 0x01, 0xA1, 0x01}, DescriptorError::UnbalancedCollection},
         {"pop without push", {0xB4}, DescriptorError::StackError},
-        {"field outside any collection",
-         {0x75, 0x08, 0x95, 0x01, 0x81, 0x02},
-         DescriptorError::MainOutsideCollection},
     };
     for (const Malformed& c : cases) {
         const ParsedDescriptor parsed = ParseReportDescriptor(c.descriptor);
         EXPECT_EQ(parsed.error, c.error) << c.name;
         EXPECT_TRUE(parsed.collections.empty()) << c.name;
     }
+}
+
+struct Unusable {
+    const char* name;
+    Bytes descriptor;
+    const char* note;
+};
+
+// What only we cannot use is skipped with a note; the collection stays, with
+// an 8-bit field after the bad one still at its place.
+TEST(ReportDescriptor, UnusableFieldsAreSkippedWithANote) {
+    const Bytes good = {0x75, 0x08, 0x95, 0x01, 0x09, 0x30, 0x81, 0x02};
+    const auto withGood = [&](Bytes bad) {
+        bad.insert(bad.end(), good.begin(), good.end());
+        return Wrap(bad);
+    };
+    const Unusable cases[] = {
+        // Usage maximum below minimum would count almost 2^16 items.
+        {"reversed usage range",
+         withGood({0x19, 0x10, 0x29, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}),
+         "usage maximum below minimum"},
+        {"minimum without maximum", withGood({0x19, 0x10, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}),
+         "usage minimum without maximum"},
+        {"report size over 32 bits", withGood({0x75, 0x40, 0x95, 0x01, 0x09, 0x31, 0x81, 0x02}),
+         "field of 64 bits"},
+        {"data field of size 0", withGood({0x75, 0x00, 0x95, 0x01, 0x81, 0x02}), "no bits"},
+    };
+    for (const Unusable& c : cases) {
+        const ParsedDescriptor parsed = ParseReportDescriptor(c.descriptor);
+        ASSERT_TRUE(parsed.Ok()) << c.name;
+        ASSERT_EQ(parsed.collections.size(), 1u) << c.name;
+        ASSERT_EQ(parsed.skipped.size(), 1u) << c.name;
+        EXPECT_NE(parsed.skipped[0].find(c.note), std::string::npos) << parsed.skipped[0];
+        const auto& values = parsed.collections[0].Of(HidReportKind::Input).values;
+        ASSERT_EQ(values.size(), 1u) << c.name;
+        EXPECT_EQ(values[0].usageMin, 0x30) << c.name;
+    }
+    // Fields outside every collection and reports past 4096 bytes belong nowhere.
+    EXPECT_EQ(ParseReportDescriptor(Bytes{0x75, 0x08, 0x95, 0x01, 0x81, 0x02}).skipped.size(), 1u);
+    EXPECT_EQ(
+        ParseReportDescriptor(Wrap({0x75, 0x20, 0x96, 0x00, 0x10, 0x81, 0x02})).skipped.size(), 1u);
 }
 
 TEST(ReportDescriptor, NestingAndPushDepthAreBounded) {
