@@ -99,6 +99,13 @@ public:
     // The paths present now, or nothing when the system could not be asked.
     virtual std::optional<std::vector<std::string>> Enumerate() = 0;
     virtual HidOpenResult Open(const std::string& path, const HidOpenParameters& parameters) = 0;
+    // What the system tells about an interface without opening it (ids, the
+    // descriptor, the collection's index), for diagnostics on interfaces that
+    // are not ours. Nothing when the back end cannot tell.
+    virtual std::optional<HidConnectionInfo> Inspect(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
     // Asks to be told when interfaces may have come or gone: the back end
     // pokes `waker` after each change. Returns false when it cannot tell, and
     // callers then poll Enumerate.

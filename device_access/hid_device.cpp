@@ -10,6 +10,7 @@ struct HidDevice::OpenState {
     std::unique_ptr<IHidConnection> connection;
     HidAttributes attributes;
     HidCollectionCaps caps;
+    std::vector<uint8_t> descriptor;
     std::mutex decodeMutex;
     std::array<std::vector<HidData>, kHidReportKindCount> items;
 };
@@ -95,6 +96,7 @@ bool HidDevice::Open(const std::string& path, const HidOpenParameters& parameter
             state->connection = std::move(opened.connection);
             state->attributes = {info.vendorId, info.productId, info.version};
             state->caps = parsed.collections[static_cast<std::size_t>(info.collectionIndex)];
+            state->descriptor = info.reportDescriptor;
             for (int kind = 0; kind < kHidReportKindCount; ++kind) {
                 state->items[kind] = MakeItems(state->caps, static_cast<HidReportKind>(kind));
             }
@@ -191,6 +193,16 @@ HidCaps HidDevice::Caps() const {
     return {caps.usagePage, caps.usage, caps.Of(HidReportKind::Input).reportByteLength,
             caps.Of(HidReportKind::Output).reportByteLength,
             caps.Of(HidReportKind::Feature).reportByteLength};
+}
+
+HidCollectionCaps HidDevice::CollectionCaps() const {
+    std::lock_guard lock(mutex_);
+    return open_ ? open_->caps : HidCollectionCaps{};
+}
+
+std::vector<uint8_t> HidDevice::ReportDescriptor() const {
+    std::lock_guard lock(mutex_);
+    return open_ ? open_->descriptor : std::vector<uint8_t>{};
 }
 
 std::string HidDevice::OpenPath() const {

@@ -74,6 +74,10 @@ public:
 
     HidAttributes Attributes() const;
     HidCaps Caps() const;
+    // The open collection's parsed capabilities and the whole interface's
+    // report descriptor; empty while closed.
+    HidCollectionCaps CollectionCaps() const;
+    std::vector<uint8_t> ReportDescriptor() const;
     std::string OpenPath() const;
     HidOpenParameters Parameters() const;
     int InterfaceNumber() const;

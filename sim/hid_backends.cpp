@@ -26,8 +26,12 @@ SelectedBackend SelectHidBackend(std::string_view devicesSetting) {
         if (ec != std::errc() || end != digits.data() + digits.size() || delayMs < 0) delayMs = -1;
         devicesSetting = devicesSetting.substr(0, at);
     }
+    // "-hidraw" runs the simulated family through the hidraw back end.
+    constexpr std::string_view kHidrawSuffix = "-hidraw";
+    const bool hidraw = devicesSetting.ends_with(kHidrawSuffix);
+    if (hidraw) devicesSetting.remove_suffix(kHidrawSuffix.size());
     if (devicesSetting == "sim" || devicesSetting == "sim-all") {
-        auto bus = std::make_shared<SimBus>();
+        auto bus = std::make_shared<SimBus>(hidraw ? SimBusMode::Hidraw : SimBusMode::Plain);
         const bool all = devicesSetting == "sim-all";
         auto plug = [all](SimBus& target) {
             all ? PlugFullFamily(target) : PlugDemoFamily(target);

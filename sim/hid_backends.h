@@ -2,7 +2,10 @@
 // Run-time choice of the HID back end. device_access cannot know the simulator,
 // so the choice lives here, beside it: Q731_DEVICES=sim attaches the simulated
 // family, Q731_DEVICES=sim-all every simulated product plus decoys and a second
-// unit, and anything else (or nothing) the hidraw back end. A suffix "@MS"
+// unit, and anything else (or nothing) the hidraw back end. "sim-hidraw" and
+// "sim-all-hidraw" put the same family behind the hidraw back end on a fake
+// kernel, so that a real system's report routing is what the program meets.
+// A suffix "@MS"
 // ("sim@80") plugs the simulated devices MS milliseconds after start instead of
 // at once, so that arrivals can meet other events (an early quit) in tests.
 

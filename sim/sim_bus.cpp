@@ -1,6 +1,7 @@
 #include "sim/sim_bus.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -8,7 +9,9 @@
 
 #include <fmt/format.h>
 
+#include "device_access/hidraw_backend.h"
 #include "device_access/report_descriptor.h"
+#include "sim/sim_hidraw_kernel.h"
 
 namespace q731 {
 
@@ -47,6 +50,7 @@ public:
         bool usesReportIds = false;
         std::vector<Collection> collections;
         std::vector<std::pair<int, std::weak_ptr<SimConnectionState>>> connections;
+        int node = -1;  // hidraw mode: the fake kernel's node
     };
     struct Unit {
         SimProductSpec product;
@@ -64,6 +68,11 @@ public:
     bool Unplug(int unit);
     void NotifyChange();
     Interface* FindInterface(int unit, uint16_t interfaceNumber);
+
+    // Hidraw mode: the kernel and the back end on it. Lock order: the bus
+    // mutex before the kernel's; the kernel calls back without its own.
+    std::shared_ptr<SimHidrawKernel> kernel;
+    std::unique_ptr<IHidBackend> hidraw;
 
     mutable std::mutex mutex;
     std::map<int, Unit> units;
@@ -169,7 +178,11 @@ HidIoResult SimBusCore::Write(int unit, uint16_t interfaceNumber, std::span<cons
         }
     }
     const SimPort port(shared_from_this(), unit);
-    if (!firmware->OnOutputReport(interfaceNumber, report, port)) return {HidIoStatus::Failed, 0};
+    if (!firmware->OnOutputReport(interfaceNumber, report, port)) {
+        std::lock_guard lock(mutex);
+        // A device that left while taking the frame did not refuse it.
+        return {units.contains(unit) ? HidIoStatus::Failed : HidIoStatus::Disconnected, 0};
+    }
     return {HidIoStatus::Ok, report.size()};
 }
 
@@ -181,6 +194,11 @@ void SimBusCore::SendInput(int unit, uint16_t interfaceNumber, std::span<const u
         std::lock_guard lock(mutex);
         Interface* iface = FindInterface(unit, interfaceNumber);
         if (iface == nullptr || units[unit].inputLost) return;
+        if (kernel) {
+            // The wire carries no id byte when the interface numbers no reports.
+            kernel->Deliver(iface->node, iface->usesReportIds ? report : report.subspan(1), delay);
+            return;
+        }
         for (auto& [collection, weak] : iface->connections) {
             auto state = weak.lock();
             if (!state) continue;
@@ -204,6 +222,7 @@ bool SimBusCore::Unplug(int unit) {
             for (auto& [collection, weak] : iface.connections) {
                 if (auto state = weak.lock()) states.push_back(state);
             }
+            if (kernel) kernel->RemoveNode(iface.node);
         }
         units.erase(found);
     }
@@ -238,16 +257,71 @@ void SimPort::Unplug() const {
     if (core_) core_->Unplug(unit_);
 }
 
-SimBus::SimBus() : core_(std::make_shared<SimBusCore>()) {}
+namespace {
+
+// A unit's interface as a node of the fake kernel; writes reach its firmware.
+SimHidrawKernel::NodeSpec NodeSpecOf(std::weak_ptr<SimBusCore> weak, int unit,
+                                     const SimProductSpec& product,
+                                     const SimBusCore::Interface& iface) {
+    const uint16_t interfaceNumber = iface.definition.interfaceNumber;
+    const bool numbered = iface.usesReportIds;
+    return {.vendorId = product.vendorId,
+            .productId = product.productId,
+            .version = product.version,
+            .interfaceNumber = interfaceNumber,
+            .descriptor = iface.definition.descriptor,
+            .onWrite = [weak, unit, interfaceNumber, numbered](std::span<const uint8_t> sent) {
+                auto core = weak.lock();
+                if (!core) return -ENODEV;
+                // Firmware takes reports id first, 0 for an unnumbered one.
+                std::vector<uint8_t> report;
+                if (!numbered) report.push_back(0);
+                report.insert(report.end(), sent.begin(), sent.end());
+                const HidIoResult written = core->Write(unit, interfaceNumber, report);
+                if (written.Ok()) return 0;
+                return written.status == HidIoStatus::Disconnected ? -ENODEV : -EIO;
+            }};
+}
+
+}  // namespace
+
+SimBus::SimBus(SimBusMode mode) : core_(std::make_shared<SimBusCore>()) {
+    if (mode == SimBusMode::Hidraw) {
+        core_->kernel = std::make_shared<SimHidrawKernel>();
+        core_->hidraw = MakeHidrawBackend(core_->kernel);
+    }
+}
 
 SimBus::~SimBus() = default;
 
-std::optional<std::vector<std::string>> SimBus::Enumerate() {
+std::string SimBus::Name() const {
+    return core_->kernel ? "sim-hidraw" : "sim";
+}
+
+SimBusMode SimBus::Mode() const {
+    return core_->kernel ? SimBusMode::Hidraw : SimBusMode::Plain;
+}
+
+SimHidrawKernel* SimBus::Kernel() const {
+    return core_->kernel.get();
+}
+
+int SimBus::NodeOf(int unit, uint16_t interfaceNumber) const {
     std::lock_guard lock(core_->mutex);
-    if (core_->failEnumerations > 0) {
-        --core_->failEnumerations;
-        return std::nullopt;
+    const SimBusCore::Interface* iface = core_->FindInterface(unit, interfaceNumber);
+    return iface == nullptr ? -1 : iface->node;
+}
+
+std::optional<std::vector<std::string>> SimBus::Enumerate() {
+    {
+        std::lock_guard lock(core_->mutex);
+        if (core_->failEnumerations > 0) {
+            --core_->failEnumerations;
+            return std::nullopt;
+        }
     }
+    if (core_->hidraw) return core_->hidraw->Enumerate();
+    std::lock_guard lock(core_->mutex);
     std::vector<std::string> paths;
     for (const auto& [id, unit] : core_->units) {
         for (const auto& iface : unit.interfaces) {
@@ -259,7 +333,7 @@ std::optional<std::vector<std::string>> SimBus::Enumerate() {
 }
 
 HidOpenResult SimBus::Open(const std::string& path, const HidOpenParameters& parameters) {
-    (void)parameters;
+    if (core_->hidraw) return core_->hidraw->Open(path, parameters);
     HidOpenResult result;
     std::lock_guard lock(core_->mutex);
     for (auto& [id, unit] : core_->units) {
@@ -292,6 +366,22 @@ HidOpenResult SimBus::Open(const std::string& path, const HidOpenParameters& par
     return result;
 }
 
+std::optional<HidConnectionInfo> SimBus::Inspect(const std::string& path) {
+    if (core_->hidraw) return core_->hidraw->Inspect(path);
+    std::lock_guard lock(core_->mutex);
+    for (const auto& [id, unit] : core_->units) {
+        for (const auto& iface : unit.interfaces) {
+            for (std::size_t index = 0; index < iface.collections.size(); ++index) {
+                if (iface.collections[index].path != path) continue;
+                return HidConnectionInfo{unit.product.vendorId, unit.product.productId,
+                                         unit.product.version, iface.definition.descriptor,
+                                         static_cast<int>(index)};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 bool SimBus::WatchChanges(std::shared_ptr<Waker> waker) {
     std::lock_guard lock(core_->mutex);
     core_->watchers.push_back(std::move(waker));
@@ -320,6 +410,8 @@ int SimBus::Plug(SimProductSpec product, std::shared_ptr<ISimFirmware> firmware)
                                                                   ? parsed.collections[index]
                                                                   : HidCollectionCaps{}});
             }
+            if (core_->kernel)
+                iface.node = core_->kernel->AddNode(NodeSpecOf(core_, id, product, iface));
             unit.interfaces.push_back(std::move(iface));
         }
         unit.product = std::move(product);
@@ -340,8 +432,24 @@ bool SimBus::IsPlugged(int unit) const {
 }
 
 std::vector<std::string> SimBus::PathsOf(int unit) const {
-    std::lock_guard lock(core_->mutex);
     std::vector<std::string> paths;
+    if (core_->hidraw) {
+        std::vector<std::string> nodes;
+        {
+            std::lock_guard lock(core_->mutex);
+            auto found = core_->units.find(unit);
+            if (found == core_->units.end()) return paths;
+            for (const auto& iface : found->second.interfaces)
+                nodes.push_back(SimHidrawKernel::NodePath(iface.node) + "#");
+        }
+        for (std::string& path : core_->hidraw->Enumerate().value_or(std::vector<std::string>{})) {
+            for (const std::string& node : nodes) {
+                if (path.starts_with(node)) paths.push_back(std::move(path));
+            }
+        }
+        return paths;
+    }
+    std::lock_guard lock(core_->mutex);
     auto found = core_->units.find(unit);
     if (found == core_->units.end()) return paths;
     for (const auto& iface : found->second.interfaces) {
@@ -369,6 +477,13 @@ void SimBus::SetOpenFault(int unit, HidOpenError error) {
     std::lock_guard lock(core_->mutex);
     if (auto found = core_->units.find(unit); found != core_->units.end()) {
         found->second.openFault = error;
+        if (!core_->kernel) return;
+        int code = 0;
+        if (error == HidOpenError::AccessDenied) code = EACCES;
+        if (error == HidOpenError::NotFound) code = ENOENT;
+        if (error != HidOpenError::None && code == 0) code = EIO;
+        for (const auto& iface : found->second.interfaces)
+            core_->kernel->SetOpenError(iface.node, code);
     }
 }
 
@@ -399,6 +514,8 @@ int SimBus::OpenConnections(int unit) const {
     if (found == core_->units.end()) return 0;
     int count = 0;
     for (const auto& iface : found->second.interfaces) {
+        // In hidraw mode every connection to a node shares one open file.
+        if (core_->kernel) count += core_->kernel->OpenFiles(iface.node);
         for (const auto& [collection, weak] : iface.connections)
             count += weak.expired() ? 0 : 1;
     }

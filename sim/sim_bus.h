@@ -8,6 +8,11 @@
 // Firmware behind a product sees every output report written to it and answers
 // through a SimPort, which routes input reports by report id to the open
 // connections of the collection that owns that id.
+//
+// In hidraw mode the bus is the hidraw back end itself, running on a fake
+// kernel (sim_hidraw_kernel.h) whose nodes are the units' interfaces: paths,
+// opens, reads and writes then take the production code's road, with every
+// report of an interface reaching every open of it as on a real system.
 
 #include <chrono>
 #include <cstdint>
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "device_access/hid_backend.h"
+#include "sim/sim_hidraw_kernel.h"
 
 namespace q731 {
 
@@ -35,6 +41,11 @@ struct SimProductSpec {
 };
 
 class SimBusCore;
+
+enum class SimBusMode {
+    Plain,   // each connection sees its own collection's reports, as on Windows
+    Hidraw,  // the hidraw back end on a fake kernel
+};
 
 // What firmware holds to answer: input reports into the unit's interfaces.
 class SimPort {
@@ -65,15 +76,22 @@ public:
 
 class SimBus final : public IHidBackend {
 public:
-    SimBus();
+    explicit SimBus(SimBusMode mode = SimBusMode::Plain);
     ~SimBus() override;
     SimBus(const SimBus&) = delete;
     SimBus& operator=(const SimBus&) = delete;
 
-    std::string Name() const override { return "sim"; }
+    std::string Name() const override;
     std::optional<std::vector<std::string>> Enumerate() override;
     HidOpenResult Open(const std::string& path, const HidOpenParameters& parameters) override;
+    std::optional<HidConnectionInfo> Inspect(const std::string& path) override;
     bool WatchChanges(std::shared_ptr<Waker> waker) override;
+
+    SimBusMode Mode() const;
+    // The fake kernel in hidraw mode (for its faults), else null.
+    SimHidrawKernel* Kernel() const;
+    // The hidraw node number of a unit's interface in hidraw mode; -1 otherwise.
+    int NodeOf(int unit, uint16_t interfaceNumber) const;
 
     // Adds a unit; returns its id. A second unit of the same product gets
     // paths of its own.
