@@ -53,6 +53,26 @@ function(q731_add_test_suite name)
     PROPERTIES ${_q731_properties})
 endfunction()
 
+# q731_rerun_test_suite(name PREFIX prefix ENVIRONMENT var=value [LABELS ...])
+# Every case of a suite once more under another environment (the suites pick
+# their back end from it), each named prefix + its own name.
+function(q731_rerun_test_suite name)
+  cmake_parse_arguments(ARG "" "PREFIX;ENVIRONMENT;TIMEOUT" "LABELS" ${ARGN})
+  if(NOT Q731_BUILD_TESTS)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  include(GoogleTest)
+  set(_q731_properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENVIRONMENT}")
+  if(ARG_LABELS)
+    list(APPEND _q731_properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} TEST_PREFIX "${ARG_PREFIX}" DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60 PROPERTIES ${_q731_properties})
+endfunction()
+
 # q731_add_bench(name SOURCES ... DEPS ...)
 function(q731_add_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})

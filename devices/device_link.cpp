@@ -4,6 +4,9 @@
 #include <chrono>
 #include <thread>
 
+#include <fmt/format.h>
+
+#include "device_access/device_table.h"
 #include "platform/log.h"
 
 namespace q731 {
@@ -12,7 +15,7 @@ namespace {
 
 // Reports that can sit in a connection's queue: draining more than this means
 // the device is flooding us, and the exchange goes ahead anyway.
-constexpr int kMaxStaleReports = 64;
+constexpr int kMaxStaleReports = 128;
 // An answer may be preceded by one report that answers something else.
 constexpr int kMaxReads = 2;
 
@@ -31,6 +34,27 @@ bool EchoMatches(const Frame& request, std::span<const uint8_t> reply) {
     return reply[kFrameLength] == request[kFrameLength] &&
            reply[kFrameAddressLow] == request[kFrameAddressLow] &&
            reply[kFrameAddressHigh] == request[kFrameAddressHigh];
+}
+
+// The protocol needs report 4 in the command collection, 64 bytes out and at
+// most 64 in. A device that differs may still answer, but when it does not,
+// its descriptor is what tells why.
+void CheckCommandCollection(const HidDevice& connection, const std::string& path) {
+    const HidCollectionCaps caps = connection.CollectionCaps();
+    if (caps.usagePage != kCommandUsagePage) return;
+    const bool ownsFrames = caps.OwnsReportId(kFrameReportId);
+    const uint16_t output = caps.Of(HidReportKind::Output).reportByteLength;
+    const uint16_t input = caps.Of(HidReportKind::Input).reportByteLength;
+    if (ownsFrames && output == kFrameBytes && input <= kFrameBytes) return;
+    std::string hex;
+    for (uint8_t byte : connection.ReportDescriptor())
+        hex += fmt::format("{:02x}", byte);
+    LogWarning(
+        fmt::format("{}: the command collection {} report {}, its output reports have {} "
+                    "bytes and its input reports {} (expected {} and at most {}); "
+                    "report descriptor: {}",
+                    path, ownsFrames ? "has" : "lacks", kFrameReportId, output, input, kFrameBytes,
+                    kFrameBytes, hex));
 }
 
 LinkResult StatusResult(uint8_t status) {
@@ -87,6 +111,7 @@ bool CDeviceLink::OpenChannel(Channel channel, const std::string& path) {
         if (wasOpen && previous != channel) open_.store(true);
         return false;
     }
+    CheckCommandCollection(connection, path);
     SelectChannel(channel);
     open_.store(true);
     return true;
@@ -136,11 +161,14 @@ LinkResult CDeviceLink::ExchangeFrame(const Frame& frame, std::span<uint8_t> rep
     const bool receiver = receiverSelected_.load();
     HidDevice& connection = Selected();
 
-    // A late answer to an earlier, timed-out request must not pass for this one.
+    // A late answer to an earlier, timed-out request must not pass for this
+    // one. A connection reads its own collection's reports only, so only an
+    // empty queue (or a dead connection) ends the drain.
     Frame stale{};
-    for (int drained = 0; drained < kMaxStaleReports; ++drained) {
-        if (!connection.ReadReport(stale, 0).Ok()) break;
-    }
+    int drained = 0;
+    while (drained < kMaxStaleReports && connection.ReadReport(stale, 0).Ok())
+        ++drained;
+    if (drained == kMaxStaleReports) LogWarning("link: input still queued after draining");
     if (!connection.WriteReport(frame, writeMs).Ok()) return LinkResult::WriteFailed;
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(readMs);
@@ -151,7 +179,11 @@ LinkResult CDeviceLink::ExchangeFrame(const Frame& frame, std::span<uint8_t> rep
         const HidIoResult result = connection.ReadReport(answer, waitMs);
         if (outCount != nullptr) *outCount = result.bytes;
         if (!result.Ok()) return LinkResult::Failed;
-        if (result.bytes < kFrameBytes) continue;  // too short to be an answer
+        // A device may send its answers shorter than a frame: the header is
+        // enough to match, and what is missing reads as zero.
+        if (result.bytes < kFrameData) continue;
+        std::fill(answer.begin() + static_cast<std::ptrdiff_t>(std::min(result.bytes, kFrameBytes)),
+                  answer.end(), uint8_t{0});
         if (answer[kFrameCommand] == frame[kFrameCommand] &&
             (!mode.matchEcho || EchoMatches(frame, answer))) {
             return LinkResult::Ok;
@@ -182,11 +214,11 @@ LinkResult CDeviceLink::ExchangeLight(std::span<const uint8_t> request, std::spa
 }
 
 LinkResult CDeviceLink::SingleFrame(const Frame& frame, FrameLock lock, std::span<uint8_t> reply,
-                                    FrameMode mode) {
+                                    FrameMode mode, std::size_t* outCount) {
     std::unique_lock<std::mutex> frameLock;
     if (lock == FrameLock::Command) frameLock = std::unique_lock(commandLock_);
     if (lock == FrameLock::Lighting) frameLock = std::unique_lock(lightingLock_);
-    const LinkResult result = ExchangeFrame(frame, reply, nullptr, mode);
+    const LinkResult result = ExchangeFrame(frame, reply, outCount, mode);
     if (result != LinkResult::Ok) return result;
     return StatusResult(reply[kFrameStatus]);
 }
@@ -215,10 +247,14 @@ LinkResult CDeviceLink::Chunked(const Transfer& transfer) {
             LogDebug("放弃灯光数据");
             continue;
         }
-        const LinkResult result =
-            SingleFrame(frame, transfer.lock, reply, {.light = transfer.light, .matchEcho = true});
+        std::size_t got = 0;
+        const LinkResult result = SingleFrame(frame, transfer.lock, reply,
+                                              {.light = transfer.light, .matchEcho = true}, &got);
         if (result != LinkResult::Ok) return result;
         if (transfer.destination != nullptr) {
+            // A short answer may leave out what a status needs, never the data
+            // asked for: zeros must not pass for the device's memory.
+            if (got < kFrameData + piece) return LinkResult::Failed;
             // The piece we asked for, never what the reply claims to carry.
             std::copy_n(reply.begin() + kFrameData, piece, transfer.destination + offset);
         }
@@ -345,11 +381,12 @@ LinkResult CDeviceLink::ReadPowerStatus(std::span<uint8_t> destination, uint8_t 
                                         uint16_t address) {
     if (length > kFrameDataBytes || destination.size() < length) return LinkResult::WriteFailed;
     Frame reply{};
+    std::size_t got = 0;
     const LinkResult result = SingleFrame(MakeFrame(LinkCommand::ReadPowerStatus, length, address),
-                                          FrameLock::Command, reply, {});
-    if (result == LinkResult::Ok) {
-        std::copy_n(reply.begin() + kFrameData, length, destination.begin());
-    }
+                                          FrameLock::Command, reply, {}, &got);
+    if (result != LinkResult::Ok) return result;
+    if (got < kFrameData + length) return LinkResult::Failed;  // the block is not all there
+    std::copy_n(reply.begin() + kFrameData, length, destination.begin());
     return result;
 }
 

@@ -176,7 +176,7 @@ private:
     LinkResult ExchangeFrame(const Frame& frame, std::span<uint8_t> reply, std::size_t* outCount,
                              FrameMode mode);
     LinkResult SingleFrame(const Frame& frame, FrameLock lock, std::span<uint8_t> reply,
-                           FrameMode mode);
+                           FrameMode mode, std::size_t* outCount = nullptr);
     LinkResult Chunked(const Transfer& transfer);
     HidDevice& Selected() { return receiverSelected_.load() ? receiver_ : wired_; }
     ChannelTimeouts SelectedTimeouts() const;

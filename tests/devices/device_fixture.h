@@ -151,7 +151,7 @@ protected:
 
     testing::TestFolder folder_{"q731-devices"};
     const fs::path& root_ = folder_.path();
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimBus> bus_ = testing::MakeTestBus();
     std::shared_ptr<SimCommandFirmware> firmware_;
     std::unique_ptr<Device> device_;
     std::conditional_t<kMouse, MouseRecordingView, KeyboardRecordingView> view_;

@@ -10,6 +10,7 @@
 #include "sim/sim_events.h"
 #include "sim/sim_firmware.h"
 #include "sim/sim_products.h"
+#include "tests/support/sim_helpers.h"
 #include "tests/support/wait.h"
 
 namespace q731 {
@@ -104,7 +105,7 @@ protected:
 
     ManualClock clock_;
     UiLoop loop_{clock_};
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimBus> bus_ = testing::MakeTestBus();
     std::vector<std::shared_ptr<SimCommandFirmware>> firmwares_;
     Observer observer_;
     int wakes_ = 0;

@@ -38,7 +38,7 @@ protected:
     std::vector<Bytes> Sent() const { return testing::SentFrames(*firmware_); }
     void ExpectNoViolations() const { testing::ExpectNoViolations(*firmware_); }
 
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimBus> bus_ = testing::MakeTestBus();
     std::shared_ptr<SimCommandFirmware> firmware_;
     std::unique_ptr<CDeviceLink> link_;
     int unit_ = 0;

@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_products.h"
+#include "tests/support/sim_helpers.h"
 
 namespace q731 {
 namespace {
@@ -48,7 +49,7 @@ protected:
               static_cast<std::uint8_t>(value >> 8)});
     }
 
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimBus> bus_ = testing::MakeTestBus();
     int unit_ = -1;
     std::string eventPath_;
     HidDevice wired_{bus_};

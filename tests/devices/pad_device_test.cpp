@@ -126,7 +126,7 @@ protected:
     ManualClock clock_;
     UiLoop loop_{clock_};
     testing::TestFolder folder_{"q731-pad"};
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimBus> bus_ = testing::MakeTestBus();
     std::shared_ptr<SimCommandFirmware> firmware_;
     RecordingView view_;
     std::unique_ptr<CVexloMousePadDevice> device_;

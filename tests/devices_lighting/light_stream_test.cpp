@@ -69,7 +69,7 @@ protected:
     StreamOutcome SendOne() { return stream_.SendLeds(link_, leds_, 3 * 11); }
 
     ManualClock clock_;
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::shared_ptr<SimBus> bus_ = testing::MakeTestBus();
     std::shared_ptr<SimCommandFirmware> firmware_;
     std::shared_ptr<SimClockedLatency> slow_;
     CDeviceLink link_{bus_};
@@ -163,7 +163,7 @@ TEST_F(LightStreamTest, ABusyLinkDropsTheChunkWithoutCountingAFailure) {
 
 // The firmware's own latency, in real time: a device that answers in 600 ms.
 TEST(LightStreamRealLatencyTest, ADeviceAnsweringIn600MsIsStoppedAfterTwoSends) {
-    auto bus = std::make_shared<SimBus>();
+    auto bus = testing::MakeTestBus();
     auto firmware = std::make_shared<SimCommandFirmware>(SimChannel::Wired, MouseMemoryLayout());
     const int unit = bus->Plug(MouseWiredProduct(), firmware);
     CDeviceLink link(bus);

@@ -2,10 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string_view>
+
 #include "device_access/device_path.h"
 #include "sim/sim_products.h"
 
 namespace q731::testing {
+
+std::shared_ptr<SimBus> MakeTestBus() {
+    const char* setting = std::getenv("Q731_DEVICES");
+    const bool hidraw =
+        setting != nullptr && std::string_view(setting).find("hidraw") != std::string_view::npos;
+    return std::make_shared<SimBus>(hidraw ? SimBusMode::Hidraw : SimBusMode::Plain);
+}
 
 std::string CollectionPath(const SimBus& bus, int unit, int collection) {
     for (const std::string& path : bus.PathsOf(unit)) {

@@ -2,6 +2,7 @@
 // The simulated family as tests see it: the paths of a product's collections
 // and what its firmware was sent.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,10 @@
 #include "tests/support/hex.h"
 
 namespace q731::testing {
+
+// The bus a suite runs on: the plain simulator, or, when Q731_DEVICES names a
+// hidraw mode ("sim-hidraw"), the hidraw back end on the simulator's kernel.
+std::shared_ptr<SimBus> MakeTestBus();
 
 // The command interface's collection `collection` of `unit`; empty when none.
 std::string CollectionPath(const SimBus& bus, int unit, int collection);
