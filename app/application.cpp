@@ -140,28 +140,33 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     MainWindowServices services;
     services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     services.startWorkers = [&] {
-        scanner = devices.MakeScanner([&] {
-            // After the first pass, whatever it found: the window may show.
-            if (!window) return;
-            window->SendMessage(registry.Register(messages::kWake), 0, 0);
-            if (!shownOnce) {
-                shownOnce = true;
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now() - started)
-                                    .count();
-                LogInfo("main window shown " + std::to_string(ms) + " ms after start");
-                if (std::getenv("Q731_REPORT_STARTUP")) {
-                    std::fprintf(stderr, "q731-control-center: window shown after %lld ms\n",
-                                 static_cast<long long>(ms));
+        scanner = devices.MakeScanner(
+            [&] {
+                // After the first pass, whatever it found: the window may show.
+                if (!window) return;
+                window->SendMessage(registry.Register(messages::kWake), 0, 0);
+                if (!shownOnce) {
+                    shownOnce = true;
+                    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - started)
+                                        .count();
+                    LogInfo("main window shown " + std::to_string(ms) + " ms after start");
+                    if (std::getenv("Q731_REPORT_STARTUP")) {
+                        std::fprintf(stderr, "q731-control-center: window shown after %lld ms\n",
+                                     static_cast<long long>(ms));
+                    }
+                    if (hooks.windowShown) {
+                        // After the wake message's own handling, from the loop.
+                        loop.Post([&hooks, &window] {
+                            if (window && !window->Exiting()) hooks.windowShown(*window);
+                        });
+                    }
                 }
-                if (hooks.windowShown) {
-                    // After the wake message's own handling, from the loop.
-                    loop.Post([&hooks, &window] {
-                        if (window && !window->Exiting()) hooks.windowShown(*window);
-                    });
-                }
-            }
-        });
+            },
+            // On the UI loop already.
+            [&](const std::string& node) {
+                if (window) window->ReportAccessDenied(node);
+            });
         workers.Start(WorkerSlots::kDeviceScanSlot, "device scan",
                       [&](const WorkerArgs& args) { scanner->Run(args, SteadyClock::Instance()); });
     };

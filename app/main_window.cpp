@@ -542,6 +542,20 @@ void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
     Ask({title, text, false, QuestionButtons::Ok});
 }
 
+void CMainWnd::ReportAccessDenied(const std::string& node) {
+    if (Exiting()) return;
+    std::string text = CResourceManager::GetInstance()
+                           .GetText(kAccessDeniedText)
+                           .value_or(std::string(kAccessDeniedText));
+    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, node);
+    LogWarning("told the user: " + text);
+    const std::string title =
+        CResourceManager::GetInstance().GetText(kAccessDeniedTitle).value_or("");
+    const bool shown = backend_ && backend_->IsVisible() && !backend_->IsMinimized();
+    if (!shown && tray_.ShowNotice(title, text)) return;
+    Ask({title, text, false, QuestionButtons::Ok});
+}
+
 int CMainWnd::Ask(const Question& question) {
     if (Exiting()) return 0;
     return RunModal([&] {

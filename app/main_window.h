@@ -88,6 +88,9 @@ public:
     // and folder: which folder, why, and that changes are kept in memory until
     // saving works again. In the box while the window is shown, else by the tray.
     void ReportSaveFailure(const WriteFailure& failure);
+    // One of our devices may not be opened (UI thread): the notice names the
+    // node, the udev rule and the README section that installs it.
+    void ReportAccessDenied(const std::string& node);
 
     // IQuestionAsker: the message box over this window, at its scale. Answers
     // 0 without showing anything once the program is ending.

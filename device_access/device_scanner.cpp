@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <set>
 
+#include <fmt/format.h>
+
+#include "device_access/device_path.h"
+#include "device_access/hidraw_backend.h"
 #include "platform/log.h"
 
 namespace q731 {
@@ -63,18 +67,20 @@ bool DeviceScanner::Deliver(const std::function<void(int)>& handler, int index) 
 void DeviceScanner::RunPass() {
     ++passes_;
     const bool changed = changes_->TakePoke();
-    if (!relist_ && watching_ && !changed) return;
+    const bool retryDue = relist_ && --passesToRetry_ <= 0;
+    if (!changed && !retryDue && (watching_ || relist_)) return;
 
     std::optional<std::vector<std::string>> paths = backend_->Enumerate();
     ++listings_;
+    bool retry = false;
+    bool removed = false;
     if (!paths) {
-        // One failed listing must not end hot-plug: try again next pass.
+        // One failed listing must not end hot-plug: try again.
         if (!listingFailureLogged_) LogWarning("device scan: listing the HID interfaces failed");
         listingFailureLogged_ = true;
-        relist_ = true;
+        retry = true;
     } else {
         listingFailureLogged_ = false;
-        relist_ = false;
         // Arrivals: claim every candidate path, then let the UI handle it.
         for (const std::string& path : *paths) {
             if (list_.AllClaimed()) break;
@@ -82,7 +88,8 @@ void DeviceScanner::RunPass() {
             if (!IsCandidate(EntryFromPath(path), rows)) continue;
             const std::optional<DeviceEntry> probed = Probe(probe_, path);
             if (!probed) {
-                relist_ = true;  // may be a device still settling: look again
+                ReportOpenFailure(path);
+                retry = true;  // may be a device still settling: look again
                 continue;
             }
             const int index = list_.Claim(*probed, path);
@@ -96,14 +103,46 @@ void DeviceScanner::RunPass() {
             if (!rows[index].connected || present.contains(rows[index].path)) continue;
             const int row = static_cast<int>(index);
             if (!list_.Release(row)) continue;
-            // A unit that found its row taken may be waiting: look again next pass.
-            relist_ = true;
+            // A unit that found its row taken may be waiting: look again next
+            // pass, as soon as after a change.
+            removed = true;
             if (!Deliver(handlers_.removal, row)) return;
         }
     }
+    // Retries back off while they keep failing; a change starts them afresh.
+    if (retry) {
+        retryDelayPasses_ =
+            changed || !relist_ ? 1 : std::clamp(retryDelayPasses_ * 2, 1, kMaxRetryPasses);
+    } else {
+        retryDelayPasses_ = removed ? 1 : 0;
+    }
+    relist_ = retry || removed;
+    passesToRetry_ = retryDelayPasses_;
     if (!firstPassDone_) {
         firstPassDone_ = true;
         if (handlers_.firstPassDone) loop_.Post(handlers_.firstPassDone);
+    }
+}
+
+void DeviceScanner::ReportOpenFailure(const std::string& path) {
+    // One interface is one key, whichever of its collections was tried: a
+    // hidraw node with its device's identity, or the ids the path carries.
+    std::string node;
+    std::string markers;
+    const bool hidraw = SplitHidrawPath(path, node, markers);
+    const std::size_t identity = markers.find("&sn_");
+    const PathIds ids = ParseDevicePath(path);
+    const std::string key =
+        fmt::format("{}{} {:04x}:{:04x}:{:02x}", hidraw ? node : std::string(),
+                    identity == std::string::npos ? std::string() : markers.substr(identity),
+                    ids.vendorId, ids.productId, ids.interfaceNumber);
+    if (!reportedInterfaces_.insert(key).second) return;
+    LogWarning("device scan: " + probe_.LastOpenMessage());
+    if (probe_.LastOpenError() != HidOpenError::AccessDenied || accessDeniedTold_) return;
+    accessDeniedTold_ = true;
+    if (handlers_.accessDenied) {
+        loop_.Post(
+            [handler = handlers_.accessDenied, name = hidraw ? node : path] { handler(name); });
     }
 }
 

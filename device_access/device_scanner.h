@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,16 @@ public:
         std::function<void(int index)> removal;
         // Posted once, after the first pass, whatever it found.
         std::function<void()> firstPassDone;
+        // Posted once per run, the first time one of our interfaces cannot be
+        // opened for lack of permission, with the node (or path) refused.
+        std::function<void(const std::string& node)> accessDenied;
     };
 
     static constexpr Millis kPeriod{100};
+    // After a pass whose probes failed, the next listing waits 1, 2, 4, ...
+    // passes, at most this many: a device still settling is seen again at
+    // once, one we may not open is not listed ten times a second for ever.
+    static constexpr int kMaxRetryPasses = 32;
 
     DeviceScanner(std::shared_ptr<IHidBackend> backend, DeviceList& list, UiLoop& loop,
                   Handlers handlers);
@@ -69,6 +77,9 @@ public:
 
 private:
     bool Deliver(const std::function<void(int)>& handler, int index);
+    // Logs an open failure once per interface and tells the user once per
+    // run when it is a matter of permissions.
+    void ReportOpenFailure(const std::string& path);
 
     std::shared_ptr<IHidBackend> backend_;
     DeviceList& list_;
@@ -78,6 +89,10 @@ private:
     std::shared_ptr<Waker> changes_;
     bool watching_ = false;
     bool relist_ = true;
+    int retryDelayPasses_ = 0;  // passes to wait before the next retry listing
+    int passesToRetry_ = 0;
+    std::set<std::string> reportedInterfaces_;
+    bool accessDeniedTold_ = false;
     bool firstPassDone_ = false;
     bool listingFailureLogged_ = false;
     int passes_ = 0;

@@ -37,11 +37,13 @@ void DeviceManager::CreateStartupTabs() {
     CreateTab(Product::Keyboard);
 }
 
-std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(std::function<void()> firstPassDone) {
+std::unique_ptr<DeviceScanner> DeviceManager::MakeScanner(
+    std::function<void()> firstPassDone, std::function<void(const std::string&)> accessDenied) {
     return std::make_unique<DeviceScanner>(
         backend_, list_, loop_,
         DeviceScanner::Handlers{[this](int index) { OnArrival(index); },
-                                [this](int index) { OnRemoval(index); }, std::move(firstPassDone)});
+                                [this](int index) { OnRemoval(index); }, std::move(firstPassDone),
+                                std::move(accessDenied)});
 }
 
 int DeviceManager::CreateTab(Product product) {

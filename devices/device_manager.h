@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "device_access/device_scanner.h"
@@ -62,8 +63,11 @@ public:
     void CreateStartupTabs();
 
     DeviceList& List() { return list_; }
-    // The scan pass for worker slot 0; `firstPassDone` is posted once.
-    std::unique_ptr<DeviceScanner> MakeScanner(std::function<void()> firstPassDone);
+    // The scan pass for worker slot 0; `firstPassDone` is posted once, and
+    // `accessDenied` once per run when one of our nodes may not be opened.
+    std::unique_ptr<DeviceScanner> MakeScanner(
+        std::function<void()> firstPassDone,
+        std::function<void(const std::string& node)> accessDenied = {});
 
     // Arrival and removal of device-list row `index` (UI thread).
     void OnArrival(int index);

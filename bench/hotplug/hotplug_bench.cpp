@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         DeviceList list;
         UiLoop loop;
         std::thread ui([&] { loop.Run(); });
-        DeviceScanner scanner(bus, list, loop, {[](int) {}, [](int) {}, [] {}});
+        DeviceScanner scanner(bus, list, loop, {[](int) {}, [](int) {}, [] {}, {}});
         StopEvent stop;
         clockid_t cpuClock{};
         std::atomic<bool> ready{false};
@@ -86,8 +86,10 @@ int main(int argc, char** argv) {
         std::thread ui([&] { loop.Run(); });
         DeviceScanner scanner(
             bus, list, loop,
-            {[&](int) { arrivedAt = WallClock::now().time_since_epoch().count(); }, [](int) {},
-             [] {}});
+            {[&](int) { arrivedAt = WallClock::now().time_since_epoch().count(); },
+             [](int) {},
+             [] {},
+             {}});
         StopEvent stop;
         std::thread scan([&] {
             RunWorkerLoop({nullptr, &stop}, SteadyClock::Instance(), [&] {

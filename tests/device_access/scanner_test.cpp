@@ -34,7 +34,8 @@ struct ScannerTest : ::testing::Test {
                            [this](int index) {
                                events.push_back({'-', index});
                            },
-                           [this] { ++wakes; }}};
+                           [this] { ++wakes; },
+                           {}}};
 
     // The events so far, in a stable order: the bus lists collections in its own order.
     std::vector<std::pair<char, int>> TakeEvents() {
@@ -141,6 +142,40 @@ TEST_F(ScannerTest, AnInterfaceThatCannotBeOpenedIsTriedAgain) {
     EXPECT_EQ(TakeEvents().size(), 2u);
 }
 
+TEST(ScannerAccess, ANodeWeMayNotOpenIsToldOnceAndListedWithBackOff) {
+    // Without the udev rule, on the hidraw back end: the mouse pad's two
+    // collections are one node, refused.
+    auto bus = std::make_shared<SimBus>(SimBusMode::Hidraw);
+    const int pad = bus->Plug(MousePadProduct());
+    bus->SetOpenFault(pad, HidOpenError::AccessDenied);
+    DeviceList list;
+    ManualClock clock;
+    UiLoop loop{clock};
+    std::vector<std::string> told;
+    int arrivals = 0;
+    DeviceScanner scanner{bus,
+                          list,
+                          loop,
+                          {[&](int) { ++arrivals; }, [](int) {}, [] {},
+                           [&](const std::string& node) { told.push_back(node); }}};
+    LogCapture log;
+    const auto tenSeconds = 10s / DeviceScanner::kPeriod;
+    for (int pass = 0; pass < tenSeconds; ++pass) {
+        scanner.RunPass();
+        loop.ProcessPending();
+    }
+    EXPECT_EQ(told, (std::vector<std::string>{"/dev/hidraw1"}));
+    EXPECT_EQ(log.Count("Permission denied"), 1u);
+    EXPECT_LE(scanner.Listings(), 10) << "not ten times a second";
+    // Once the rule is in place the pad is found within the longest back-off.
+    bus->SetOpenFault(pad, HidOpenError::None);
+    for (int pass = 0; pass < DeviceScanner::kMaxRetryPasses; ++pass)
+        scanner.RunPass();
+    loop.ProcessPending();
+    EXPECT_EQ(arrivals, 2);
+    EXPECT_EQ(told.size(), 1u);
+}
+
 TEST(ScannerThread, ShutdownWhileTheScanThreadIsBlockedInASendEndsPromptly) {
     auto bus = std::make_shared<SimBus>();
     bus->Plug(KeyboardWiredProduct());
@@ -151,7 +186,7 @@ TEST(ScannerThread, ShutdownWhileTheScanThreadIsBlockedInASendEndsPromptly) {
     loop.SetWakeHook([&] {
         if (!once.exchange(true)) blocked.set_value();
     });
-    DeviceScanner scanner(bus, list, loop, {[](int) {}, [](int) {}, [] {}});
+    DeviceScanner scanner(bus, list, loop, {[](int) {}, [](int) {}, [] {}, {}});
     WorkerSlots slots;
     ASSERT_TRUE(slots.Start(WorkerSlots::kDeviceScanSlot, "scan", [&](const WorkerArgs& args) {
         scanner.Run(args, SteadyClock::Instance());
