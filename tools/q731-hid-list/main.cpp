@@ -1,8 +1,14 @@
 // Lists the HID interfaces present (real, or the simulated bus with
 // Q731_DEVICES=sim), which supported-device row each one matches, which rows
-// the discovery rules claim, and why an interface cannot be opened.
+// the discovery rules claim, and why an interface cannot be opened. Only the
+// family's interfaces are opened; the others are described from what the
+// system tells without opening them (sysfs), so that a missing udev rule is
+// reported for our products only. With --descriptor, each interface's report
+// descriptor follows in hex with its collections, report ids and lengths.
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +18,7 @@
 #include "device_access/device_path.h"
 #include "device_access/device_table.h"
 #include "device_access/hid_device.h"
+#include "device_access/report_descriptor.h"
 #include "sim/hid_backends.h"
 
 namespace q731 {
@@ -46,7 +53,46 @@ int MatchingRow(const DeviceEntry& probed) {
     return -1;
 }
 
-int Run() {
+// What the system tells about an interface without opening it.
+std::optional<DeviceEntry> Inspect(IHidBackend& backend, const std::string& path) {
+    const std::optional<HidConnectionInfo> info = backend.Inspect(path);
+    if (!info) return std::nullopt;
+    const ParsedDescriptor parsed = ParseReportDescriptor(info->reportDescriptor);
+    const auto index = static_cast<std::size_t>(info->collectionIndex);
+    if (!parsed.Ok() || index >= parsed.collections.size()) return std::nullopt;
+    DeviceEntry entry = EntryFromPath(path);
+    entry.vendorId = info->vendorId;
+    entry.productId = info->productId;
+    entry.usagePage = parsed.collections[index].usagePage;
+    entry.usage = parsed.collections[index].usage;
+    return entry;
+}
+
+// The interface's descriptor, once per interface (with its first collection).
+void PrintDescriptor(IHidBackend& backend, const std::string& path) {
+    const std::optional<HidConnectionInfo> info = backend.Inspect(path);
+    if (!info) {
+        fmt::print("  (the report descriptor cannot be read)\n");
+        return;
+    }
+    if (info->collectionIndex != 0) return;
+    const std::vector<uint8_t>& bytes = info->reportDescriptor;
+    fmt::print("  report descriptor, {} bytes:\n", bytes.size());
+    for (std::size_t at = 0; at < bytes.size(); at += 16) {
+        std::string line;
+        for (std::size_t i = at; i < std::min(at + 16, bytes.size()); ++i)
+            line += fmt::format(" {:02x}", bytes[i]);
+        fmt::print("   {}\n", line);
+    }
+    const ParsedDescriptor parsed = ParseReportDescriptor(bytes);
+    if (!parsed.Ok()) fmt::print("  REJECTED: {}\n", DescriptorErrorText(parsed.error));
+    for (const std::string& line : DescribeCollections(parsed))
+        fmt::print("  collection {}\n", line);
+    for (const std::string& note : parsed.skipped)
+        fmt::print("  skipped {}\n", note);
+}
+
+int Run(bool descriptors) {
     const SelectedBackend selected = SelectHidBackend();
     HidDevice lister(selected.backend);
     HidDevice probe(selected.backend);
@@ -62,13 +108,17 @@ int Run() {
         const PathIds ids = ParseDevicePath(*path);
         fmt::print("{}\n  vid {:04x} pid {:04x} mi {:02x} col {:02x}", *path, ids.vendorId,
                    ids.productId, ids.interfaceNumber, ids.collection);
+        if (descriptors) {
+            fmt::print("\n");
+            PrintDescriptor(*selected.backend, *path);
+        }
         ClaimResult claim = ClaimPath(probe, *path, deviceList);
         if (claim.outcome == ClaimOutcome::NotCandidate) {
-            // Not one of ours by its path; probe it anyway to show what it is.
-            if (auto probed = Probe(probe, *path)) {
-                claim.probed = *probed;
+            // Not one of ours by its path: what it is, without opening it.
+            if (auto inspected = Inspect(*selected.backend, *path)) {
+                claim.probed = *inspected;
             } else {
-                fmt::print("  (cannot open: {})\n", probe.LastOpenMessage());
+                fmt::print("  (not described by the system)\n");
                 continue;
             }
         }
@@ -116,6 +166,18 @@ int Run() {
 }  // namespace
 }  // namespace q731
 
-int main() {
-    return q731::Run();
+int main(int argc, char** argv) {
+    bool descriptors = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--descriptor") == 0) {
+            descriptors = true;
+        } else {
+            std::fprintf(stderr,
+                         "usage: q731-hid-list [--descriptor]\n"
+                         "  --descriptor  print each interface's report descriptor in hex, with "
+                         "its collections, report ids and lengths\n");
+            return 2;
+        }
+    }
+    return q731::Run(descriptors);
 }
