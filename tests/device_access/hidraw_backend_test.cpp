@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/log.h"
+#include "platform/products.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_hidraw_kernel.h"
 #include "sim/sim_products.h"
@@ -171,6 +173,25 @@ TEST_F(HidrawBackendTest, AccessDeniedNamesTheRule) {
     const HidOpenResult opened = bus->Open(testing::CommandPathOf(*bus, unit), kOpenReadOnly);
     EXPECT_EQ(opened.error, HidOpenError::AccessDenied);
     EXPECT_NE(opened.message.find(kUdevRuleName), std::string::npos) << opened.message;
+}
+
+TEST(HidrawDescriptorNotes, WhatIsSkippedInTheFamilysDescriptorsIsLoggedOncePerDevice) {
+    // The command interface with a 64-bit field added to its last collection.
+    Bytes descriptor = CommandInterfaceDescriptor();
+    const Bytes wide = testing::FromHex("75 40 95 01 09 03 81 02");
+    descriptor.insert(descriptor.end() - 1, wide.begin(), wide.end());
+    const std::pair<uint16_t, std::size_t> cases[] = {{kVendorMain, 1}, {0x1234, 0}};
+    for (const auto& [vendorId, lines] : cases) {
+        auto bus = std::make_shared<SimBus>(SimBusMode::Hidraw);
+        bus->Plug({.name = "wide",
+                   .vendorId = vendorId,
+                   .productId = kProductMouseWired,
+                   .interfaces = {{kSimCommandInterface, descriptor}}});
+        LogCapture log;
+        (void)bus->Enumerate();  // the paths do not matter here
+        (void)bus->Enumerate();
+        EXPECT_EQ(log.Count("field of 64 bits"), lines) << vendorId;
+    }
 }
 
 // hidapi's process-wide error string has no lock of its own.

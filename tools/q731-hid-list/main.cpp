@@ -92,6 +92,50 @@ void PrintDescriptor(IHidBackend& backend, const std::string& path) {
         fmt::print("  skipped {}\n", note);
 }
 
+// One path: its ids, what it is and which row it claims. False when one of
+// ours could not be opened.
+bool ShowPath(IHidBackend& backend, HidDevice& probe, const std::string& path,
+              std::vector<DeviceEntry>& deviceList) {
+    const PathIds ids = ParseDevicePath(path);
+    fmt::print("{}\n  vid {:04x} pid {:04x} mi {:02x} col {:02x}", path, ids.vendorId,
+               ids.productId, ids.interfaceNumber, ids.collection);
+    ClaimResult claim = ClaimPath(probe, path, deviceList);
+    if (claim.outcome == ClaimOutcome::NotCandidate) {
+        // Not one of ours by its path: what it is, without opening it.
+        std::optional<DeviceEntry> inspected = Inspect(backend, path);
+        if (!inspected) {
+            fmt::print("  (not described by the system)\n");
+            return true;
+        }
+        claim.probed = *inspected;
+    }
+    if (claim.outcome == ClaimOutcome::OpenFailed) {
+        fmt::print("\n  CANNOT OPEN: {}\n", claim.openMessage);
+        return false;
+    }
+    fmt::print("  page {:04x} usage {:04x}\n", claim.probed.usagePage, claim.probed.usage);
+    const int row = MatchingRow(claim.probed);
+    switch (claim.outcome) {
+        case ClaimOutcome::Claimed:
+            fmt::print("  claims {}\n", RowText(claim.index));
+            break;
+        case ClaimOutcome::NotMatched:
+            fmt::print("  {}\n", row >= 0 ? fmt::format("matches {}, already taken by another "
+                                                        "unit: not claimed",
+                                                        RowText(row))
+                                          : std::string("vendor and product known, usage or "
+                                                        "collection differs: not claimed"));
+            break;
+        default:
+            fmt::print("  {}\n", row >= 0 ? fmt::format("matches {}, already taken: not "
+                                                        "claimed",
+                                                        RowText(row))
+                                          : std::string("not a supported interface"));
+            break;
+    }
+    return true;
+}
+
 int Run(bool descriptors) {
     const SelectedBackend selected = SelectHidBackend();
     HidDevice lister(selected.backend);
@@ -105,48 +149,8 @@ int Run(bool descriptors) {
     std::vector<DeviceEntry> deviceList = MakeDeviceList();
     int openFailures = 0;
     while (auto path = lister.NextPath()) {
-        const PathIds ids = ParseDevicePath(*path);
-        fmt::print("{}\n  vid {:04x} pid {:04x} mi {:02x} col {:02x}", *path, ids.vendorId,
-                   ids.productId, ids.interfaceNumber, ids.collection);
-        if (descriptors) {
-            fmt::print("\n");
-            PrintDescriptor(*selected.backend, *path);
-        }
-        ClaimResult claim = ClaimPath(probe, *path, deviceList);
-        if (claim.outcome == ClaimOutcome::NotCandidate) {
-            // Not one of ours by its path: what it is, without opening it.
-            if (auto inspected = Inspect(*selected.backend, *path)) {
-                claim.probed = *inspected;
-            } else {
-                fmt::print("  (not described by the system)\n");
-                continue;
-            }
-        }
-        if (claim.outcome == ClaimOutcome::OpenFailed) {
-            ++openFailures;
-            fmt::print("\n  CANNOT OPEN: {}\n", claim.openMessage);
-            continue;
-        }
-        fmt::print("  page {:04x} usage {:04x}\n", claim.probed.usagePage, claim.probed.usage);
-        const int row = MatchingRow(claim.probed);
-        switch (claim.outcome) {
-            case ClaimOutcome::Claimed:
-                fmt::print("  claims {}\n", RowText(claim.index));
-                break;
-            case ClaimOutcome::NotMatched:
-                fmt::print("  {}\n", row >= 0 ? fmt::format("matches {}, already taken by another "
-                                                            "unit: not claimed",
-                                                            RowText(row))
-                                              : std::string("vendor and product known, usage or "
-                                                            "collection differs: not claimed"));
-                break;
-            default:
-                fmt::print("  {}\n", row >= 0 ? fmt::format("matches {}, already taken: not "
-                                                            "claimed",
-                                                            RowText(row))
-                                              : std::string("not a supported interface"));
-                break;
-        }
+        if (!ShowPath(*selected.backend, probe, *path, deviceList)) ++openFailures;
+        if (descriptors) PrintDescriptor(*selected.backend, *path);
     }
     fmt::print("\nSupported-device rows:\n");
     for (std::size_t index = 0; index < deviceList.size(); ++index) {
