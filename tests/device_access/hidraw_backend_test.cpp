@@ -131,9 +131,10 @@ TEST_F(HidrawBackendTest, AWriteThatOutlivesItsTimeOutWedgesTheNodeUntilItEnds) 
     started = Clock::now();
     EXPECT_EQ(commands->Write(Report(4, 2), 1000).status, HidIoStatus::Failed);
     EXPECT_LT(Clock::now() - started, 500ms);
+    // Once the kernel gives it back, writes go through again; the ones
+    // refused meanwhile never reach the device.
     kernel.StallWrites(node, false);
-    ASSERT_TRUE(testing::WaitUntil([&] { return bus->OutputLog(unit).size() == 1; }));
-    EXPECT_TRUE(commands->Write(Report(4, 3), 1000).Ok());
+    ASSERT_TRUE(testing::WaitUntil([&] { return commands->Write(Report(4, 3), 1000).Ok(); }));
     EXPECT_EQ(bus->OutputLog(unit).size(), 2u);
     // Closing never waits for a stuck write.
     kernel.StallWrites(node, true);
@@ -141,7 +142,9 @@ TEST_F(HidrawBackendTest, AWriteThatOutlivesItsTimeOutWedgesTheNodeUntilItEnds) 
     started = Clock::now();
     commands.reset();
     EXPECT_LT(Clock::now() - started, 500ms);
+    // The stuck write still reaches the device once the kernel lets it go.
     kernel.StallWrites(node, false);
+    EXPECT_TRUE(testing::WaitUntil([&] { return bus->OutputLog(unit).size() == 3; }));
 }
 
 TEST_F(HidrawBackendTest, UnnumberedReportsAreReadWithIdZeroFirst) {
