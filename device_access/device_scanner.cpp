@@ -67,6 +67,8 @@ bool DeviceScanner::Deliver(const std::function<void(int)>& handler, int index) 
 void DeviceScanner::RunPass() {
     ++passes_;
     const bool changed = changes_->TakePoke();
+    // A change lists at once; otherwise a pending retry waits for its turn,
+    // and without change notifications every pass lists when none is pending.
     const bool retryDue = relist_ && --passesToRetry_ <= 0;
     if (!changed && !retryDue && (watching_ || relist_)) return;
 
@@ -103,8 +105,7 @@ void DeviceScanner::RunPass() {
             if (!rows[index].connected || present.contains(rows[index].path)) continue;
             const int row = static_cast<int>(index);
             if (!list_.Release(row)) continue;
-            // A unit that found its row taken may be waiting: look again next
-            // pass, as soon as after a change.
+            // A unit that found its row taken may be waiting: look again next pass.
             removed = true;
             if (!Deliver(handlers_.removal, row)) return;
         }
