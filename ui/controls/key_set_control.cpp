@@ -35,6 +35,11 @@ std::string_view ListOf(KeyCategory category) {
     }
 }
 
+// Swing and wheel share their controls' shape: delay, speed, count, direction.
+std::string MotionGroup(KeyCategory category) {
+    return category == KeyCategory::Swing ? "keyset_mouseswing" : "keyset_mousewheel";
+}
+
 std::optional<int> ParseDecimal(std::string_view text) {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -149,17 +154,14 @@ void CKeySetControlUI::ShowSelection(const KeySelection& selection) {
     if (!list.empty()) SelectCombo(list, selection.listIndex);
     switch (selection.category) {
         case KeyCategory::Swing:
-            SetEditNumber("keyset_mouseswing_delay_edit", selection.delay);
-            SetEditNumber("keyset_mouseswing_speed_edit", selection.speed);
-            SetEditNumber("keyset_mouseswing_num_edit", selection.count);
-            SelectCombo("keyset_mouseswing_combo", selection.direction);
+        case KeyCategory::Wheel: {
+            const std::string group = MotionGroup(selection.category);
+            SetEditNumber(group + "_delay_edit", selection.delay);
+            SetEditNumber(group + "_speed_edit", selection.speed);
+            SetEditNumber(group + "_num_edit", selection.count);
+            SelectCombo(group + "_combo", selection.direction);
             break;
-        case KeyCategory::Wheel:
-            SetEditNumber("keyset_mousewheel_delay_edit", selection.delay);
-            SetEditNumber("keyset_mousewheel_speed_edit", selection.speed);
-            SetEditNumber("keyset_mousewheel_num_edit", selection.count);
-            SelectCombo("keyset_mousewheel_combo", selection.direction);
-            break;
+        }
         case KeyCategory::Fire:
             SetEditNumber("keyset_mousefire_interval_edit", selection.interval);
             SetEditNumber("keyset_mousefire_num_edit", selection.fireCount);
@@ -190,16 +192,12 @@ KeySelection CKeySetControlUI::ReadSelection() {
         category >= 0 && category <= 11 ? static_cast<KeyCategory>(category) : KeyCategory::None;
     const std::string_view list = ListOf(selection.category);
     if (!list.empty()) selection.listIndex = ComboIndex(list);
-    if (selection.category == KeyCategory::Swing) {
-        selection.delay = EditNumber("keyset_mouseswing_delay_edit");
-        selection.speed = EditNumber("keyset_mouseswing_speed_edit");
-        selection.count = EditNumber("keyset_mouseswing_num_edit");
-        selection.direction = std::max(ComboIndex("keyset_mouseswing_combo"), 0);
-    } else if (selection.category == KeyCategory::Wheel) {
-        selection.delay = EditNumber("keyset_mousewheel_delay_edit");
-        selection.speed = EditNumber("keyset_mousewheel_speed_edit");
-        selection.count = EditNumber("keyset_mousewheel_num_edit");
-        selection.direction = std::max(ComboIndex("keyset_mousewheel_combo"), 0);
+    if (selection.category == KeyCategory::Swing || selection.category == KeyCategory::Wheel) {
+        const std::string group = MotionGroup(selection.category);
+        selection.delay = EditNumber(group + "_delay_edit");
+        selection.speed = EditNumber(group + "_speed_edit");
+        selection.count = EditNumber(group + "_num_edit");
+        selection.direction = std::max(ComboIndex(group + "_combo"), 0);
     }
     selection.interval = EditNumber("keyset_mousefire_interval_edit");
     selection.fireCount = EditNumber("keyset_mousefire_num_edit");

@@ -13,7 +13,9 @@ constexpr Offer N = Offer::No;
 constexpr Offer H = Offer::Hidden;
 
 struct OfferRow {
-    std::initializer_list<int> modes;
+    // A vector, not an initializer_list: the list's array would not outlive
+    // the row's construction.
+    std::vector<int> modes;
     OfferedControls offered;
 };
 
