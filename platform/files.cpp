@@ -57,6 +57,7 @@ struct WriteHooks {
     std::shared_ptr<const std::function<void(const WriteFailure&)>> observer;
     fs::path faultFolder;
     int faultError = 0;
+    int faultAfter = 0;  // writes under the folder that still succeed
 };
 
 WriteHooks& Hooks() {
@@ -73,7 +74,12 @@ bool IsUnder(const fs::path& path, const fs::path& folder) {
 int InjectedFault(const fs::path& path) {
     WriteHooks& hooks = Hooks();
     std::lock_guard lock(hooks.mutex);
-    return hooks.faultError != 0 && IsUnder(path, hooks.faultFolder) ? hooks.faultError : 0;
+    if (hooks.faultError == 0 || !IsUnder(path, hooks.faultFolder)) return 0;
+    if (hooks.faultAfter > 0) {
+        --hooks.faultAfter;
+        return 0;
+    }
+    return hooks.faultError;
 }
 
 bool ReportFailure(const fs::path& path, int error) {
@@ -100,10 +106,11 @@ void SetWriteFailureObserver(std::function<void(const WriteFailure&)> observer) 
     Hooks().observer = std::move(shared);
 }
 
-void InjectWriteFault(const fs::path& folder, int error) {
+void InjectWriteFault(const fs::path& folder, int error, int after) {
     std::lock_guard lock(Hooks().mutex);
     Hooks().faultFolder = folder;
     Hooks().faultError = error;
+    Hooks().faultAfter = after;
 }
 
 ReadStatus ReadFileBytes(const fs::path& path, std::string& out, std::size_t maxBytes,

@@ -35,8 +35,8 @@ void SetWriteFailureObserver(std::function<void(const WriteFailure&)> observer);
 
 // For tests: every WriteFileAtomically of a file under `folder` fails with
 // `error` (an errno value) as a read-only or full file system would, until
-// cleared with error 0.
-void InjectWriteFault(const fs::path& folder, int error);
+// cleared with error 0. The first `after` writes there still succeed.
+void InjectWriteFault(const fs::path& folder, int error, int after = 0);
 
 // Renames `path` to "<name>.<tag>-<stamp>" beside it (a number is added when
 // that name is taken) and returns the new path, or an empty path on failure.

@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/log.h"
+#include "platform/text.h"
 #include "profiles/document_file.h"
 #include "profiles/json_fields.h"
 
@@ -18,15 +19,11 @@ using json::Member;
 namespace {
 
 std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lowered;
+    return FoldCase(text);
 }
 
 bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    return TrimmedText(text).empty();
 }
 
 std::vector<std::string> NamesOf(const Json::Value& list) {

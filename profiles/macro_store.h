@@ -52,8 +52,6 @@ struct MacroList {
     }
 };
 
-enum class RenameResult : int { Failed = -1, Duplicate = 0, Done = 1, Blank = 2 };
-
 class MacroStore {
 public:
     MacroStore(fs::path deviceFolder, Product product, WallClock clock = {});

@@ -58,4 +58,11 @@ Json::Value ParseOrDie(const std::string& text) {
     return value;
 }
 
+std::map<std::string, std::string> FolderContents(const fs::path& dir) {
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : FileNames(dir))
+        contents[name] = ReadText(dir / name);
+    return contents;
+}
+
 }  // namespace q731::testing

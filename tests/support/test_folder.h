@@ -4,6 +4,7 @@
 #include <json/json.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ void WriteText(const fs::path& path, const std::string& text);
 std::string ReadText(const fs::path& path);
 // Every file name in `dir`, sorted.
 std::set<std::string> FileNames(const fs::path& dir);
+// Every file in `dir` with its bytes, by name: to show a folder unchanged.
+std::map<std::string, std::string> FolderContents(const fs::path& dir);
 // The read-only defaults of the source tree.
 fs::path DefaultDataFolder();
 // The document `text` holds; a failed expectation when it is not JSON.
