@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/log.h"
+#include "platform/text.h"
 #include "profiles/document_file.h"
 #include "profiles/json_fields.h"
 
@@ -18,17 +19,18 @@ using json::Member;
 
 namespace {
 
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return lowered;
+bool IsBlank(std::string_view text) {
+    return TrimmedText(text).empty();
 }
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+bool NameUsed(const std::vector<ProfileEntry>& entries, std::string_view name) {
+    const std::string folded = FoldCase(name);
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const ProfileEntry& entry) { return FoldCase(entry.name) == folded; });
 }
+
+// Largest profile file an import reads; real profiles are a few hundred kilobytes.
+constexpr std::uintmax_t kMaxImportBytes = std::uintmax_t{2} << 20;
 
 Json::Value MakeEntry(const std::string& name, const std::string& identifier) {
     Json::Value entry(Json::objectValue);
@@ -64,6 +66,60 @@ bool DropUnsafeEntries(Json::Value& entries) {
 }
 
 }  // namespace
+
+std::string NewProfileName(const std::vector<ProfileEntry>& entries) {
+    // At most entries.size() numbers can be taken.
+    for (std::size_t n = 1;; ++n) {
+        std::string name = fmt::format("profile{}", n);
+        if (!NameUsed(entries, name)) return name;
+    }
+}
+
+std::string CopyName(const std::vector<ProfileEntry>& entries, const std::string& name) {
+    std::string copy = name + " copy";
+    while (NameUsed(entries, copy))
+        copy += " copy";
+    return copy;
+}
+
+std::string ImportName(const std::vector<ProfileEntry>& entries, const std::string& title) {
+    if (IsBlank(title)) return NewProfileName(entries);
+    std::string name = title;
+    for (int n = 1; NameUsed(entries, name); ++n)
+        name += fmt::format("({})", n);
+    return name;
+}
+
+ImportResult CheckImportedProfile(const Json::Value& document, const Json::Value& defaults) {
+    if (!document.isObject() || Member(document, "profilename").isNull() ||
+        Member(document, "profileUUID").isNull()) {
+        return ImportResult::NotAProfile;
+    }
+    const Json::Value& device = At(Member(document, "Device"), 0);
+    if (!device.isObject()) return ImportResult::NotAProfile;
+    const Json::Value& reference = At(Member(defaults, "Device"), 0);
+    if (!reference.isObject()) return ImportResult::Imported;  // nothing to compare with
+    // Lists whose length is the kind's key or LED count: a key list must be
+    // there when the kind has keys; an LED list may be missing (defaults fill it).
+    for (const char* key : {"KeyList", "LightList"}) {
+        const Json::Value& ours = Member(reference, key);
+        const Json::Value& theirs = Member(device, key);
+        const bool required = std::string_view(key) == "KeyList";
+        if (!ours.isArray()) {
+            if (required && !theirs.isNull()) return ImportResult::OtherKind;
+            continue;
+        }
+        if (theirs.isNull() && !required) continue;
+        if (!theirs.isNull() && !theirs.isArray()) return ImportResult::NotAProfile;
+        if (theirs.size() != ours.size()) return ImportResult::OtherKind;
+    }
+    // Sections only some kinds have.
+    for (const char* key : {"DPIStages", "SystemSetStages"}) {
+        if (Member(reference, key).isNull() && !Member(device, key).isNull())
+            return ImportResult::OtherKind;
+    }
+    return ImportResult::Imported;
+}
 
 std::string ListedProfileName(const fs::path& deviceFolder, std::string_view identifier) {
     const Json::Value list = DocumentFile::ReadJsonFile(ProfileListPath(deviceFolder));
@@ -113,9 +169,9 @@ Json::Value ProfileList::RebuildFromFiles() {
         std::string name = GetString(contents, "profilename");
         if (IsBlank(name)) name = identifier;
         const std::string base = name;
-        for (int n = 1; taken.count(Lowered(name)) != 0; ++n)
+        for (int n = 1; taken.count(FoldCase(name)) != 0; ++n)
             name = fmt::format("{}({})", base, n);
-        taken.insert(Lowered(name));
+        taken.insert(FoldCase(name));
         entries.append(MakeEntry(name, identifier));
     }
     return entries;
@@ -298,6 +354,89 @@ bool ProfileList::ResetProfile(int index) {
         }
     }
     return DocumentFile::WriteJsonFile(path, contents);
+}
+
+RenameResult ProfileList::RenameProfile(int index, const std::string& name) {
+    if (IsBlank(name)) return RenameResult::Blank;
+    Json::Value list;
+    if (!ReadList(list) || index < 0 || index >= static_cast<int>(entries_.size()))
+        return RenameResult::Failed;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (static_cast<int>(i) != index && SameTextIgnoringCase(entries_[i].name, name))
+            return RenameResult::Duplicate;
+    }
+    const fs::path path =
+        ProfilePath(deviceFolder_, entries_[static_cast<std::size_t>(index)].identifier);
+    if (path.empty()) return RenameResult::Failed;
+    // The profile file carries the name too. One that holds no document keeps
+    // what it holds: the loader deals with it, and the list has the name.
+    DocumentRead contents = DocumentFile::Read(path);
+    const bool inFile = contents.status == DocumentStatus::Ok && contents.value.isObject();
+    const Json::Value oldName = inFile ? Member(contents.value, "profilename") : Json::Value();
+    if (inFile) {
+        contents.value["profilename"] = name;
+        if (!DocumentFile::WriteJsonFile(path, contents.value)) return RenameResult::Failed;
+    }
+    list["profilelist"][static_cast<Json::ArrayIndex>(index)]["profilename"] = name;
+    if (!DocumentFile::WriteJsonFile(ProfileListPath(deviceFolder_), list)) {
+        if (inFile) {
+            // Both files keep the old name.
+            contents.value["profilename"] = oldName;
+            (void)DocumentFile::WriteJsonFile(path, contents.value);
+        }
+        return RenameResult::Failed;
+    }
+    Cache(list);
+    return RenameResult::Done;
+}
+
+std::string ProfileList::CopyProfile(int index) {
+    Json::Value list;
+    if (!ReadList(list) || index < 0 || index >= static_cast<int>(entries_.size())) return {};
+    const ProfileEntry source = entries_[static_cast<std::size_t>(index)];
+    Json::Value contents =
+        DocumentFile::ReadJsonFile(ProfilePath(deviceFolder_, source.identifier));
+    // A source without a document gives a copy that loads the defaults.
+    if (!contents.isObject()) contents = Json::Value(Json::objectValue);
+    return MakeProfile(contents, CopyName(entries_, source.name), false);
+}
+
+ImportResult ProfileList::ImportProfile(const fs::path& source) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(source, ec);
+    if (ec || size > kMaxImportBytes) {
+        LogWarning(fmt::format("import of {}: {}", source.string(),
+                               ec ? ec.message() : std::string("larger than a profile can be")));
+        return ImportResult::Unreadable;
+    }
+    DocumentRead read = DocumentFile::Read(source);
+    if (read.status != DocumentStatus::Ok) return ImportResult::Unreadable;
+    const ImportResult check =
+        CheckImportedProfile(read.value, DocumentFile::ReadJsonFile(defaultProfilePath_));
+    if (check != ImportResult::Imported) {
+        LogWarning(fmt::format(
+            "import of {} refused: {}", source.string(),
+            check == ImportResult::OtherKind ? "a profile of another device" : "not a profile"));
+        return check;
+    }
+    Json::Value list;
+    if (!ReadList(list)) return ImportResult::Failed;
+    const std::string name = ImportName(entries_, DocumentFile::FileTitle(source));
+    if (MakeProfile(read.value, name, false).empty()) return ImportResult::Failed;
+    // A profile file of an empty identifier names no entry.
+    fs::remove(deviceFolder_ / kProfileExtension, ec);
+    return ImportResult::Imported;
+}
+
+ExportResult ProfileList::ExportProfile(int index, const fs::path& target) {
+    Json::Value list;
+    if (!ReadList(list) || index < 0 || index >= static_cast<int>(entries_.size()))
+        return ExportResult::Failed;
+    const Json::Value contents = DocumentFile::ReadJsonFile(
+        ProfilePath(deviceFolder_, entries_[static_cast<std::size_t>(index)].identifier));
+    if (!contents.isObject()) return ExportResult::Unreadable;
+    return DocumentFile::WriteJsonFile(target, contents) ? ExportResult::Exported
+                                                         : ExportResult::Failed;
 }
 
 }  // namespace q731

@@ -22,6 +22,22 @@ namespace q731 {
 
 namespace fs = std::filesystem;
 
+// What an import made of a file. Anything but Imported left every file as it was.
+enum class ImportResult {
+    Imported,
+    Unreadable,   // missing, unreadable, empty, not JSON, or over the size cap
+    NotAProfile,  // no "profilename"/"profileUUID", or no document in "Device"
+    OtherKind,    // sections of another kind of device
+    Failed,       // a write failed
+};
+
+// What an export did.
+enum class ExportResult { Exported, Unreadable, Failed };
+
+// Whether `document` may be a profile of the kind whose default profile is
+// `defaults` (no kind check when `defaults` holds no document).
+ImportResult CheckImportedProfile(const Json::Value& document, const Json::Value& defaults);
+
 struct ProfileEntry {
     std::string name;
     std::string identifier;
@@ -29,6 +45,16 @@ struct ProfileEntry {
 };
 
 inline constexpr const char* kFirstProfileName = "profile1";
+// At most this many profiles are added by "add"; copies and imports may pass it.
+inline constexpr int kProfileLimit = 50;
+
+// Naming rules; names are compared without regard to letter case.
+// "profile<n>" with the smallest n >= 1 that no entry uses.
+std::string NewProfileName(const std::vector<ProfileEntry>& entries);
+// "<name> copy", again and again until no entry uses it.
+std::string CopyName(const std::vector<ProfileEntry>& entries, const std::string& name);
+// `title` with "(1)", then "(2)" ... appended on each clash.
+std::string ImportName(const std::vector<ProfileEntry>& entries, const std::string& title);
 
 // The display name listed for `identifier` in the folder's profile list, or
 // empty when the list cannot be read or does not name it. Reads only.
@@ -42,6 +68,7 @@ public:
     void SetFolders(const fs::path& deviceFolder, const fs::path& defaultProfilePath);
     void SetProduct(Product product) { product_ = product; }
     const fs::path& DeviceFolder() const { return deviceFolder_; }
+    const fs::path& DefaultProfilePath() const { return defaultProfilePath_; }
 
     // Reads (and when needed repairs or creates) the list and selects its stored
     // entry. False when the list can be neither read nor created.
@@ -69,6 +96,14 @@ public:
     // Rewrites entry `index` from the default profile (a headset keeps its
     // custom equaliser curves). With no usable default the old file stays.
     bool ResetProfile(int index);
+    // Names entry `index` `name` (kept as typed) in the list and in its file.
+    RenameResult RenameProfile(int index, const std::string& name);
+    // Appends a copy of entry `index`; the new identifier, or empty.
+    std::string CopyProfile(int index);
+    // Appends the profile in file `source`, named after the file.
+    ImportResult ImportProfile(const fs::path& source);
+    // Writes the document of entry `index` to `target`.
+    ExportResult ExportProfile(int index, const fs::path& target);
 
     // A time stamp that names no profile file, no list entry and nothing
     // issued before by this object.

@@ -10,6 +10,10 @@
 
 namespace q731 {
 
+// What renaming a profile or a macro did; Duplicate, Done and Blank are the
+// values the panels show messages for.
+enum class RenameResult : int { Failed = -1, Duplicate = 0, Done = 1, Blank = 2 };
+
 namespace fs = std::filesystem;
 
 struct Folders;
