@@ -13,6 +13,7 @@
 #include "devices/mouse_pad_device.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
+#include "ui/controls/device_profile.h"
 #include "ui/widgets/menu.h"
 #include "ui/widgets/resource_manager.h"
 
@@ -122,9 +123,8 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     // Device pages and panels whose classes are not part of this program yet
     // stand as plain containers, so layouts naming them still build.
     static constexpr std::string_view kPlain[] = {
-        "VexloMousePadDevice", "VexloHS6533Device", "VexloMouseDevice",
-        "VexloKeyboardDevice", "DeviceProfile",     "MagicControl",
-        "Voice6533Control",    "ShootControl",      "MacroControl"};
+        "VexloMousePadDevice", "VexloHS6533Device", "VexloMouseDevice", "VexloKeyboardDevice",
+        "MagicControl",        "Voice6533Control",  "ShootControl",     "MacroControl"};
     for (std::string_view name : kPlain) {
         if (same(name)) return std::make_unique<CContainerUI>();
     }
@@ -256,6 +256,19 @@ bool CMainWnd::ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, T
         case Owner::MouseSettings:
         case Owner::KeyboardSettings:
             return page->OnSettings(event);
+        case Owner::ProfileList:
+            if (event.kind == PageNotify::ItemSelect) {
+                // The device follows a moment later, so that running through the
+                // list with the keyboard sends only the profile the user stops at.
+                loop_.SetOneShotTimer(this, main_timer::kProfileSwitch, Millis(400),
+                                      [this, device = devices_.CurrentDevice()] {
+                                          if (Exiting()) return;
+                                          if (CDevicePage* shown = PageOf(device))
+                                              shown->SwitchProfile();
+                                      });
+                return true;
+            }
+            return page->OnProfile(event);
         default:
             return false;
     }
@@ -709,6 +722,7 @@ void CMainWnd::TabCreated(int tab) {
     context.root = pagePtr;
     context.device = state.device;
     context.asker = this;
+    context.owner = this;
     context.powerPanel = panel;
     context.clearSync = [this, device = state.device] {
         device->Link().SetSyncFlag(false);
@@ -759,6 +773,10 @@ void CMainWnd::TabsChanged() {
     CVexloUSBDevice* current = devices_.CurrentDevice();
     if (current && current != shownDevice_) {
         shownDevice_ = current;
+        // The page tabs offered are those of the device shown.
+        if (CDevicePage* page = PageOf(current); page && page->ProfilePanel()) {
+            if (DeviceProfilePanel* panel = page->ProfilePanel()->Panel()) panel->ShowPageTabs();
+        }
         for (std::string_view name :
              {"deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab", "cursor_Op_tab",
               "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"}) {

@@ -46,6 +46,7 @@ namespace main_timer {
 inline constexpr int kFit = 1011;
 inline constexpr int kTrayMenu = 1032;
 inline constexpr int kMusicFlush = 1067;
+inline constexpr int kProfileSwitch = 1055;
 }  // namespace main_timer
 
 // What the main window needs from the rest of the program.

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "app/message_texts.h"
+#include "profiles/profile_panel.h"
 #include "tests/skin/skin_fixture.h"
 #include "ui/widgets/image_string.h"
 #include "ui/widgets/resource_manager.h"
@@ -214,6 +215,7 @@ TEST_F(SkinTest, EveryTextTheWindowsShowIsInEveryLanguage) {
 // The tables of the texts each library hands to the message box.
 TEST_F(SkinTest, EveryMessageTheProgramShowsIsInEveryLanguage) {
     std::vector<std::string_view> ids(kAppMessageTexts.begin(), kAppMessageTexts.end());
+    ids.insert(ids.end(), kProfileMessageTexts.begin(), kProfileMessageTexts.end());
     for (const std::string& file : kLanguageFiles) {
         auto texts = LanguageTexts(file);
         for (std::string_view id : ids) {

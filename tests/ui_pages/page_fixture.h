@@ -30,13 +30,13 @@ public:
     std::unique_ptr<CControlUI> CreateControl(std::string_view name) override {
         const char* layout = name == "LightSetControlUI" ? "XML/CustomControlXML/LightControl.xml"
                              : name == "KeySetControlUI" ? "XML/CustomControlXML/KeySetControl.xml"
+                             : name == "DeviceProfileUI" ? "XML/CustomControlXML/DeviceProfile.xml"
                                                          : nullptr;
         if (layout) {
             CDialogBuilder builder;
             return builder.Create(layout, {}, this, &m_pm);
         }
-        if (name == "DeviceProfileUI" || name == "MacroSetControlUI" ||
-            name == "ShootKeySetControlUI") {
+        if (name == "MacroSetControlUI" || name == "ShootKeySetControlUI") {
             return std::make_unique<CContainerUI>();
         }
         return nullptr;

@@ -4,12 +4,16 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "ui/qt/qt_platform.h"
@@ -229,6 +233,72 @@ TEST_F(QtBackend, SvgImagesRenderAtTheWindowScale) {
     EXPECT_EQ(big.size(), QSize(15, 15));
     EXPECT_EQ(big.pixelColor(7, 7), QColor(0, 0, 255));
     EXPECT_TRUE(QtImageCache::Instance().Get(dir.filePath("absent.svg"), 1.0).isNull());
+}
+
+}  // namespace
+}  // namespace q731
+
+namespace q731 {
+namespace {
+
+// Drives the next modal file dialog once it shows: `act` gets the dialog and
+// the names it lists in its folder.
+void WhenTheDialogShows(std::function<void(QFileDialog&, QStringList)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+        QFileDialog* dialog = nullptr;
+        (void)QTest::qWaitFor([&] {
+            dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            return dialog != nullptr;
+        });
+        ASSERT_NE(dialog, nullptr);
+        auto* view = dialog->findChild<QListView*>("listView");
+        ASSERT_NE(view, nullptr);
+        QStringList listed;
+        (void)QTest::qWaitFor([&] {
+            // The folder is read in the background.
+            listed.clear();
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row)
+                listed << view->model()->index(row, 0, root).data().toString();
+            return listed.size() >= 2;
+        });
+        listed.sort();
+        act(*dialog, listed);
+    });
+}
+
+TEST_F(QtBackend, FileDialogsListFilesWithoutRegardToCaseAndSavingAddsTheExtension) {
+    QTemporaryDir dir;
+    for (const char* name : {"a.Json", "b.JSON", "c.txt"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    FileDialogOptions options;
+    options.filter = "Profile Files (*.json)";
+    options.defaultExtension = "json";
+    options.directory = dir.path().toStdString();
+
+    QStringList listed;
+    WhenTheDialogShows([&](QFileDialog& dialog, QStringList names) {
+        listed = names;
+        // As the user types it into the dialog's name field.
+        dialog.findChild<QLineEdit*>("fileNameEdit")->setText("a.Json");
+        static_cast<QDialog&>(dialog).accept();  // what the dialog's own button does
+    });
+    const auto opened = platform_.OpenFile(nullptr, options);
+    EXPECT_EQ(listed, (QStringList{"a.Json", "b.JSON"}));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->filename(), "a.Json");
+
+    options.replaceWithoutAsking = true;
+    WhenTheDialogShows([](QFileDialog& dialog, QStringList) {
+        EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        dialog.findChild<QLineEdit*>("fileNameEdit")->setText("saved");
+        static_cast<QDialog&>(dialog).accept();  // what the dialog's own button does
+    });
+    const auto saved = platform_.SaveFile(nullptr, options);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->filename(), "saved.json");
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ void RegisterCustomControls() {
     Register<CComboEditContainerElementUI>();
     Register<CLightControlUI>();
     Register<CKeySetControlUI>();
+    Register<CDeviceProfileUI>();
 }
 
 }  // namespace q731

@@ -3,6 +3,7 @@
 // and the call that makes them creatable from layouts.
 
 #include "ui/controls/charts.h"
+#include "ui/controls/device_profile.h"
 #include "ui/controls/hand_image_buttons.h"
 #include "ui/controls/host_controls.h"
 #include "ui/controls/key_buttons.h"

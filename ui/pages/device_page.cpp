@@ -7,15 +7,18 @@
 #include "devices/dpi_steps.h"
 #include "devices/keyboard_device.h"
 #include "devices/keys/key_list.h"
+#include "devices/mouse_pad_device.h"
 #include "platform/log.h"
 #include "platform/products.h"
 #include "ui/controls/custom_controls.h"
+#include "ui/controls/device_profile.h"
 #include "ui/controls/key_set_control.h"
 #include "ui/controls/light_control.h"
 #include "ui/widgets/list.h"
 #include "ui/widgets/numbered_name.h"
 #include "ui/widgets/range.h"
 #include "ui/widgets/resource_manager.h"
+#include "ui/widgets/window.h"
 
 namespace q731 {
 
@@ -113,6 +116,7 @@ void CDevicePage::BuildPage() {
     keyButtons_.clear();
     ledButtons_.clear();
     picture_ = nullptr;
+    BindProfilePanel();
     if (device.PageLayout().empty()) {
         // No page: the device has no keys and no LEDs to bind.
         device.SetKeyCount(0);
@@ -505,11 +509,7 @@ void CDevicePage::SaveKeys() {
     const int written = static_cast<int>(device->WriteMacros());
     if (written > 0) {
         // The macros do not fit: say by how many events, and write nothing more.
-        std::string text = Text("message_text_16");
-        if (const std::size_t at = text.find("%d"); at != std::string::npos) {
-            text.replace(at, 2, std::to_string(written));
-        }
-        if (context_.asker) context_.asker->Ask({"", text, false, QuestionButtons::Ok});
+        TellMacroOverflow(written);
         return;
     }
     if (written < 0 && context_.asker) ShowNotice(*context_.asker, "message_text_7");
@@ -525,6 +525,112 @@ void CDevicePage::RestoreFactoryKeys() {
     if (!device->RestoreDefaults()) return;
     (void)device->WriteKeysFor(0);
     (void)device->WriteSettings();
+}
+
+void CDevicePage::TellMacroOverflow(int count) {
+    // The language text is never used as a format: only its first "%d" is replaced.
+    std::string text = Text("message_text_16");
+    if (const std::size_t at = text.find("%d"); at != std::string::npos) {
+        text.replace(at, 2, std::to_string(count));
+    }
+    if (context_.asker) context_.asker->Ask({"", text, false, QuestionButtons::Ok});
+}
+
+void CDevicePage::BindProfilePanel() {
+    profilePanel_ = dynamic_cast<CDeviceProfileUI*>(
+        context_.root->FindControl([](CControlUI* c) { return c->GetClass() == "DeviceProfile"; }));
+    if (!profilePanel_) return;
+    CVexloUSBDevice& device = *context_.device;
+    // The panel works on the device's own list: the entry it selects is the
+    // profile the device loads and saves.
+    profilePanel_->Bind(device.Profiles(), device.GetProduct(), context_.asker);
+    if (!profilePanel_->Panel()->LoadProfileList())
+        LogWarning(
+            fmt::format("{}: the profile list cannot be read", RecordOf(device.GetProduct()).name));
+}
+
+bool CDevicePage::OnProfile(const PageEvent& event) {
+    DeviceProfilePanel* panel = profilePanel_ ? profilePanel_->Panel() : nullptr;
+    if (!panel || event.kind != PageNotify::Click) return false;
+    const std::string& name = event.name;
+    FileDialogOptions options;
+    options.filter = "Profile Files (*.json)";
+    options.defaultExtension = "json";
+    IUiPlatform* platform = GetUiPlatform();
+    if (name == "device_add_btn") {
+        (void)panel->AddProfile();
+    } else if (name == "device_sub_btn") {
+        // The neighbour is current at once: nothing is saved into the deleted file.
+        if (panel->DeleteProfile()) SendProfile(false);
+    } else if (name == "device_copy_btn") {
+        (void)panel->CopyProfile();
+    } else if (name == "device_import_btn") {
+        if (panel->SelectedIndex() < 0 || !platform) return true;
+        if (const auto path = platform->FileDialogs().OpenFile(context_.owner, options))
+            (void)panel->ImportProfile(*path);
+    } else if (name == "device_export_btn") {
+        if (panel->SelectedIndex() < 0 || !platform) return true;
+        options.replaceWithoutAsking = true;
+        const auto path = platform->FileDialogs().SaveFile(context_.owner, options);
+        if (path && !path->empty()) (void)panel->ExportProfile(*path);
+    } else if (name == "device_reset_btn") {
+        ResetProfile();
+    } else if (name == "device_profile_edit_save_btn") {
+        panel->RenameFromField();
+    } else if (name == "profile_fun_spread_btn") {
+        profilePanel_->ToggleButtonArea();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CDevicePage::SwitchProfile() {
+    DeviceProfilePanel* panel = profilePanel_ ? profilePanel_->Panel() : nullptr;
+    if (!panel) return;
+    const int index = panel->SelectedIndex();
+    if (index < 0 || !panel->SelectProfileEntry(index)) return;
+    SendProfile(false);
+}
+
+void CDevicePage::ResetProfile() {
+    DeviceProfilePanel* panel = profilePanel_ ? profilePanel_->Panel() : nullptr;
+    if (!panel || panel->SelectedIndex() < 0) return;
+    if (context_.asker && !AskToConfirm(*context_.asker, profile_text::kConfirmReset)) return;
+    if (!panel->ResetProfile()) return;
+    SendProfile(true);
+}
+
+void CDevicePage::SendProfile(bool reset) {
+    CVexloUSBDevice& device = *context_.device;
+    const std::string_view product = RecordOf(device.GetProduct()).name;
+    if (!device.LoadProfile()) {
+        LogWarning(fmt::format("{}: the selected profile cannot be loaded", product));
+        return;
+    }
+    CKeyTableDevice* keys = KeyDevice();
+    if (keys && !reset && keys->CheckMacroAssignments())
+        LogInfo(fmt::format("{}: assignments of deleted macros were reset", product));
+    if (keys) {
+        keys->RefreshView();
+    } else if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(&device)) {
+        pad->RefreshView();
+    }
+    if (device.WriteSettings() != LinkResult::Ok)
+        LogWarning(fmt::format("{}: the profile's settings were not sent", product));
+    if (!keys) return;
+    if (reset && IsKeyboard() && keyPanel_) keyPanel_->SetVisible(false);
+    (void)keys->ListUsedMacros();  // read again by WriteMacros; kept for the order of reads
+    const int written = static_cast<int>(keys->WriteMacros());
+    if (written > 0) {
+        // The key table would name macros the device does not hold: not sent.
+        TellMacroOverflow(written);
+        return;
+    }
+    if (written < 0 && context_.asker) ShowNotice(*context_.asker, "message_text_7");
+    if (keys->WriteKeysFor(0) != LinkResult::Ok)
+        LogWarning(fmt::format("{}: the key table was not sent", product));
+    if (reset && IsMouse() && keyPanel_) keyPanel_->SetVisible(false);
 }
 
 }  // namespace q731

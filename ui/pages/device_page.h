@@ -27,6 +27,8 @@ class CDeviceKeyButtonUI;
 class CSelectPanelUI;
 class CLightControlUI;
 class CKeySetControlUI;
+class CDeviceProfileUI;
+class CWindowWnd;
 
 // A control's notification as the main window hands it on: the sender's name
 // (for a numbered name its prefix, with `number` the index) and the value the
@@ -56,6 +58,7 @@ struct PageContext {
     CVexloUSBDevice* device = nullptr;
     IQuestionAsker* asker = nullptr;
     CMpDevicePowerUI* powerPanel = nullptr;
+    CWindowWnd* owner = nullptr;  // the window file dialogs belong to
     // Ends synchronised lighting for this device (its link flag and its tab's).
     std::function<void()> clearSync;
 };
@@ -81,6 +84,12 @@ public:
         (void)event;
         return false;
     }
+    // The profile panel's buttons (add, delete, copy, reset, import, export,
+    // rename, the button area).
+    bool OnProfile(const PageEvent& event);
+    // Makes the profile chosen in the panel's list current and sends it to
+    // the device (the main window runs it a moment after the choice).
+    void SwitchProfile();
 
     // What the binding found (for tests and the picture).
     CDeviceKeyButtonUI* KeyButton(int key) const;
@@ -90,6 +99,7 @@ public:
     CControlUI* Root() const { return context_.root; }
     CLightControlUI* LightPanel() const { return lightPanel_; }
     CKeySetControlUI* KeyPanel() const { return keyPanel_; }
+    CDeviceProfileUI* ProfilePanel() const { return profilePanel_; }
 
     // The language text of `key`, read through the page's hidden "text_test".
     std::string Text(std::string_view key);
@@ -142,8 +152,17 @@ protected:
     CControlUI* picture_ = nullptr;
     CLightControlUI* lightPanel_ = nullptr;
     CKeySetControlUI* keyPanel_ = nullptr;
+    CDeviceProfileUI* profilePanel_ = nullptr;
 
 private:
+    void BindProfilePanel();
+    // Loads the current profile and sends it: settings, then (keyboard and
+    // mouse) macros and keys. `reset` hides the key editor and leaves the
+    // macro assignments as the defaults give them.
+    void SendProfile(bool reset);
+    void ResetProfile();
+    // Shows "message_text_16" with the count of events that do not fit.
+    void TellMacroOverflow(int count);
     bool OnColourChosen(UiColor colour, bool fromPalette);
     bool OnColourBox(int component, CControlUI& box);
     void ApplyKeySelection();

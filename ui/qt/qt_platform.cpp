@@ -145,20 +145,56 @@ QString InitialPath(const FileDialogOptions& options) {
 }
 }  // namespace
 
+namespace {
+// Patterns with every letter matched in either case: "*.json" also lists
+// "a.Json" and "B.JSON". The patterns stay out of sight in the dialog.
+QString CaseBlindFilter(const std::string& filter) {
+    QString out;
+    int depth = 0;
+    for (const QChar c : QString::fromStdString(filter)) {
+        if (c == '(') ++depth;
+        if (c == ')' && depth > 0) --depth;
+        if (depth > 0 && c.isLetter() && c.toLower() != c.toUpper()) {
+            out += '[';
+            out += c.toLower();
+            out += c.toUpper();
+            out += ']';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The toolkit's own dialog on every desktop, so it looks and behaves the same
+// everywhere and tests can drive it.
+void Prepare(QFileDialog& dialog, const FileDialogOptions& options) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(CaseBlindFilter(options.filter));
+}
+}  // namespace
+
 std::optional<std::filesystem::path> QtUiPlatform::OpenFile(CWindowWnd* owner,
                                                             const FileDialogOptions& options) {
-    QString chosen =
-        QFileDialog::getOpenFileName(OwnerWidget(owner), QString::fromStdString(options.title),
-                                     InitialPath(options), QString::fromStdString(options.filter));
-    if (chosen.isEmpty()) return std::nullopt;
-    return std::filesystem::path(chosen.toStdString());
+    QFileDialog dialog(OwnerWidget(owner), QString::fromStdString(options.title),
+                       InitialPath(options));
+    Prepare(dialog, options);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
 }
 
 std::optional<std::filesystem::path> QtUiPlatform::SaveFile(CWindowWnd* owner,
                                                             const FileDialogOptions& options) {
     QFileDialog dialog(OwnerWidget(owner), QString::fromStdString(options.title),
-                       InitialPath(options), QString::fromStdString(options.filter));
+                       InitialPath(options));
+    Prepare(dialog, options);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, options.replaceWithoutAsking);
+    // A name typed without an extension gets this one.
     dialog.setDefaultSuffix(QString::fromStdString(options.defaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog.selectedFiles().front().toStdString());

@@ -98,6 +98,8 @@ struct FileDialogOptions {
     std::string defaultExtension;
     std::string initialName;
     std::filesystem::path directory;
+    // A save dialog replaces an existing file without asking first.
+    bool replaceWithoutAsking = false;
 };
 
 class IFileDialogs {
