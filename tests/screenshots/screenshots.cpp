@@ -131,8 +131,9 @@ private:
     q731::CPaintManagerUI& pm_;
 };
 
-// The device pages: lighting with a moving effect drawn by the host, and the
-// key-assignment panel open on a chosen key.
+// The device pages: lighting with a moving effect drawn by the host, the
+// profile panel with its buttons shown, and the key-assignment panel open on a
+// chosen key.
 void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
     User user(window);
     if (user.SelectTab(q731::Product::Mouse)) {
@@ -140,6 +141,9 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         user.Pick("light_combo_modeSelect", 0);  // wave, drawn in the picture
         Pump(500);
         shooter.Shoot("mouse_lighting" + suffix);
+        user.Click("profile_fun_spread_btn");
+        shooter.Shoot("mouse_profiles" + suffix);
+        user.Click("profile_fun_spread_btn");
         user.Choose("key_Op_tab");
         user.Click("key_3");
         shooter.Shoot("mouse_keys" + suffix);
@@ -154,6 +158,9 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         user.Slide("deng_light_slider", 4);
         Pump(500);
         shooter.Shoot("keyboard_lighting" + suffix);
+        user.Click("profile_fun_spread_btn");
+        shooter.Shoot("keyboard_profiles" + suffix);
+        user.Click("profile_fun_spread_btn");
         user.Choose("key_Op_tab");
         user.Click("key_44");
         shooter.Shoot("keyboard_keys" + suffix);
