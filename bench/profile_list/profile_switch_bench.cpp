@@ -67,8 +67,8 @@ struct Rig {
             store.AddMacro();
             store.SaveEvents(macro, "m", std::vector<MacroEvent>(10, {"down", 10, 4, 20}));
             ready = device->StoreKeyAssignment(
-                        macro, AssignmentCode::FromInt(0x700000u | static_cast<unsigned>(macro)
-                                                                       << 8)) &&
+                        macro,
+                        AssignmentCode::FromInt(0x700000u | static_cast<unsigned>(macro) << 8)) &&
                     ready;
         }
         ready = device->SaveProfile() && ready;
