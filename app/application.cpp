@@ -131,6 +131,8 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     DeviceManager devices(loop, hid.backend, [&](Product product) {
         return MakeDevice(product, hid.backend, folders);
     });
+    // Before the workers: the sync thread must end before what it walks goes.
+    LightingSync lightingSync(SteadyClock::Instance());
     WorkerSlots workers;
     MessageBusServer bus;
     std::unique_ptr<DeviceScanner> scanner;
@@ -139,6 +141,7 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
 
     MainWindowServices services;
     services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    services.lightingSync = &lightingSync;
     services.startWorkers = [&] {
         scanner = devices.MakeScanner(
             [&] {
@@ -169,6 +172,8 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
             });
         workers.Start(WorkerSlots::kDeviceScanSlot, "device scan",
                       [&](const WorkerArgs& args) { scanner->Run(args, SteadyClock::Instance()); });
+        workers.Start(WorkerSlots::kLightingSyncSlot, "lighting sync",
+                      [&](const WorkerArgs& args) { lightingSync.Run(args); });
     };
     services.shutdown = [&] {
         // Sends from workers fail from here on, so none can block the exit.

@@ -20,7 +20,7 @@ void GameEventLighting::OnGameEvent(long long variant, long long mode) {
     const bool known = variant >= 0 && variant <= 2;
     // A mode the device does not have is refused rather than sent as mode 0.
     if (device && known && mode >= 0 && mode < modeCount) {
-        device->Link().SetSyncFlag(false);
+        device->SetSynchronised(false);
         LightSetting light = device->GetLightInfo();
         // Keep the user's own mode only when no restore is pending: a second
         // event within five seconds must not make the game's mode "the
@@ -49,7 +49,7 @@ void GameEventLighting::Restore() {
     changed_ = nullptr;
     loop_.KillTimer(this, kRestoreTimer);
     if (!device || (present_ && !present_(device))) return;
-    device->Link().SetSyncFlag(false);
+    device->SetSynchronised(false);
     LightSetting light = device->GetLightInfo();
     light.selectItem = userMode_;
     apply_(*device, light, true);

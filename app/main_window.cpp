@@ -10,6 +10,7 @@
 #include "app/message_box.h"
 #include "app/message_texts.h"
 #include "app/window_fit.h"
+#include "devices/keyboard_device.h"
 #include "devices/mouse_pad_device.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -216,6 +217,10 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
         }
         // "skinbtn" and "setbtn" open windows of their own; "gamemodebtn",
         // "cloudbtn" and "smarteyesbtn" do nothing.
+        return;
+    }
+    if (route.owner == Owner::LightingSync && route.name == "deng_same_mode") {
+        (void)StartSynchronisation();
         return;
     }
     if (route.owner == Owner::DeviceTabs) {
@@ -450,9 +455,36 @@ void CMainWnd::SetLightingControl(bool on, bool announce) {
     if (CControlUI* label = m_pm.FindControl("control_light_status")) {
         label->SetText(on ? kLightingOn : kLightingOff);
     }
-    for (const TabState& tab : devices_.Tabs())
-        tab.device->SetHostLighting(on);
+    for (const TabState& tab : devices_.Tabs()) {
+        // A connected keyboard is told to take its lighting from the host; one
+        // that connects later is told after it connects.
+        auto* keyboard = dynamic_cast<CVexloKeyboardDevice*>(tab.device);
+        if (keyboard && on && keyboard->Link().IsOpen()) {
+            if (keyboard->EnableHostLighting(true) != LinkResult::Ok)
+                LogWarning("the keyboard did not take the host's lighting control");
+        } else {
+            tab.device->SetHostLighting(on);
+        }
+    }
     (void)announce;  // other programs learn the state through the bus when they ask
+}
+
+bool CMainWnd::StartSynchronisation() {
+    CVexloUSBDevice* current = devices_.CurrentDevice();
+    if (!current || !services_.lightingSync) return false;
+    const std::vector<CVexloUSBDevice*> devices = devices_.Devices();
+    return q731::StartSynchronisation(
+        *current, devices, *services_.lightingSync,
+        [this](CVexloUSBDevice& device, const LightSetting& light) {
+            if (CDevicePage* page = PageOf(&device)) {
+                page->ApplyLighting(light);
+                return;
+            }
+            device.SetLightInfo(light);
+            if (!device.SaveProfile()) LogWarning("synchronised lighting: a profile was not saved");
+            device.ApplyProfile();
+            (void)device.WriteSettings();
+        });
 }
 
 void CMainWnd::TellMiceAndKeyboards(bool shown) {
@@ -656,8 +688,10 @@ void CMainWnd::SaveAndSend(CVexloUSBDevice& device, const LightSetting& light, b
 }
 
 void CMainWnd::TabCreated(int tab) {
+    if (services_.lightingSync) services_.lightingSync->SetDevices(devices_.Devices());
     if (Exiting()) return;  // nothing is built for a window about to go
     const TabState& state = devices_.Tabs().at(static_cast<std::size_t>(tab));
+    state.device->SetHostLighting(lightingControl_);
     const DeviceTab& row = TabOf(state.product);
     const ProductRecord& record = RecordOf(state.product);
     auto* header = dynamic_cast<CContainerUI*>(m_pm.FindControl("device_select_layout"));
@@ -724,11 +758,7 @@ void CMainWnd::TabCreated(int tab) {
     context.asker = this;
     context.owner = this;
     context.powerPanel = panel;
-    context.clearSync = [this, device = state.device] {
-        device->Link().SetSyncFlag(false);
-        const int ownTab = devices_.TabOfDevice(device);
-        if (ownTab >= 0) devices_.SetSynchronised(ownTab, false);
-    };
+    context.clearSync = [device = state.device] { device->SetSynchronised(false); };
     std::unique_ptr<CDevicePage> pageObject = MakeDevicePage(std::move(context));
     if (pageObject) {
         pageObject->BuildPage();

@@ -14,6 +14,7 @@
 #include "app/dispatch.h"
 #include "app/game_events.h"
 #include "devices/device_manager.h"
+#include "devices/lighting/lighting_sync.h"
 #include "platform/files.h"
 #include "platform/message_bus.h"
 #include "platform/message_registry.h"
@@ -61,6 +62,8 @@ struct MainWindowServices {
     std::vector<std::string> languageFiles = {"lan_cn.xml", "lan_en.xml"};
     // Whether the desktop has a tray: without one the window never hides into it.
     bool trayAvailable = true;
+    // The lighting sync thread's state; none: "deng_same_mode" does nothing.
+    LightingSync* lightingSync = nullptr;
 };
 
 class CMainWnd : public WindowImplBase, public ITabObserver, public IQuestionAsker {
@@ -106,6 +109,9 @@ public:
     // State visible to tests.
     bool Awake() const { return awake_; }
     bool LightingControl() const { return lightingControl_; }
+    // "deng_same_mode": every connected device shows the current device's
+    // effect in step. False when the current mode has no common effect.
+    bool StartSynchronisation();
     int Scale() const { return dpi_; }
     bool StartedUp() const { return startedUp_; }
     GameEventLighting& GameEvents() { return gameEvents_; }

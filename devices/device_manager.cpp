@@ -67,6 +67,13 @@ int DeviceManager::CreateTab(Product product) {
     if (!device->Folders().deviceFolder.empty()) (void)device->StartProfiles();
     device->Initialise();
 
+    // The tab's mark follows the device's flag, whoever changes it.
+    device->SetSyncObserver([this, product](bool on) {
+        const int own = TabOfProduct(product);
+        if (own < 0) return;
+        tabs_[static_cast<std::size_t>(own)].synchronised = on;
+        Changed();
+    });
     tabs_.push_back({device.get(), product, false, false, false});
     devices_.push_back(std::move(device));
     const int tab = static_cast<int>(tabs_.size()) - 1;
@@ -301,8 +308,11 @@ void DeviceManager::ShowTab(int tab, bool visible, bool select) {
     for (const TabState& other : tabs_)
         synchronised += other.visible && other.synchronised;
     if (synchronised < 2) {
-        for (TabState& other : tabs_)
+        // Fewer than two devices take part: synchronisation ends for all.
+        for (TabState& other : tabs_) {
             other.synchronised = false;
+            if (other.device) other.device->Link().SetSyncFlag(false);
+        }
     }
     Changed();
 }
@@ -379,12 +389,21 @@ CVexloUSBDevice* DeviceManager::CurrentDevice() const {
 
 void DeviceManager::SetSynchronised(int tab, bool synchronised) {
     if (tab < 0 || tab >= static_cast<int>(tabs_.size())) return;
-    tabs_[static_cast<std::size_t>(tab)].synchronised = synchronised;
+    TabState& state = tabs_[static_cast<std::size_t>(tab)];
+    state.synchronised = synchronised;
+    if (state.device) state.device->Link().SetSyncFlag(synchronised);
     Changed();
 }
 
 void DeviceManager::Changed() {
     if (observer_) observer_->TabsChanged();
+}
+
+std::vector<CVexloUSBDevice*> DeviceManager::Devices() const {
+    std::vector<CVexloUSBDevice*> devices;
+    for (const TabState& tab : tabs_)
+        devices.push_back(tab.device);
+    return devices;
 }
 
 void DeviceManager::Shutdown() {

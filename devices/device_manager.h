@@ -87,7 +87,10 @@ public:
     int VisibleTabCount() const;
     int CurrentTab() const;
     CVexloUSBDevice* CurrentDevice() const;
+    // Marks the tab and sets its device's flag together.
     void SetSynchronised(int tab, bool synchronised);
+    // Every device object, in tab order (they are never removed).
+    std::vector<CVexloUSBDevice*> Devices() const;
 
     // Stops every device's timers, listeners and links.
     void Shutdown();

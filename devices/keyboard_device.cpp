@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/log.h"
+
 namespace q731 {
 
 namespace {
@@ -74,6 +76,10 @@ LinkResult CVexloKeyboardDevice::Connect() {
     // A keyboard that does not answer keeps what the profile says until the
     // next resync reads it.
     (void)ReadSettings();
+    // While the program has the lighting control, the keyboard takes its
+    // lighting from the host from the moment it connects.
+    if (read == LinkResult::Ok && HostLighting() && Link().EnableHostLighting() != LinkResult::Ok)
+        LogWarning("keyboard: host lighting could not be enabled");
     RefreshView();
     Renderer().Start();
     Renderer().Wake();
@@ -95,7 +101,7 @@ void CVexloKeyboardDevice::ApplyProfile() {
 }
 
 LinkResult CVexloKeyboardDevice::ReadSettings() {
-    Link().SetSyncFlag(false);
+    SetSynchronised(false);
     if (!GateLink()) return LinkResult::Failed;
     KeyboardSettingsBlock block{};
     std::uint8_t profile = 0;

@@ -137,7 +137,7 @@ LinkResult CVexloMouseDevice::WriteSettings(int profile, std::uint8_t byte0, std
 }
 
 LinkResult CVexloMouseDevice::Resync() {
-    Link().SetSyncFlag(false);
+    SetSynchronised(false);
     if (!GateLink()) return LinkResult::Failed;
     MouseSettingsBlock block{};
     std::uint8_t profile = 0;

@@ -89,7 +89,7 @@ LinkResult CVexloMousePadDevice::ReadBlock() {
 }
 
 LinkResult CVexloMousePadDevice::Resync() {
-    Link().SetSyncFlag(false);
+    SetSynchronised(false);
     const LinkResult result = ReadBlock();
     renderer_.Wake();
     return result == LinkResult::Ok ? LinkResult::Ok : LinkResult::Failed;

@@ -177,6 +177,12 @@ LightSetting CVexloUSBDevice::GetLightInfo() const {
     return light_;
 }
 
+void CVexloUSBDevice::SetSynchronised(bool on) {
+    const bool was = link_.SyncFlag();
+    link_.SetSyncFlag(on);
+    if (was != on && syncObserver_) syncObserver_(on);
+}
+
 void CVexloUSBDevice::SetLedColour(int index, std::uint32_t colour) {
     if (index < 0) return;
     leds_.Set(static_cast<std::size_t>(index), LedColour::Unpack(colour));

@@ -191,6 +191,15 @@ public:
     std::vector<LightSetting> ZoneSettings() const;
     void SetZoneSettings(std::vector<LightSetting> zones);
 
+    // Synchronised lighting: the link's flag (read by the render threads and
+    // the sync thread) and whoever shows it (the device's tab) change
+    // together. The observer runs on the thread that changes the flag.
+    void SetSynchronised(bool on);
+    bool Synchronised() const { return link_.SyncFlag(); }
+    void SetSyncObserver(std::function<void(bool on)> observer) {
+        syncObserver_ = std::move(observer);
+    }
+
     // Flags handed in by the main window.
     void SetHostLighting(bool on) { hostLighting_.store(on); }
     bool HostLighting() const { return hostLighting_.load(); }
@@ -251,6 +260,7 @@ private:
     std::vector<LightSetting> zones_;
     NameLists definitions_;
     ProfileList profiles_;
+    std::function<void(bool)> syncObserver_;
     std::atomic<bool> hostLighting_{true};
     std::atomic<bool> powerPause_{false};
     std::atomic<bool> attention_{true};

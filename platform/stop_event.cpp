@@ -41,6 +41,24 @@ bool StopEvent::WaitUntil(Clock& clock, SteadyTime deadline) {
     return result;
 }
 
+bool StopEvent::WaitUntil(Clock& clock, SteadyTime deadline, Waker& also) {
+    Attach(&also);
+    bool stopped = false;
+    while (true) {
+        if (IsSet()) {
+            stopped = true;
+            break;
+        }
+        if (clock.Now() >= deadline) break;
+        if (clock.SleepUntil(also, deadline)) {
+            stopped = IsSet();
+            break;
+        }
+    }
+    Detach(&also);
+    return stopped;
+}
+
 void StopEvent::Wait() {
     Waker waker;
     Attach(&waker);

@@ -24,6 +24,9 @@ public:
     bool WaitFor(std::chrono::steady_clock::duration timeout) {
         return WaitFor(SteadyClock::Instance(), timeout);
     }
+    // Waits until the event is set (true), `clock` reaches `deadline` or
+    // `also` is poked (false; the poke is consumed).
+    bool WaitUntil(Clock& clock, SteadyTime deadline, Waker& also);
     // Waits with no time-out.
     void Wait();
 

@@ -1,4 +1,5 @@
 #include "devices/device_manager.h"
+#include "devices/lighting/lighting_sync.h"
 
 #include <gtest/gtest.h>
 
@@ -359,6 +360,45 @@ TEST_F(DeviceManagerTest, PreviousAndNextWalkVisibleTabsOnly) {
     manager_.SetSynchronised(2, true);
     manager_.HideTab(2);
     EXPECT_FALSE(manager_.Tabs()[0].synchronised) << "one synchronised tab left: cleared";
+}
+
+// The mark on a tab and the flag the render and sync threads read are one.
+TEST_F(DeviceManagerTest, TheTabsMarkAndTheLinksFlagChangeTogether) {
+    Plug(MouseWiredProduct(), SimChannel::Wired, MouseMemoryLayout());
+    const int pad = Plug(MousePadProduct(), SimChannel::Wired, MousePadMemoryLayout());
+    Scan();
+    ASSERT_EQ(manager_.VisibleTabCount(), 2);
+    const auto agree = [this](const char* after) {
+        for (const TabState& tab : manager_.Tabs())
+            EXPECT_EQ(tab.synchronised, tab.device->Synchronised()) << after;
+    };
+    ManualClock clock;
+    LightingSync sync(clock);
+    const auto start = [&] {
+        CVexloUSBDevice& mouse = DeviceOfTab(0);
+        LightSetting light = mouse.GetLightInfo();
+        light.selectItem = 3;  // steady
+        mouse.SetLightInfo(light);
+        const std::vector<CVexloUSBDevice*> devices = manager_.Devices();
+        ASSERT_TRUE(StartSynchronisation(
+            mouse, devices, sync,
+            [](CVexloUSBDevice& device, const LightSetting& set) { device.SetLightInfo(set); }));
+        EXPECT_TRUE(manager_.Tabs()[0].synchronised && manager_.Tabs()[2].synchronised);
+        EXPECT_FALSE(manager_.Tabs()[1].synchronised) << "the absent keyboard takes no part";
+        agree("start");
+    };
+    start();
+    DeviceOfTab(2).SetSynchronised(false);  // another mode chosen, a game event, a re-read
+    EXPECT_FALSE(manager_.Tabs()[2].synchronised);
+    agree("one device leaves");
+    start();
+    manager_.SetSynchronised(0, false);
+    agree("the manager clears a tab");
+    start();
+    bus_->Unplug(pad);
+    Scan();
+    EXPECT_FALSE(DeviceOfTab(0).Synchronised()) << "fewer than two: ended for all";
+    agree("removal");
 }
 
 }  // namespace

@@ -174,6 +174,21 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         Pump(500);
         shooter.Shoot("pad_lighting" + suffix);
     }
+    // Every device in step with the mouse's colour cycle, marked on its tab.
+    if (user.SelectTab(q731::Product::Mouse)) {
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 1);  // colour cycle
+        user.Click("deng_same_mode");
+        Pump(600);
+        shooter.Shoot("synchronised_mouse" + suffix);
+        if (user.SelectTab(q731::Product::Keyboard)) {
+            Pump(300);
+            shooter.Shoot("synchronised_keyboard" + suffix);
+        }
+        // Choosing a mode on a device ends its part.
+        user.Pick("light_combo_modeSelect", 4);
+        if (user.SelectTab(q731::Product::Mouse)) user.Pick("light_combo_modeSelect", 0);
+    }
 }
 
 }  // namespace

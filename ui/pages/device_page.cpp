@@ -281,6 +281,11 @@ void CDevicePage::Apply(const LightSetting& light) {
     (void)device.WriteSettings();
 }
 
+void CDevicePage::ApplyLighting(const LightSetting& light) {
+    Apply(light);
+    RefreshLighting();
+}
+
 // The lighting page: each control changes one field of the device's lighting
 // record, which is then saved and sent.
 bool CDevicePage::OnLighting(const PageEvent& event) {

@@ -87,6 +87,9 @@ public:
     // The profile panel's buttons (add, delete, copy, reset, import, export,
     // rename, the button area).
     bool OnProfile(const PageEvent& event);
+    // Stores, saves and sends `light` and shows it in the lighting panel (a
+    // change made for the device rather than on its page).
+    void ApplyLighting(const LightSetting& light);
     // Makes the profile chosen in the panel's list current and sends it to
     // the device (the main window runs it a moment after the choice).
     void SwitchProfile();
