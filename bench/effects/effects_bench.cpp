@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "devices/lighting/effects.h"
+#include "devices/lighting/key_renderers.h"
 
 namespace q731 {
 namespace {
@@ -71,6 +72,23 @@ void BM_TimedSteps(benchmark::State& state) {
            [&](LedColourList& l, EffectCounters&, SteadyTime t) { steps.Render(l, t, 2); });
 }
 
+// The keyboard's per-key renderers, by mode, with colours from the wheel.
+void BM_KeyboardMode(benchmark::State& state) {
+    const int mode = static_cast<int>(state.range(0));
+    LightSetting light = Light();
+    KeyEffects effects;
+    effects.Clear();
+    effects.StartMode(mode);
+    LedColourList list(170);
+    std::mt19937 random(1);
+    for (auto _ : state) {
+        RenderKeyFrame(mode, light, effects, list, random);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(BM_KeyboardMode)->DenseRange(1, 3)->DenseRange(5, 16)->Arg(18)->Arg(22)->Arg(24)->Arg(29);
 BENCHMARK(BM_BreatheColours)->Arg(15)->Arg(170);
 BENCHMARK(BM_Spectrum)->Arg(15)->Arg(170);
 BENCHMARK(BM_Blink)->Arg(15)->Arg(170);
