@@ -34,7 +34,9 @@ using testing::Slice;
 using testing::ToHex;
 
 inline constexpr std::uint8_t kModeCodeOffset = 0x40;
-inline constexpr ChannelTimeouts kQuickTimeouts{200, 60, 200, 60};
+// Short read time-outs; writes only stall when a test makes them (see
+// kTestTimeouts).
+inline constexpr ChannelTimeouts kQuickTimeouts{2000, 60, 2000, 60};
 
 // Quiet views that record what the device asked them to show.
 struct MouseRecordingView : IMouseView {

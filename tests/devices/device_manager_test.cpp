@@ -68,7 +68,7 @@ struct Observer : ITabObserver {
 };
 
 // Short time-outs so that a silent receiver costs milliseconds, not seconds.
-constexpr ChannelTimeouts kQuick{200, 80, 200, 80};
+constexpr ChannelTimeouts kQuick{2000, 80, 2000, 80};
 
 class DeviceManagerTest : public ::testing::Test {
 protected:

@@ -19,8 +19,10 @@ namespace q731 {
 using testing::Bytes;
 using testing::FromHex;
 
-// Short time-outs: a request that gets no answer fails quickly.
-inline constexpr ChannelTimeouts kTestTimeouts{200, 60, 200, 60};
+// Short read time-outs: a request that gets no answer fails quickly. Writes
+// never stall unless a test makes them, so theirs is long enough for a
+// loaded machine to schedule the hidraw mode's writer thread.
+inline constexpr ChannelTimeouts kTestTimeouts{2000, 60, 2000, 60};
 
 class LinkTest : public ::testing::Test {
 protected:

@@ -236,18 +236,12 @@ TEST_F(MousePageTest, KeyPageStoresSavesRestoresAndKeepsALeftButton) {
 TEST_F(MousePageTest, SavingMacrosThatDoNotFitSaysByHowMuchAndWritesNothing) {
     Open();
     MacroStore store(DeviceFolder(), Product::Mouse);
-    ASSERT_FALSE(store.AddMacro().empty());
-    ASSERT_TRUE(store.SaveEvents(0, "long", std::vector<MacroEvent>(40, {"down", 10, 4, 20})));
-    std::vector<KeyEntry> keys = device_->Profile().GetKeyList();
-    keys[2].current = KeyBinding::FromCode(2, 0x700000);
-    device_->Profile().SetKeyList(keys);
-    firmware_->FillRegion(SimRegion::Info, 6, FromHex("00"));  // no macro memory
+    AssignMacroThatDoesNotFit(store);
     firmware_->ClearLog();
     ASSERT_TRUE(page_->OnKeyAssignment(Event(PageNotify::Click, "key_butt_prosave")));
     ASSERT_EQ(asker_.asked.size(), 1u);
     EXPECT_FALSE(asker_.asked[0].textIsId);
-    EXPECT_NE(asker_.asked[0].text.find(std::to_string((16 + 4 + 4 * 40) / 4 + 1)),
-              std::string::npos)
+    EXPECT_NE(asker_.asked[0].text.find(std::to_string(kOverflowOfThatMacro)), std::string::npos)
         << asker_.asked[0].text;
     for (const Bytes& frame : Sent())
         EXPECT_NE(frame[3], 0x09) << "no key table";

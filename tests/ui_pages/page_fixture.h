@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/question.h"
+#include "profiles/macro_store.h"
 #include "tests/devices/device_fixture.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/pages/kind_pages.h"
@@ -119,6 +120,20 @@ protected:
             Find(number < 0 ? std::string(name) : std::string(name) + std::to_string(number));
         return event;
     }
+    // A 40-event macro on mouse button 2, saved, with no macro memory in the
+    // device: every macro write overflows.
+    void AssignMacroThatDoesNotFit(MacroStore& store) {
+        ASSERT_FALSE(store.AddMacro().empty());
+        ASSERT_TRUE(store.SaveEvents(0, "long", std::vector<MacroEvent>(40, {"down", 10, 4, 20})));
+        std::vector<KeyEntry> keys = this->device_->Profile().GetKeyList();
+        keys[2].current = KeyBinding::FromCode(2, 0x700000);
+        this->device_->Profile().SetKeyList(keys);
+        ASSERT_TRUE(this->device_->SaveProfile());
+        this->firmware_->FillRegion(SimRegion::Info, 6, FromHex("00"));
+    }
+    // The count "message_text_16" names for that macro.
+    static constexpr int kOverflowOfThatMacro = (16 + 4 + 4 * 40) / 4 + 1;
+
     // Settings writes (command 0x06 "write memory" frames of the settings block).
     int WriteFrames() {
         int writes = 0;

@@ -103,13 +103,7 @@ using MouseProfilePageTest = ProfilePageTest<CVexloMouseDevice>;
 TEST_F(MouseProfilePageTest, MacrosThatDoNotFitKeepTheKeyTableBackAndTextsAreNeverFormats) {
     OpenPanel();
     MacroStore store(DeviceFolder(), Product::Mouse);
-    ASSERT_FALSE(store.AddMacro().empty());
-    ASSERT_TRUE(store.SaveEvents(0, "long", std::vector<MacroEvent>(40, {"down", 10, 4, 20})));
-    std::vector<KeyEntry> keys = device_->Profile().GetKeyList();
-    keys[2].current = KeyBinding::FromCode(2, 0x700000);
-    device_->Profile().SetKeyList(keys);
-    ASSERT_TRUE(device_->SaveProfile());
-    firmware_->FillRegion(SimRegion::Info, 6, FromHex("00"));  // no macro memory
+    AssignMacroThatDoesNotFit(store);
     // A language file whose text would crash a printf.
     ASSERT_TRUE(CResourceManager::GetInstance().LoadLanguage(
         R"(<Language><Text id="message_text_16" value="%s%n%x: %d too many"/></Language>)"));
@@ -117,7 +111,7 @@ TEST_F(MouseProfilePageTest, MacrosThatDoNotFitKeepTheKeyTableBackAndTextsAreNev
     Choose(0);
     ASSERT_EQ(asker_.asked.size(), 1u);
     EXPECT_EQ(asker_.asked[0].text,
-              "%s%n%x: " + std::to_string((16 + 4 + 4 * 40) / 4 + 1) + " too many");
+              "%s%n%x: " + std::to_string(kOverflowOfThatMacro) + " too many");
     for (const Bytes& frame : Sent())
         EXPECT_NE(frame[3], 0x09) << "no key table";
     // A macro that cannot be read: said, and the keys are sent anyway.

@@ -508,19 +508,26 @@ void CDevicePage::ApplyKeySelection() {
     keyPanel_->EnableApplyButtons(true);
 }
 
-void CDevicePage::SaveKeys() {
+bool CDevicePage::SendMacrosAndKeys() {
     CKeyTableDevice* device = KeyDevice();
     (void)device->ListUsedMacros();  // read again by WriteMacros; kept for the order of reads
     const int written = static_cast<int>(device->WriteMacros());
     if (written > 0) {
-        // The macros do not fit: say by how many events, and write nothing more.
+        // The macros do not fit: say by how many events, and send no key table
+        // that would name macros the device does not hold.
         TellMacroOverflow(written);
-        return;
+        return false;
     }
     if (written < 0 && context_.asker) ShowNotice(*context_.asker, "message_text_7");
     if (device->WriteKeysFor(0) != LinkResult::Ok)
-        LogWarning("keys: the key table was not written");
-    if (!device->SaveProfile()) LogWarning("keys: the profile was not saved");
+        LogWarning(
+            fmt::format("{}: the key table was not sent", RecordOf(device->GetProduct()).name));
+    return true;
+}
+
+void CDevicePage::SaveKeys() {
+    if (!SendMacrosAndKeys()) return;
+    if (!KeyDevice()->SaveProfile()) LogWarning("keys: the profile was not saved");
     keyPanel_->EnableApplyButtons(false);
 }
 
@@ -625,16 +632,7 @@ void CDevicePage::SendProfile(bool reset) {
         LogWarning(fmt::format("{}: the profile's settings were not sent", product));
     if (!keys) return;
     if (reset && IsKeyboard() && keyPanel_) keyPanel_->SetVisible(false);
-    (void)keys->ListUsedMacros();  // read again by WriteMacros; kept for the order of reads
-    const int written = static_cast<int>(keys->WriteMacros());
-    if (written > 0) {
-        // The key table would name macros the device does not hold: not sent.
-        TellMacroOverflow(written);
-        return;
-    }
-    if (written < 0 && context_.asker) ShowNotice(*context_.asker, "message_text_7");
-    if (keys->WriteKeysFor(0) != LinkResult::Ok)
-        LogWarning(fmt::format("{}: the key table was not sent", product));
+    if (!SendMacrosAndKeys()) return;
     if (reset && IsMouse() && keyPanel_) keyPanel_->SetVisible(false);
 }
 

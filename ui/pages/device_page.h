@@ -166,6 +166,8 @@ private:
     void ResetProfile();
     // Shows "message_text_16" with the count of events that do not fit.
     void TellMacroOverflow(int count);
+    // The macros, then the key table unless the macros do not fit (false then).
+    bool SendMacrosAndKeys();
     bool OnColourChosen(UiColor colour, bool fromPalette);
     bool OnColourBox(int component, CControlUI& box);
     void ApplyKeySelection();
