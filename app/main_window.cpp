@@ -807,9 +807,16 @@ void CMainWnd::TabsChanged() {
         if (CDevicePage* page = PageOf(current); page && page->ProfilePanel()) {
             if (DeviceProfilePanel* panel = page->ProfilePanel()->Panel()) panel->ShowPageTabs();
         }
-        for (std::string_view name :
-             {"deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab", "cursor_Op_tab",
-              "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"}) {
+        // A tab this device does not offer (the mouse's pointer page when the
+        // keyboard becomes current) gives way to the lighting page.
+        for (std::string_view name : kPageTabs) {
+            auto* option = dynamic_cast<COptionUI*>(m_pm.FindControl(name));
+            if (option && option->IsSelected() && !option->IsVisible()) {
+                if (auto* lighting = dynamic_cast<COptionUI*>(m_pm.FindControl(kPageTabs[0])))
+                    lighting->Selected(true, false);
+            }
+        }
+        for (std::string_view name : kPageTabs) {
             auto* option = dynamic_cast<COptionUI*>(m_pm.FindControl(name));
             if (option && option->IsSelected()) current->SetFunctionPage(PageTabNumber(name));
         }

@@ -153,6 +153,8 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         shooter.Shoot("mouse_pointer" + suffix);
     }
     if (user.SelectTab(q731::Product::Keyboard)) {
+        // Coming from the mouse's pointer page, which the keyboard does not have.
+        shooter.Shoot("keyboard_from_pointer" + suffix);
         user.Choose("deng_Op_tab");
         user.Pick("light_combo_modeSelect", 4);  // spectrum
         user.Slide("deng_light_slider", 4);
@@ -185,8 +187,8 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
             Pump(300);
             shooter.Shoot("synchronised_keyboard" + suffix);
         }
-        // Choosing a mode on a device ends its part.
-        user.Pick("light_combo_modeSelect", 4);
+        // Choosing another mode on a device ends its part.
+        user.Pick("light_combo_modeSelect", 6);
         if (user.SelectTab(q731::Product::Mouse)) user.Pick("light_combo_modeSelect", 0);
     }
 }
