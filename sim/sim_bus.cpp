@@ -260,9 +260,9 @@ void SimPort::Unplug() const {
 namespace {
 
 // A unit's interface as a node of the fake kernel; writes reach its firmware.
-SimHidrawKernel::NodeSpec NodeSpecOf(std::weak_ptr<SimBusCore> weak, int unit,
-                                     const SimProductSpec& product,
-                                     const SimBusCore::Interface& iface) {
+SimHidrawKernel::NodeSetup NodeSetupOf(std::weak_ptr<SimBusCore> weak, int unit,
+                                       const SimProductSpec& product,
+                                       const SimBusCore::Interface& iface) {
     const uint16_t interfaceNumber = iface.definition.interfaceNumber;
     const bool numbered = iface.usesReportIds;
     return {.vendorId = product.vendorId,
@@ -411,7 +411,7 @@ int SimBus::Plug(SimProductSpec product, std::shared_ptr<ISimFirmware> firmware)
                                                                   : HidCollectionCaps{}});
             }
             if (core_->kernel)
-                iface.node = core_->kernel->AddNode(NodeSpecOf(core_, id, product, iface));
+                iface.node = core_->kernel->AddNode(NodeSetupOf(core_, id, product, iface));
             unit.interfaces.push_back(std::move(iface));
         }
         unit.product = std::move(product);

@@ -30,7 +30,7 @@ struct FileState {
 };
 
 struct Node {
-    SimHidrawKernel::NodeSpec spec;
+    SimHidrawKernel::NodeSetup setup;
     uint64_t plug = 0;
     std::string identity;
     int openError = 0;
@@ -148,7 +148,7 @@ public:
             });
             Node* node = state_->NodeOf(*file_);
             if (node == nullptr) return -ENODEV;
-            handler = node->spec.onWrite;
+            handler = node->setup.onWrite;
         }
         // usbhid does not send the 0 that stands for "no report id".
         const auto sent = report[0] == 0 ? report.subspan(1) : report;
@@ -187,7 +187,7 @@ std::string SimHidrawKernel::NodePath(int minor) {
     return fmt::format("/dev/hidraw{}", minor);
 }
 
-int SimHidrawKernel::AddNode(NodeSpec spec) {
+int SimHidrawKernel::AddNode(NodeSetup setup) {
     std::lock_guard lock(state_->mutex);
     int minor = 0;
     while (state_->nodes.contains(minor))
@@ -195,8 +195,8 @@ int SimHidrawKernel::AddNode(NodeSpec spec) {
     Node node;
     node.plug = ++state_->plugs;
     node.identity =
-        fmt::format("0003:{:04X}:{:04X}.{:04X}", spec.vendorId, spec.productId, node.plug);
-    node.spec = std::move(spec);
+        fmt::format("0003:{:04X}:{:04X}.{:04X}", setup.vendorId, setup.productId, node.plug);
+    node.setup = std::move(setup);
     state_->nodes.emplace(minor, std::move(node));
     return minor;
 }
@@ -280,10 +280,10 @@ std::optional<std::vector<HidrawNodeInfo>> SimHidrawKernel::ListNodes() {
     std::vector<HidrawNodeInfo> nodes;
     for (const auto& [minor, node] : state_->nodes) {
         nodes.push_back({.node = NodePath(minor),
-                         .vendorId = node.spec.vendorId,
-                         .productId = node.spec.productId,
-                         .version = node.spec.version,
-                         .interfaceNumber = node.spec.interfaceNumber,
+                         .vendorId = node.setup.vendorId,
+                         .productId = node.setup.productId,
+                         .version = node.setup.version,
+                         .interfaceNumber = node.setup.interfaceNumber,
                          .identity = node.identity});
     }
     return nodes;
@@ -292,7 +292,7 @@ std::optional<std::vector<HidrawNodeInfo>> SimHidrawKernel::ListNodes() {
 std::vector<uint8_t> SimHidrawKernel::ReadDescriptor(const std::string& node) {
     std::lock_guard lock(state_->mutex);
     const Node* found = state_->NodeAt(node);
-    return found == nullptr ? std::vector<uint8_t>{} : found->spec.descriptor;
+    return found == nullptr ? std::vector<uint8_t>{} : found->setup.descriptor;
 }
 
 HidrawOpenResult SimHidrawKernel::Open(const std::string& node) {

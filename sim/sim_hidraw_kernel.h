@@ -28,7 +28,7 @@ public:
     // already gone): 0 when taken, or -errno.
     using WriteHandler = std::function<int(std::span<const uint8_t> report)>;
 
-    struct NodeSpec {
+    struct NodeSetup {
         uint16_t vendorId = 0;
         uint16_t productId = 0;
         uint16_t version = 0;
@@ -43,7 +43,7 @@ public:
     SimHidrawKernel& operator=(const SimHidrawKernel&) = delete;
 
     // Plugs a node; returns its number (N of /dev/hidrawN).
-    int AddNode(NodeSpec spec);
+    int AddNode(NodeSetup setup);
     // Unplugs it: open files hang up, the number becomes free.
     void RemoveNode(int minor);
     // A report from the device as the wire carries it (no id byte when the

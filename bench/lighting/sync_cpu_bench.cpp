@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     const std::chrono::seconds span(argc > 1 ? std::max(1, std::atoi(argv[1])) : 60);
     auto bus = std::make_shared<SimBus>();
     std::vector<std::unique_ptr<Device>> devices;
-    const auto add = [&](Product product, SimProductSpec spec, SimMemoryLayout layout) {
-        const int unit = bus->Plug(std::move(spec),
+    const auto add = [&](Product product, SimProductSpec plugged, SimMemoryLayout layout) {
+        const int unit = bus->Plug(std::move(plugged),
                                    std::make_shared<SimCommandFirmware>(SimChannel::Wired, layout));
         devices.push_back(std::make_unique<Device>(product, bus));
         for (const std::string& path : bus->PathsOf(unit)) {

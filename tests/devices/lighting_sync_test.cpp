@@ -36,8 +36,8 @@ private:
 
 // Devices of the family with open links on the simulated bus.
 struct Family {
-    SyncDevice& Add(Product product, SimProductSpec spec, SimMemoryLayout layout) {
-        const int unit = bus->Plug(std::move(spec),
+    SyncDevice& Add(Product product, SimProductSpec plugged, SimMemoryLayout layout) {
+        const int unit = bus->Plug(std::move(plugged),
                                    std::make_shared<SimCommandFirmware>(SimChannel::Wired, layout));
         devices.push_back(std::make_unique<SyncDevice>(product, bus));
         EXPECT_TRUE(
