@@ -1,7 +1,9 @@
 #include "devices/keyboard_device.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "devices/lighting/key_renderers.h"
 #include "platform/log.h"
 
 namespace q731 {
@@ -15,10 +17,22 @@ std::uint8_t Byte(int value) {
 }
 
 const KeyboardModeRow* RowOf(int mode) {
-    for (const KeyboardModeRow& row : kKeyboardModes) {
-        if (row.mode == mode) return &row;
+    if (mode < 0 || mode >= static_cast<int>(kKeyboardModes.size())) return nullptr;
+    return &kKeyboardModes[static_cast<std::size_t>(mode)];
+}
+
+// The wheel entry of the zone colour mode for each zone sub-mode.
+int ZoneWheelEntry(int subMode) {
+    switch (subMode) {
+        case 1:
+            return 25;
+        case 2:
+            return 70;
+        case 3:
+            return 95;
+        default:
+            return 174;
     }
-    return nullptr;
 }
 
 }  // namespace
@@ -96,7 +110,13 @@ void CVexloKeyboardDevice::ApplyProfile() {
     if (light.selectItem == kCustomMode) {
         LedsFromKeyColours(profile_.GetCustomColourGroup(light.customGroup, LedCount()));
     }
+    {
+        std::lock_guard lock(musicMutex_);
+        audio_ = profile_.GetAudioLightSetting();
+    }
     SetRenderLighting(light.selectItem, light.speed);
+    // The custom mode applied again starts afresh, as a mode change does.
+    if (light.selectItem == kCustomMode) RestartRenderer();
     Renderer().Wake();  // a still picture shows the new colours
 }
 
@@ -202,26 +222,68 @@ void CVexloKeyboardDevice::PushHostColour(std::span<const std::uint32_t> values)
     Renderer().Wake();
 }
 
+void CVexloKeyboardDevice::PushAudioLevels(std::span<const std::int32_t> values) {
+    const MusicLevels levels = TakeMusicLevels(values);
+    std::lock_guard lock(musicMutex_);
+    pushedLevels_ = levels;
+    if (RenderMode() != kMusicMode || audio_.audioMode != 2) return;
+    // The ripples follow the pushes themselves: the levels are taken here,
+    // and a ripple they start is drawn by the render thread's next frame.
+    pushedLevels_.fill(0);
+    if (rippleTrigger_.Add(levels)) rippleQueued_ = true;
+}
+
+void CVexloKeyboardDevice::SetAudioSettings(const AudioLightSetting& settings) {
+    {
+        std::lock_guard lock(musicMutex_);
+        audio_ = settings;
+    }
+    profile_.SetAudioLightSetting(settings);
+    SaveProfileOrLog("changing the music colours");
+}
+
+AudioLightSetting CVexloKeyboardDevice::AudioSettings() const {
+    std::lock_guard lock(musicMutex_);
+    return audio_;
+}
+
 void CVexloKeyboardDevice::ResetEffects() {
     counters_ = {};
     zoneEffects_.Reset();
+    keyEffects_.Clear();
+    keyEffects_.StartMode(RenderMode());
+    std::lock_guard lock(musicMutex_);
+    pushedLevels_.fill(0);
+    rippleQueued_ = false;
+}
+
+void CVexloKeyboardDevice::DrawMusicFrame(const LightSetting& light, LedColourList& leds) {
+    AudioLightSetting audio;
+    bool ripple = false;
+    {
+        std::lock_guard lock(musicMutex_);
+        audio = audio_;
+        keyEffects_.musicLevels = pushedLevels_;
+        pushedLevels_.fill(0);
+        ripple = std::exchange(rippleQueued_, false);
+    }
+    if (ripple) keyEffects_.StartRipple(MusicRippleTrigger::kRippleKey, 1);
+    (void)RenderMusicFrame(audio, light, keyEffects_, leds, random_);
 }
 
 void CVexloKeyboardDevice::DrawFrame(const LightSetting& light, SteadyTime now) {
     LedColourList& leds = Leds();
+    const int brightness = BrightnessOfLevel(light.brightness);
     if (const KeyboardModeRow* row = RowOf(light.selectItem)) {
         switch (row->renderer) {
             case KeyboardRenderer::TimedSteps:
                 Steps().RenderTicks(leds, now, light.speed, kTimedStepTicksPerWake);
                 break;
+            case KeyboardRenderer::PerKey:
+                (void)RenderKeyFrame(light.selectItem, light, keyEffects_, leds, random_);
+                break;
             case KeyboardRenderer::Spectrum:
                 ShowSpectrum(light, counters_, leds);
-                break;
-            case KeyboardRenderer::BreatheColours:
-                BreatheColours(light, counters_, leds);
-                break;
-            case KeyboardRenderer::Static:
-                ShowStatic(light, leds);
                 break;
             case KeyboardRenderer::Blink:
                 ShowBlink(light, counters_, leds, now);
@@ -235,10 +297,19 @@ void CVexloKeyboardDevice::DrawFrame(const LightSetting& light, SteadyTime now) 
             case KeyboardRenderer::Off:
                 ShowOff(leds);
                 break;
+            case KeyboardRenderer::ZoneColour:
+                leds.Fill(LedColour::Of(WheelColour(ZoneWheelEntry(light.zzccMode)), brightness));
+                break;
+            case KeyboardRenderer::Custom:
+                for (std::size_t led = 0; led < leds.Size(); ++led)
+                    leds.SetBrightness(led, static_cast<std::uint8_t>(brightness));
+                break;
+            case KeyboardRenderer::Music:
+                DrawMusicFrame(light, leds);
+                break;
             case KeyboardRenderer::HostColour: {
                 const LedColour pushed = LedColour::Unpack(hostColour_.load());
-                leds.Fill(LedColour::Of({pushed.red, pushed.green, pushed.blue},
-                                        BrightnessOfLevel(light.brightness)));
+                leds.Fill(LedColour::Of({pushed.red, pushed.green, pushed.blue}, brightness));
                 break;
             }
         }

@@ -7,11 +7,15 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
+#include <random>
 #include <span>
 #include <vector>
 
 #include "devices/key_table_device.h"
 #include "devices/keys/keyboard_keys.h"
+#include "devices/lighting/key_effects.h"
+#include "devices/lighting/music_renderers.h"
 #include "devices/lighting/zone_effects.h"
 #include "profiles/keyboard_profiledata.h"
 
@@ -55,17 +59,18 @@ using KeyboardSettingsBlock = std::array<std::uint8_t, keyboard_block::kBytes>;
 
 enum class KeyboardFlag { WinLock, WKey, SixKey };
 
-// What the keyboard's render thread draws in a mode. Modes not listed have no
-// renderer here and draw nothing.
+// What the keyboard's render thread draws in a mode.
 enum class KeyboardRenderer {
     TimedSteps,
+    PerKey,  // the keyboard's own renderers over the per-key state
     Spectrum,
-    BreatheColours,
-    Static,
     Blink,
     BreathePalette,
     BlinkPalette,
     Off,
+    ZoneColour,  // every key one wheel colour chosen by the zone sub-mode
+    Custom,      // the custom group's colours at the current brightness
+    Music,
     HostColour,
 };
 
@@ -80,23 +85,53 @@ struct KeyboardModeRow {
 inline constexpr PacingRow kStepWakes = {kTimedStepTicksPerWake, kTimedStepTicksPerWake,
                                          kTimedStepTicksPerWake, kTimedStepTicksPerWake,
                                          kTimedStepTicksPerWake};
+// The music mode draws every second tick at every speed.
+inline constexpr PacingRow kMusicPacing = {2, 2, 2, 2, 2};
 
+// One row per mode, at the mode's index.
 // clang-format off
-inline constexpr std::array<KeyboardModeRow, 11> kKeyboardModes{{
+inline constexpr std::array<KeyboardModeRow, 32> kKeyboardModes{{
     {0,  KeyboardRenderer::TimedSteps,     true,  kStepWakes},
+    {1,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {2,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {3,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
     {4,  KeyboardRenderer::Spectrum,       true,  kKeyboardPacing},
-    {5,  KeyboardRenderer::BreatheColours, true,  kKeyboardPacing},
-    {6,  KeyboardRenderer::Static,         false, kKeyboardPacing},
+    {5,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {6,  KeyboardRenderer::PerKey,         false, kKeyboardPacing},
+    {7,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {8,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {9,  KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {10, KeyboardRenderer::PerKey,         true,  kSlowPacing},
+    {11, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {12, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {13, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {14, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {15, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {16, KeyboardRenderer::PerKey,         true,  kCornerPacing},
+    {17, KeyboardRenderer::ZoneColour,     false, kKeyboardPacing},
+    {18, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
     {19, KeyboardRenderer::TimedSteps,     true,  kStepWakes},
+    {20, KeyboardRenderer::Custom,         false, kKeyboardPacing},
+    {21, KeyboardRenderer::Music,          true,  kMusicPacing},
+    {22, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
     {23, KeyboardRenderer::Blink,          true,  kKeyboardPacing},
+    {24, KeyboardRenderer::PerKey,         true,  kKeyboardPacing},
+    {25, KeyboardRenderer::PerKey,         true,  kSlowPacing},
     {26, KeyboardRenderer::BreathePalette, true,  kKeyboardPacing},
     {27, KeyboardRenderer::BlinkPalette,   true,  kKeyboardPacing},
     {28, KeyboardRenderer::Off,            false, kSlowPacing},
+    {29, KeyboardRenderer::PerKey,         true,  kSlowPacing},
     {30, KeyboardRenderer::TimedSteps,     true,  kStepWakes},
     // Changes only when a colour is pushed, which wakes the thread.
     {31, KeyboardRenderer::HostColour,     false, kHostFillPacing},
 }};
 // clang-format on
+static_assert([] {
+    for (std::size_t i = 0; i < kKeyboardModes.size(); ++i) {
+        if (kKeyboardModes[i].mode != static_cast<int>(i)) return false;
+    }
+    return true;
+}());
 
 // How the keyboard's render thread draws `mode` at `speedLevel`. With zone
 // settings present every mode is paced by the keyboard's row, since the zones
@@ -150,6 +185,13 @@ public:
     // The colour of the host colour fill: the first three values are red,
     // green and blue (each taken modulo 256); fewer than three are ignored.
     void PushHostColour(std::span<const std::uint32_t> values);
+    // The music levels for the next music frame: the first 25 values (fewer
+    // are padded with silence). In audio mode 2 of the music mode the push
+    // itself may start a ripple, which the render thread draws.
+    void PushAudioLevels(std::span<const std::int32_t> values);
+    // The music mode's audio mode and colours, kept here and in the profile.
+    void SetAudioSettings(const AudioLightSetting& settings);
+    AudioLightSetting AudioSettings() const;
 
     // The host-driven frame: each key's shaded colour at 3 × its LED index.
     std::vector<std::uint8_t> BuildStreamFrame();
@@ -178,6 +220,7 @@ protected:
 
 private:
     IKeyboardView* KeyboardView() const;
+    void DrawMusicFrame(const LightSetting& light, LedColourList& leds);
     void BuildLedMap(const std::vector<std::uint8_t>& ledMap);
     std::vector<KeyColour> LedsAsKeyColours();
     void LedsFromKeyColours(const std::vector<KeyColour>& colours);
@@ -189,9 +232,17 @@ private:
     std::atomic<bool> reloadProfile_{false};
     std::atomic<std::uint32_t> hostColour_{0};
     std::atomic<bool> zonesPresent_{false};
+    // Pushed by the UI thread, taken by the render thread.
+    mutable std::mutex musicMutex_;
+    AudioLightSetting audio_{};
+    MusicLevels pushedLevels_{};
+    MusicRippleTrigger rippleTrigger_;
+    bool rippleQueued_ = false;
     // Render thread only.
     EffectCounters counters_;
     ZoneEffects zoneEffects_;
+    KeyEffects keyEffects_;
+    std::mt19937 random_{0x5EED};
 };
 
 }  // namespace q731

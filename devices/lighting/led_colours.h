@@ -64,6 +64,16 @@ public:
         return index < size_ ? LedColour::Unpack(entries_[index].load(std::memory_order_relaxed))
                              : LedColour{};
     }
+    // Changes only the brightness of an entry, never a colour another thread
+    // sets meanwhile.
+    void SetBrightness(std::size_t index, std::uint8_t brightness) {
+        if (index >= size_) return;
+        std::uint32_t word = entries_[index].load(std::memory_order_relaxed);
+        while (!entries_[index].compare_exchange_weak(
+            word, (word & 0x00FFFFFFu) | std::uint32_t{brightness} << 24,
+            std::memory_order_relaxed)) {
+        }
+    }
     void Fill(LedColour colour) {
         for (std::size_t i = 0; i < size_; ++i)
             Set(i, colour);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "device_fixture.h"
+#include "devices/lighting/keyboard_layout.h"
 #include "platform/log.h"
 #include "sim/sim_events.h"
 #include "tests/support/wait.h"
@@ -78,7 +79,32 @@ protected:
 };
 
 using MouseRenderTest = RenderTest<CVexloMouseDevice>;
-using KeyboardRenderTest = RenderTest<CVexloKeyboardDevice>;
+
+class KeyboardRenderTest : public RenderTest<CVexloKeyboardDevice> {
+protected:
+    // Connected with the factory key table and LED of position p at (p * 7) % 170.
+    void StartKeyboard() {
+        StartStill(SimChannel::Wired);
+        FillKeyTable(kKeyboardFactoryCodes);
+        Bytes ledMap;
+        for (int p = 0; p < kKeyboardLogicalKeys; ++p)
+            ledMap.push_back(static_cast<std::uint8_t>(p * 7 % 170));
+        firmware_->FillRegion(SimRegion::LedMap, 0, ledMap);
+        ASSERT_EQ(device_->Connect(), LinkResult::Ok);
+        device_->Renderer().Stop();
+    }
+    // Every level `level`, or one column's.
+    void Push(std::int32_t level, int only = -1) {
+        MusicLevels levels{};
+        for (int i = 0; i < kMusicLevels; ++i) {
+            if (only < 0 || i == only) levels[static_cast<std::size_t>(i)] = level;
+        }
+        device_->PushAudioLevels(levels);
+    }
+    LedColour Key(int column, int row) const {
+        return device_->Leds().Get(KeyMatrixCell(column, row));
+    }
+};
 
 TEST(RenderPlans, MouseModesArePacedByTheMouseRowAndStillPicturesDrawOnce) {
     EXPECT_TRUE(SamePlan(MousePlanFor(0, 0), Kind::Paced, 28));
@@ -94,15 +120,36 @@ TEST(RenderPlans, MouseModesArePacedByTheMouseRowAndStillPicturesDrawOnce) {
 }
 
 TEST(RenderPlans, KeyboardModesWithRenderersAndZonesThatKeepEveryModeMoving) {
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(4, 0, false), Kind::Paced, 5));
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(23, 4, false), Kind::Paced, 1));
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(26, 1, false), Kind::Paced, 4));
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(0, 0, false), Kind::Paced, kTimedStepTicksPerWake));
-    EXPECT_TRUE(SamePlan(KeyboardPlanFor(30, 0, false), Kind::Paced, kTimedStepTicksPerWake));
-    for (int still : {6, 28, 31})
-        EXPECT_TRUE(SamePlan(KeyboardPlanFor(still, 0, false), Kind::Static));
-    for (int later : {1, 2, 3, 7, 17, 20, 21, 22, 24, 25, 29, 32})
-        EXPECT_TRUE(SamePlan(KeyboardPlanFor(later, 0, false), Kind::Idle)) << later;
+    struct Row {
+        int mode, speed;
+        Kind kind;
+        int ticks;
+    };
+    const Row rows[] = {
+        {1, 0, Kind::Paced, 5},
+        {4, 0, Kind::Paced, 5},
+        {23, 4, Kind::Paced, 1},
+        {26, 1, Kind::Paced, 4},
+        {10, 0, Kind::Paced, 20},
+        {25, 4, Kind::Paced, 2},
+        {29, 1, Kind::Paced, 12},
+        {16, 0, Kind::Paced, 7},
+        {21, 0, Kind::Paced, 2},
+        {21, 4, Kind::Paced, 2},
+        {0, 0, Kind::Paced, kTimedStepTicksPerWake},
+        {30, 0, Kind::Paced, kTimedStepTicksPerWake},
+        {6, 0, Kind::Static, 1},
+        {17, 0, Kind::Static, 1},
+        {20, 0, Kind::Static, 1},
+        {28, 0, Kind::Static, 1},
+        {31, 0, Kind::Static, 1},
+        {32, 0, Kind::Idle, 1},
+        {-1, 0, Kind::Idle, 1},
+    };
+    for (const Row& row : rows) {
+        EXPECT_TRUE(SamePlan(KeyboardPlanFor(row.mode, row.speed, false), row.kind, row.ticks))
+            << row.mode << " at speed " << row.speed;
+    }
     EXPECT_TRUE(SamePlan(KeyboardPlanFor(20, 0, true), Kind::Paced, 5));
     EXPECT_TRUE(SamePlan(KeyboardPlanFor(6, 4, true), Kind::Paced, 1));
 }
@@ -301,14 +348,7 @@ TEST_F(MouseRenderTest, ABusyLinkDropsTheStreamChunk) {
 }
 
 TEST_F(KeyboardRenderTest, HostColourFillsEveryKeyAndIsStreamedThroughTheLedMap) {
-    StartStill(SimChannel::Wired);
-    FillKeyTable(kKeyboardFactoryCodes);
-    Bytes ledMap;
-    for (int p = 0; p < kKeyboardLogicalKeys; ++p)
-        ledMap.push_back(static_cast<std::uint8_t>(p * 7 % 170));
-    firmware_->FillRegion(SimRegion::LedMap, 0, ledMap);
-    ASSERT_EQ(device_->Connect(), LinkResult::Ok);
-    device_->Renderer().Stop();
+    StartKeyboard();
     ASSERT_EQ(device_->EnableHostLighting(true), LinkResult::Ok);
     SetMode(CVexloKeyboardDevice::kHostColourMode, 0, 2);
     EXPECT_TRUE(SamePlan(device_->Plan(), Kind::Static));
@@ -350,6 +390,72 @@ TEST_F(KeyboardRenderTest, ZonesOverrideTheirLedsAndKeepTheModeMoving) {
     now_ += 1400ms;
     Render();
     EXPECT_EQ(device_->Leds().Get(5), LedColour{}) << "blink off phase";
+}
+
+TEST_F(KeyboardRenderTest, MusicDrawsEachPushOnceAndKeepsItsColoursInTheProfile) {
+    StartKeyboard();
+    const AudioLightSetting bars{0, 0, 0, 40, 255, 0, 0, 0, 0};  // blue background, red bars
+    device_->SetAudioSettings(bars);
+    SetMode(CVexloKeyboardDevice::kMusicMode);
+    Render();  // the mode change is taken up
+    Push(2000, 6);
+    Render();
+    EXPECT_EQ(Key(6, 0), (LedColour{0, 0, 40, 255})) << "a level of 2000 leaves the top row";
+    for (int row = 1; row < 6; ++row)
+        EXPECT_EQ(Key(6, row), (LedColour{255, 0, 0, 254})) << row;
+    EXPECT_EQ(Key(2, 5), (LedColour{0, 0, 40, 255})) << "silent column";
+    Render();  // no push since: the bar shrinks from its free end
+    EXPECT_EQ(Key(6, 1).brightness, 255 * 210 / 256);
+    EXPECT_EQ(Key(6, 2).brightness, 254);
+
+    // Pushed in another mode and dropped by the change back.
+    SetMode(1);
+    Render();
+    Push(4000);
+    SetMode(CVexloKeyboardDevice::kMusicMode);
+    Render();
+    EXPECT_EQ(Key(6, 5), (LedColour{0, 0, 40, 255}));
+
+    EXPECT_EQ(device_->Profile().GetAudioLightSetting(), bars);
+    device_->Profile().SetAudioLightSetting({3, 1, 2, 3, 4, 5, 6, 1, 0});
+    device_->ApplyProfile();
+    EXPECT_EQ(device_->AudioSettings().audioMode, 3) << "applying a profile takes its colours";
+}
+
+TEST_F(KeyboardRenderTest, PushesStartTheRipplesOfAudioModeTwo) {
+    StartKeyboard();
+    device_->SetAudioSettings({2, 0, 0, 0, 0, 255, 0, 0, 0});
+    SetMode(CVexloKeyboardDevice::kMusicMode);
+    Render();
+    const int origin = MusicRippleTrigger::kRippleKey;
+    Push(2000);
+    Push(2000);  // 25 + 25: not yet
+    Render();
+    EXPECT_EQ(device_->Leds().Get(origin), (LedColour{0, 0, 0, 255}));
+    Push(2000);  // 75: a ripple, drawn by the next frame
+    Render();
+    EXPECT_EQ(device_->Leds().Get(origin), (LedColour{0, 255, 0, 255 * 210 / 256}));
+    Render(2);
+    EXPECT_GT(device_->Leds().Get(KeyMatrixCell(11, 2)).brightness, 0) << "the ring spreads";
+}
+
+// The render thread at full rate while the UI thread changes modes, music
+// settings and levels: the sanitizers watch the hand-over.
+TEST_F(KeyboardRenderTest, ModeChangesAndPushesReachTheRunningRenderer) {
+    Attach(SimChannel::Wired);
+    ConnectAndClear();
+    const std::uint64_t before = device_->Renderer().FramesDrawn();
+    for (int i = 0; i < 400; ++i) {
+        const int mode = i % 3 == 0 ? CVexloKeyboardDevice::kMusicMode : i % 32;
+        SetMode(mode, 4, 4, i % 2 == 0);
+        if (i % 50 == 0)
+            device_->SetAudioSettings({static_cast<std::uint8_t>(i / 50 % kAudioModes)});
+        Push(i * 997 - 200000);
+        if (i % 20 == 0) std::this_thread::sleep_for(1ms);
+    }
+    SetMode(CVexloKeyboardDevice::kMusicMode);
+    EXPECT_TRUE(WaitFor([&] { return device_->Renderer().FramesDrawn() > before + 20; }));
+    device_->CloseDevice();
 }
 
 }  // namespace

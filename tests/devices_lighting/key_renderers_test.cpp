@@ -30,7 +30,7 @@ struct Keyboard {
 
     LightSetting light;
     KeyEffects state;
-    LedColourList leds{170};
+    LedColourList leds{200};  // room past the keys, which no renderer may touch
     std::mt19937 random{1234};
 };
 
@@ -97,8 +97,11 @@ TEST(KeyRenderers, EveryModeDirectionAndColourChoiceStaysInItsTables) {
         for (int fx = 0; fx <= 1; ++fx) {
             for (int multi = 0; multi <= 1; ++multi) {
                 Keyboard keyboard(mode, fx, multi);
+                keyboard.leds.Fill({1, 2, 3, 4});
                 for (int frame = 0; frame < 2000; ++frame)
                     ASSERT_TRUE(keyboard.Frame());
+                for (std::size_t led = 170; led < keyboard.leds.Size(); ++led)
+                    ASSERT_EQ(keyboard.leds.Get(led), (LedColour{1, 2, 3, 4})) << mode;
                 ++drawn;
             }
         }
