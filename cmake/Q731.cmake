@@ -17,6 +17,11 @@ if(Q731_SANITIZE)
   endif()
 endif()
 
+# Coverage feedback for libFuzzer in every library the fuzz targets link.
+if(Q731_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # q731_add_library(name SOURCES ... [DEPS ...])
 # A static library of one subsystem, its headers reachable as <folder/header.h>.
 function(q731_add_library name)

@@ -111,10 +111,13 @@ uint32_t GetScaledUsageValue(std::span<const uint8_t> report, const HidValueCaps
     }
     const int64_t value = caps.logicalMin < 0 ? SignExtend(raw, caps.bitSize) : int64_t{raw};
     if (value < caps.logicalMin || value > caps.logicalMax) return kHidStatusNull;
-    const int64_t span = int64_t{caps.logicalMax} - caps.logicalMin;
-    const int64_t physicalSpan = int64_t{caps.physicalMax} - caps.physicalMin;
+    // Each span is below 2^32, so their product fits in 64 unsigned bits; in
+    // signed arithmetic full 32-bit ranges would overflow.
+    const auto offset = static_cast<uint64_t>(value - caps.logicalMin);
+    const auto span = static_cast<uint64_t>(int64_t{caps.logicalMax} - caps.logicalMin);
+    const auto physicalSpan = static_cast<uint64_t>(int64_t{caps.physicalMax} - caps.physicalMin);
     scaled =
-        static_cast<int32_t>((value - caps.logicalMin) * physicalSpan / span + caps.physicalMin);
+        static_cast<int32_t>(static_cast<int64_t>(offset * physicalSpan / span) + caps.physicalMin);
     return kHidStatusSuccess;
 }
 
@@ -122,19 +125,29 @@ std::vector<HidData> MakeItems(const HidCollectionCaps& caps, HidReportKind kind
     const HidReportCaps& report = caps.Of(kind);
     std::vector<HidData> items;
     for (const HidButtonCaps& button : report.buttons) {
+        if (items.size() >= kMaxItemsPerKind) return items;
         HidData item;
         item.isButton = true;
         item.usagePage = button.usagePage;
         item.reportId = button.reportId;
         item.lowestUsage = button.usageMin;
         item.highestUsage = button.isRange ? button.usageMax : button.usageMin;
-        item.usageListLength = caps.MaxUsageListLength(kind, button.usagePage);
+        // Every button item of a page holds a list as long as all the page's
+        // fields together: many long array fields would multiply into gigabytes.
+        item.usageListLength =
+            std::min(caps.MaxUsageListLength(kind, button.usagePage), kMaxUsageListLength);
         item.usageList.assign(item.usageListLength, 0);
         items.push_back(std::move(item));
     }
     for (const HidValueCaps& value : report.values) {
+        // Only usages that have a field get an item: a range may name up to
+        // 2^16 usages for a single field, and a hostile descriptor would make
+        // us hold gigabytes of items that can never be decoded.
         // usageMax >= usageMin is guaranteed by the parser, so this never wraps.
-        for (uint32_t usage = value.usageMin; usage <= value.usageMax; ++usage) {
+        const uint32_t fields = value.isRange ? value.reportCount : 1u;
+        const uint32_t last = std::min<uint32_t>(value.usageMax, value.usageMin + fields - 1);
+        for (uint32_t usage = value.usageMin; usage <= last; ++usage) {
+            if (items.size() >= kMaxItemsPerKind) return items;
             HidData item;
             item.usagePage = value.usagePage;
             item.reportId = value.reportId;

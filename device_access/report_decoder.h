@@ -36,8 +36,17 @@ struct HidData {
     int32_t scaledValue = 0;
 };
 
+// Most items made for one report kind of a collection; real devices need a few
+// dozen, and each field of a descriptor can ask for thousands.
+inline constexpr std::size_t kMaxItemsPerKind = 4096;
+// Longest usage list of a button item: more keys than any keyboard has.
+inline constexpr uint32_t kMaxUsageListLength = 1024;
+
 // The items of one report kind of a collection: one per button field, then one
-// per usage of every value field, in ascending usage order within a range.
+// per usage of every value field that has a field of its own, in ascending
+// usage order within a range; at most kMaxItemsPerKind in all, and no usage
+// list longer than kMaxUsageListLength (more usages on at once decode as
+// kHidStatusBufferTooSmall).
 std::vector<HidData> MakeItems(const HidCollectionCaps& caps, HidReportKind kind);
 
 // Decodes `report` (report id first) into the items that carry its report id.

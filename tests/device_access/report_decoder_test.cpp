@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "sim/sim_products.h"
 
 namespace q731 {
@@ -110,6 +112,66 @@ TEST(ReportDecoder, ScaledValueUsesThePhysicalRange) {
     ASSERT_TRUE(DecodeReport(Bytes{3, 0x23, 0x11}, HidReportKind::Input, items, event));
     EXPECT_EQ(items[0].value, 0x1123u);
     EXPECT_EQ(items[0].status, kHidStatusBadLogPhyValues);
+}
+
+TEST(ReportDecoder, FullThirtyTwoBitRangesScaleWithoutOverflow) {
+    // Logical and physical ranges both -2^31..2^31-1: the scaled value is the value.
+    const Bytes descriptor{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x17, 0x00, 0x00, 0x00, 0x80, 0x27,
+                           0xFF, 0xFF, 0xFF, 0x7F, 0x37, 0x00, 0x00, 0x00, 0x80, 0x47, 0xFF, 0xFF,
+                           0xFF, 0x7F, 0x75, 0x20, 0x95, 0x01, 0x09, 0x30, 0x81, 0x02, 0xC0};
+    const HidCollectionCaps caps = Collection(descriptor, 0);
+    for (const int32_t value : {INT32_MIN, -1, 0, 1, INT32_MAX}) {
+        const auto raw = static_cast<uint32_t>(value);
+        const Bytes report{0, static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
+                           static_cast<uint8_t>(raw >> 16), static_cast<uint8_t>(raw >> 24)};
+        int32_t scaled = 0;
+        ASSERT_EQ(
+            GetScaledUsageValue(report, caps.Of(HidReportKind::Input).values.at(0), 0x30, scaled),
+            kHidStatusSuccess);
+        EXPECT_EQ(scaled, value);
+    }
+}
+
+// Descriptors that ask for huge item lists: the items stay few and short, and
+// the reports still decode.
+TEST(ReportDecoder, HostileDescriptorsCannotInflateTheItems) {
+    struct Case {
+        const char* name;
+        Bytes perField;  // repeated, each time under the next report id when `numbered`
+        int fields;
+        bool numbered;
+        std::size_t items;
+    };
+    const Case cases[] = {
+        // Value fields of one 8-bit field each that name usages 0..0xFFFF.
+        {"wide value ranges",
+         {0x19, 0x00, 0x2A, 0xFF, 0xFF, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02},
+         360,
+         false,
+         360},
+        // 1-bit array fields of 12288 slots, one per report id, on one page.
+        {"long arrays",
+         {0x19, 0x01, 0x29, 0x02, 0x75, 0x01, 0x96, 0x00, 0x30, 0x81, 0x00},
+         255,
+         true,
+         255},
+    };
+    for (const Case& c : cases) {
+        Bytes descriptor{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01};
+        for (int field = 1; field <= c.fields; ++field) {
+            if (c.numbered) descriptor.insert(descriptor.end(), {0x85, uint8_t(field)});
+            descriptor.insert(descriptor.end(), c.perField.begin(), c.perField.end());
+        }
+        descriptor.push_back(0xC0);
+        const HidCollectionCaps caps = Collection(descriptor, 0);
+        std::vector<HidData> items = MakeItems(caps, HidReportKind::Input);
+        EXPECT_EQ(items.size(), c.items) << c.name;
+        for (const HidData& item : items)
+            ASSERT_LE(item.usageList.size(), kMaxUsageListLength) << c.name;
+        Bytes report(c.numbered ? 1 + 12288 / 8 : 1 + c.fields, 1);
+        report[0] = c.numbered ? 1 : 0;
+        EXPECT_TRUE(DecodeReport(report, HidReportKind::Input, items, caps)) << c.name;
+    }
 }
 
 }  // namespace
