@@ -3,6 +3,7 @@
 
 #include "devices/lighting/effects.h"
 #include "devices/lighting/key_renderers.h"
+#include "devices/lighting/music_renderers.h"
 
 namespace q731 {
 namespace {
@@ -88,7 +89,32 @@ void BM_KeyboardMode(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// The music mode's renderers, by audio mode, with fresh levels every frame
+// (the worst case: every bar moves) and colours from the wheel.
+void BM_AudioMode(benchmark::State& state) {
+    AudioLightSetting audio;
+    audio.audioMode = static_cast<std::uint8_t>(state.range(0));
+    audio.sevenColors = 1;
+    const LightSetting light = Light();
+    KeyEffects effects;
+    effects.Clear();
+    LedColourList list(170);
+    std::mt19937 random(1);
+    std::int32_t level = 0;
+    for (auto _ : state) {
+        for (std::int32_t& value : effects.musicLevels) {
+            level = (level + 337) % 2600;
+            value = level;
+        }
+        if (audio.audioMode == 2 && level % 3 == 0) effects.StartRipple(51, 1);
+        RenderMusicFrame(audio, light, effects, list, random);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_KeyboardMode)->DenseRange(1, 3)->DenseRange(5, 16)->Arg(18)->Arg(22)->Arg(24)->Arg(29);
+BENCHMARK(BM_AudioMode)->DenseRange(0, kAudioModes - 1);
 BENCHMARK(BM_BreatheColours)->Arg(15)->Arg(170);
 BENCHMARK(BM_Spectrum)->Arg(15)->Arg(170);
 BENCHMARK(BM_Blink)->Arg(15)->Arg(170);

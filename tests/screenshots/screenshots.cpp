@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -22,6 +24,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "devices/keyboard_device.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/widgets/list.h"
 #include "ui/widgets/range.h"
@@ -131,6 +134,32 @@ private:
     q731::CPaintManagerUI& pm_;
 };
 
+// The keyboard in music mode, column bars in wheel colours, fed levels that
+// sweep across the columns as a music analyser would push them.
+void ShootMusic(Shooter& shooter, CMainWnd& window, User& user, const std::string& suffix) {
+    auto* keyboard = dynamic_cast<q731::CVexloKeyboardDevice*>(window.Devices().CurrentDevice());
+    if (keyboard == nullptr) return;
+    q731::AudioLightSetting audio = keyboard->AudioSettings();
+    audio.audioMode = 0;
+    audio.sevenColors = 1;
+    keyboard->SetAudioSettings(audio);
+    user.Pick("light_combo_modeSelect", q731::CVexloKeyboardDevice::kMusicMode);
+    int step = 0;
+    QTimer pushes;
+    QObject::connect(&pushes, &QTimer::timeout, [&] {
+        std::array<std::int32_t, 25> levels{};
+        for (int i = 0; i < 25; ++i)
+            levels[static_cast<std::size_t>(i)] =
+                static_cast<std::int32_t>(1000 + 1000 * std::sin((step + i * 3) / 6.0));
+        keyboard->PushAudioLevels(levels);
+        ++step;
+    });
+    pushes.start(15);
+    Pump(800);
+    shooter.Shoot("keyboard_music" + suffix);
+    pushes.stop();
+}
+
 // The device pages: lighting with a moving effect drawn by the host, the
 // profile panel with its buttons shown, and the key-assignment panel open on a
 // chosen key.
@@ -168,6 +197,15 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         shooter.Shoot("keyboard_keys" + suffix);
         user.Choose("system_Op_tab");
         shooter.Shoot("keyboard_system" + suffix);
+        // The keyboard's own per-key effects, drawn in its picture.
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 13);  // fountain
+        Pump(700);
+        shooter.Shoot("keyboard_fountain" + suffix);
+        user.Pick("light_combo_modeSelect", 15);  // twinkle
+        Pump(700);
+        shooter.Shoot("keyboard_twinkle" + suffix);
+        ShootMusic(shooter, window, user, suffix);
     }
     if (user.SelectTab(q731::Product::MousePad)) {
         user.Choose("deng_Op_tab");
