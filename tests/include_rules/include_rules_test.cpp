@@ -40,7 +40,7 @@ const std::vector<FolderRule> kRules = {
     {"profiles",        {"platform"},                              {Library::JsonCpp}},
     {"devices",         {"platform", "device_access", "profiles"}, {}},
     {"sim",             {"device_access", "platform"},             {}},
-    {"macros",          {"platform", "profiles", "devices"},       {}},
+    {"macros",          {"platform", "profiles", "devices"},       {Library::Os}},
     {"headset",         {"devices", "profiles"},                   {}},
     {"lighting_extras", {"devices", "profiles"},                   {}},
     {"update",          {"platform", "profiles"},                  {Library::Curl}},
