@@ -18,6 +18,7 @@
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
+#include "macros/desktop_capture.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
@@ -142,6 +143,10 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     MainWindowServices services;
     services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     services.lightingSync = &lightingSync;
+    services.makeDesktopCapture = [&loop] {
+        const char* chosen = std::getenv("Q731_CAPTURE");
+        return MakeDesktopCapture(loop, SteadyClock::Instance(), chosen ? chosen : "");
+    };
     services.startWorkers = [&] {
         scanner = devices.MakeScanner(
             [&] {

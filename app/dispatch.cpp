@@ -174,6 +174,7 @@ constexpr Entry kValueExact[] = {
     {"keyset_mousefire_num_edit", Owner::KeyAssignment},
     {"keyset_macro_cycle_edit", Owner::KeyAssignment},
     {"macro_name_list", Owner::MacroEditor},
+    {"macro_action_list", Owner::MacroEditor},
     {"macro_delay", Owner::MacroEditor},
     {"device_profile_combo", Owner::ProfileList},
 };

@@ -7,6 +7,7 @@
 
 #include "app/about_window.h"
 #include "app/device_tabs.h"
+#include "app/macro_control.h"
 #include "app/message_box.h"
 #include "app/message_texts.h"
 #include "app/window_fit.h"
@@ -74,6 +75,21 @@ CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& regist
     for (std::size_t i = 0; i < gameIds_.size(); ++i) {
         gameIds_[i] = registry_.Register(messages::kGameEvents[i]);
     }
+    MacroRecording::Window window;
+    window.lock = [this](bool locked) { LockForRecording(locked); };
+    window.passThrough = [this](const UiInputEvent& event) {
+        // The stop button's click ends the run and is not part of it.
+        if (event.window != this || event.kind != UiInputEvent::Kind::Button) return false;
+        CControlUI* hit = m_pm.FindControl(event.point);
+        return hit && hit->GetName() == "macro_btn_stopredio";
+    };
+    window.asker = this;
+    window.text = [](std::string_view id) {
+        return CResourceManager::GetInstance().GetText(id).value_or(std::string());
+    };
+    recording_ = std::make_unique<MacroRecording>(
+        SteadyClock::Instance(),
+        services_.makeDesktopCapture ? services_.makeDesktopCapture() : nullptr, std::move(window));
 }
 
 CMainWnd::~CMainWnd() {
@@ -99,6 +115,7 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
         return true;
     };
     if (same("DeviceOption")) return std::make_unique<CDeviceOptionUI>();
+    if (same("MacroControl")) return std::make_unique<CMacroControlUI>();
     if (same("MpDevicePower")) return std::make_unique<CMpDevicePowerUI>();
     // Sub-trees that live in layouts of their own.
     static constexpr std::pair<std::string_view, std::string_view> kSubTrees[] = {
@@ -125,7 +142,7 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     // stand as plain containers, so layouts naming them still build.
     static constexpr std::string_view kPlain[] = {
         "VexloMousePadDevice", "VexloHS6533Device", "VexloMouseDevice", "VexloKeyboardDevice",
-        "MagicControl",        "Voice6533Control",  "ShootControl",     "MacroControl"};
+        "MagicControl",        "Voice6533Control",  "ShootControl"};
     for (std::string_view name : kPlain) {
         if (same(name)) return std::make_unique<CContainerUI>();
     }
@@ -190,6 +207,13 @@ void CMainWnd::Notify(TNotifyUI& msg) {
         OnRoutedNotify(NotifyKind::KillFocus, msg);
     } else if (msg.sType == notify::kColorChanged) {
         OnRoutedNotify(NotifyKind::ColorChanged, msg);
+    } else if (msg.sType == notify::kMenu && name == "macro_action") {
+        // A row's context menu: the row was selected by the press already.
+        CMenuWnd::DestroyMenu();
+        const UiPoint at = GetUiPlatform() ? GetUiPlatform()->CursorPos() : UiPoint{};
+        CMenuWnd::Show(this, "XML/Menus/macro_action_menu.xml", at, kMenuAlignLeft | kMenuAlignTop,
+                       [this](const std::string& item, int) { OnMacroMenu(item); });
+        return;
     } else if (msg.sType == "click_wpremove" || msg.sType == "click_wpedit") {
         return;  // the toolkit's own handling is skipped for these
     }
@@ -221,6 +245,10 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
     }
     if (route.owner == Owner::LightingSync && route.name == "deng_same_mode") {
         (void)StartSynchronisation();
+        return;
+    }
+    if (route.owner == Owner::MacroEditor || route.owner == Owner::MacroRecording) {
+        OnMacroPanel(route, NotifyKind::Click, msg);
         return;
     }
     if (route.owner == Owner::DeviceTabs) {
@@ -305,6 +333,9 @@ void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
             break;
         case Owner::None:
             break;
+        case Owner::MacroEditor:
+            OnMacroPanel(route, kind, msg);
+            break;
         default:
             if (!ToCurrentPage(route.owner, kind, route, msg)) {
                 LogDebug(fmt::format("'{}' belongs to a page that is not part of this build",
@@ -317,6 +348,7 @@ void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
 LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = true;
     if (msg == kMsgDestroy) {
+        recording_->Stop();
         exiting_ = true;
         gameEvents_.RestoreNow();  // also when the window manager closed the window
         tray_.DeleteTrayIcon();
@@ -355,6 +387,7 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
     }
     if (msg == main_msg::kPower) {
         if (wParam == main_msg::kPowerSuspend) {
+            recording_->Stop();
             awake_ = false;
             for (const TabState& tab : devices_.Tabs())
                 tab.device->SetHostLighting(false);
@@ -501,6 +534,7 @@ void CMainWnd::CloseSecondaryWindows() {
 }
 
 void CMainWnd::HideToTray() {
+    recording_->Stop();
     CloseSecondaryWindows();
     if (!services_.trayAvailable) {
         // Nowhere to come back from: minimise instead of hiding.
@@ -704,6 +738,7 @@ void CMainWnd::TabCreated(int tab) {
         powerPanels_.push_back(nullptr);
         devicePages_.push_back(nullptr);
         pageObjects_.push_back(nullptr);
+        macroPanels_.push_back(nullptr);
     };
     if (!header || !pages || !panels) {
         LogError("main layout lacks the device tab containers");
@@ -774,6 +809,13 @@ void CMainWnd::TabCreated(int tab) {
         views_.push_back(std::make_unique<TabDeviceView>(m_pm, *panel));
         state.device->SetView(views_.back().get());
     }
+    CMacroControlUI* macroPanel = nullptr;
+    if (pageObject && (state.product == Product::Keyboard || state.product == Product::Mouse)) {
+        macroPanel = dynamic_cast<CMacroControlUI*>(
+            pagePtr->FindControl([](CControlUI* c) { return c->GetClass() == "MacroControl"; }));
+        if (macroPanel) macroPanel->Bind(*state.device, *pageObject, this);
+    }
+    macroPanels_.push_back(macroPanel);
     pageObjects_.push_back(std::move(pageObject));
     tabButtons_.push_back(button);
     powerPanels_.push_back(panel);
@@ -782,6 +824,10 @@ void CMainWnd::TabCreated(int tab) {
 
 void CMainWnd::TabsChanged() {
     const auto& tabs = devices_.Tabs();
+    // A run belongs to the device shown when it started: another device
+    // becoming current (a switch, or the recording one going) ends it.
+    if (recording_->Running() && recording_->Panel() != MacroPanelOf(devices_.CurrentDevice()))
+        recording_->Stop();
     auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_switch"));
     auto* panels = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("device_power_switch"));
     for (std::size_t tab = 0; tab < tabs.size() && tab < tabButtons_.size(); ++tab) {
@@ -826,6 +872,135 @@ void CMainWnd::TabsChanged() {
 
 void CMainWnd::SelectedTabHiding() {
     CloseSecondaryWindows();
+}
+
+}  // namespace q731
+
+namespace q731 {
+
+CMacroControlUI* CMainWnd::MacroPanelOf(const CVexloUSBDevice* device) const {
+    const int tab = devices_.TabOfDevice(device);
+    if (tab < 0 || tab >= static_cast<int>(macroPanels_.size())) return nullptr;
+    return macroPanels_[static_cast<std::size_t>(tab)];
+}
+
+void CMainWnd::LockForRecording(bool locked) {
+    for (std::string_view name :
+         {"device_select_layout", "device_select_prev", "device_select_next"}) {
+        if (CControlUI* control = m_pm.FindControl(name)) control->SetEnabled(!locked);
+    }
+    for (std::string_view name : kPageTabs) {
+        if (CControlUI* control = m_pm.FindControl(name)) control->SetEnabled(!locked);
+    }
+    if (CMacroControlUI* panel = recording_->Panel()) panel->ShowRecording(locked);
+}
+
+void CMainWnd::StartRecording(DelayMode delayMode, HookMode hookMode) {
+    CMacroControlUI* panel = MacroPanelOf(devices_.CurrentDevice());
+    if (!panel || Exiting()) return;
+    if (!recording_->Start(*panel, delayMode, hookMode)) {
+        LogDebug("macros: no run started (no macro selected, or no input to take)");
+    }
+}
+
+void CMainWnd::OnMacroMenu(const std::string& item) {
+    CMacroControlUI* panel = MacroPanelOf(devices_.CurrentDevice());
+    MacroEditor* editor = panel ? panel->Editor() : nullptr;
+    if (!editor || recording_->Running()) return;
+    if (editor->RunMenuItem(item)) return;
+    const DelayMode chosen = panel->FixedDelayChecked() ? DelayMode::Fixed : DelayMode::Real;
+    struct RecordItem {
+        std::string_view name;
+        std::optional<DelayMode> delay;  // none: as "macro_check_time" says
+        HookMode hook;
+    };
+    static constexpr RecordItem kItems[] = {
+        {"redio_previous_record_time", std::nullopt, HookMode::InsertBefore},
+        {"redio_previous_constant_time", DelayMode::Fixed, HookMode::InsertBefore},
+        {"redio_previous_ignore_time", DelayMode::None, HookMode::InsertBefore},
+        {"redio_later_record_time", std::nullopt, HookMode::InsertAfter},
+        {"redio_later_constant_time", DelayMode::Fixed, HookMode::InsertAfter},
+        {"redio_later_ignore_time", DelayMode::None, HookMode::InsertAfter},
+        {"macro_action_edit", DelayMode::None, HookMode::Replace},
+    };
+    for (const RecordItem& entry : kItems) {
+        if (entry.name == item) StartRecording(entry.delay.value_or(chosen), entry.hook);
+    }
+}
+
+void CMainWnd::OnMacroPanel(const Route& route, NotifyKind kind, TNotifyUI& msg) {
+    CMacroControlUI* panel = MacroPanelOf(devices_.CurrentDevice());
+    MacroEditor* editor = panel ? panel->Editor() : nullptr;
+    if (!editor) return;
+    const std::string& name = route.name;
+    if (kind == NotifyKind::ItemSelect) {
+        auto* list = dynamic_cast<CListUI*>(msg.pSender);
+        const int index = list ? list->GetCurSel() : -1;
+        if (name == "macro_name_list") editor->SelectMacro(index);
+        if (name == "macro_action_list") editor->SelectRow(index);
+        return;
+    }
+    if (kind == NotifyKind::KillFocus) {
+        if (name == "macro_delay" && !editor->Recording()) editor->SaveMacro();
+        return;
+    }
+    if (kind != NotifyKind::Click) return;
+    if (name == "macro_btn_stopredio") {
+        recording_->Stop();
+        return;
+    }
+    if (editor->Recording()) return;
+    FileDialogOptions files;
+    files.filter = "Macro Files (*.mac)";
+    files.defaultExtension = "mac";
+    IUiPlatform* platform = GetUiPlatform();
+    static constexpr std::pair<std::string_view, RowMove> kMoves[] = {
+        {"macro_btn_up", RowMove::Up},
+        {"macro_btn_down", RowMove::Down},
+        {"macro_btn_uptop", RowMove::Top},
+        {"macro_btn_downbottom", RowMove::Bottom},
+    };
+    static constexpr std::pair<std::string_view, Movement> kMovements[] = {
+        {"macro_inset_moveleftkey_btn", Movement::Left},
+        {"macro_inset_moverightkey_btn", Movement::Right},
+        {"macro_inset_moveupkey_btn", Movement::Up},
+        {"macro_inset_movedownkey_btn", Movement::Down},
+    };
+    for (const auto& [button, move] : kMoves) {
+        if (name == button) return editor->MoveRow(move);
+    }
+    for (const auto& [button, movement] : kMovements) {
+        if (name == button) {
+            editor->InsertMovement(movement);
+            editor->SaveMacro();
+            return;
+        }
+    }
+    if (name == "macro_btn_starredio") {
+        StartRecording(panel->FixedDelayChecked() ? DelayMode::Fixed : DelayMode::Real,
+                       HookMode::Append);
+    } else if (name == "macro_btn_name_add") {
+        editor->AddMacro();
+    } else if (name == "macro_btn_name_sub") {
+        editor->DeleteMacroSequence();
+    } else if (name == "macro_btn_name_edit") {
+        editor->RenameMacro();
+    } else if (name == "macro_btn_save") {
+        editor->SaveMacro();
+    } else if (name == "macro_btn_cancel") {
+        editor->ShowMacro();
+    } else if (name == "macro_btn_delete") {
+        editor->DeleteRow();
+    } else if (name == "macro_btn_deleteall") {
+        editor->DeleteAllRows();
+    } else if (name == "macro_btn_import" && platform) {
+        if (const auto path = platform->FileDialogs().OpenFile(this, files))
+            editor->ImportMacro(*path);
+    } else if (name == "macro_btn_export" && platform && editor->CanExport()) {
+        files.replaceWithoutAsking = true;
+        if (const auto path = platform->FileDialogs().SaveFile(this, files))
+            editor->ExportMacro(*path);
+    }
 }
 
 }  // namespace q731

@@ -13,6 +13,7 @@
 
 #include "app/dispatch.h"
 #include "app/game_events.h"
+#include "app/macro_recording.h"
 #include "devices/device_manager.h"
 #include "devices/lighting/lighting_sync.h"
 #include "platform/files.h"
@@ -64,6 +65,9 @@ struct MainWindowServices {
     bool trayAvailable = true;
     // The lighting sync thread's state; none: "deng_same_mode" does nothing.
     LightingSync* lightingSync = nullptr;
+    // Makes the capture of other programs' input for macro recording; none:
+    // only our own windows' input is recorded.
+    std::function<std::unique_ptr<IInputSource>()> makeDesktopCapture;
 };
 
 class CMainWnd : public WindowImplBase, public ITabObserver, public IQuestionAsker {
@@ -120,6 +124,9 @@ public:
     CDevicePage* PageOf(const CVexloUSBDevice* device) const;
     // Re-fits the window to its monitor (timer 1011, display change).
     void RefitToMonitor();
+    // The macro panel of a device's page, when it has one.
+    CMacroControlUI* MacroPanelOf(const CVexloUSBDevice* device) const;
+    MacroRecording& Recording() { return *recording_; }
 
 private:
     void OnWindowInit();
@@ -140,6 +147,11 @@ private:
     bool Gated(unsigned msg) const;
     // Runs `window` modally, counting it so that an exit waits for it.
     int RunModal(const std::function<int()>& run);
+    // The macro panel's buttons, list choices, delay fields and row menu.
+    void OnMacroPanel(const Route& route, NotifyKind kind, TNotifyUI& msg);
+    void OnMacroMenu(const std::string& item);
+    void StartRecording(DelayMode delayMode, HookMode hookMode);
+    void LockForRecording(bool locked);
 
     UiLoop& loop_;
     DeviceManager& devices_;
@@ -153,6 +165,8 @@ private:
     std::vector<CControlUI*> devicePages_;
     std::vector<std::unique_ptr<IDeviceView>> views_;
     std::vector<std::unique_ptr<CDevicePage>> pageObjects_;  // by tab; null without a page
+    std::vector<CMacroControlUI*> macroPanels_;              // by tab; null without one
+    std::unique_ptr<MacroRecording> recording_;
     MessageId wakeId_ = 0;
     MessageId settingsForwardId_ = 0;
     MessageId startAnnounceId_ = 0;

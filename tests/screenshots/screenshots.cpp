@@ -10,9 +10,11 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <array>
 #include <cmath>
@@ -22,6 +24,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/macro_control.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "devices/keyboard_device.h"
@@ -160,6 +163,39 @@ void ShootMusic(Shooter& shooter, CMainWnd& window, User& user, const std::strin
     pushes.stop();
 }
 
+// Sends a key press and release to our window as the keyboard would (the
+// native code is the Linux key code + 8).
+void TypeKey(int linuxCode, Qt::Key key, const QString& text) {
+    QWindow* target = QGuiApplication::focusWindow();
+    if (!target && !QGuiApplication::topLevelWindows().isEmpty())
+        target = QGuiApplication::topLevelWindows().first();
+    if (!target) return;
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, Qt::NoModifier, static_cast<quint32>(linuxCode + 8), 0, 0, text);
+        QCoreApplication::sendEvent(target, &event);
+        Pump(60);
+    }
+}
+
+// The keyboard's macro panel: a new macro with a click inserted from the
+// menu, then a run that records keys typed into the window.
+void ShootMacros(Shooter& shooter, CMainWnd& window, User& user, const std::string& suffix) {
+    q731::CMacroControlUI* panel = window.MacroPanelOf(window.Devices().CurrentDevice());
+    if (!panel || !panel->Editor()) return;
+    user.Choose("macro_Op_tab");
+    user.Click("macro_btn_name_add");
+    panel->Editor()->RunMenuItem("left_click");
+    Pump(150);
+    shooter.Shoot("keyboard_macros" + suffix);
+    user.Click("macro_btn_starredio");
+    TypeKey(35, Qt::Key_H, "h");  // H
+    TypeKey(18, Qt::Key_E, "e");  // E
+    TypeKey(57, Qt::Key_Space, " ");
+    Pump(200);
+    shooter.Shoot("keyboard_macro_recording" + suffix);
+    user.Click("macro_btn_stopredio");
+}
+
 // The device pages: lighting with a moving effect drawn by the host, the
 // profile panel with its buttons shown, and the key-assignment panel open on a
 // chosen key.
@@ -206,6 +242,7 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         Pump(700);
         shooter.Shoot("keyboard_twinkle" + suffix);
         ShootMusic(shooter, window, user, suffix);
+        ShootMacros(shooter, window, user, suffix);
     }
     if (user.SelectTab(q731::Product::MousePad)) {
         user.Choose("deng_Op_tab");

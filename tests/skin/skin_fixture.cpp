@@ -16,7 +16,7 @@ constexpr std::pair<std::string_view, std::string_view> kPanelTrees[] = {
     {"ShootKeySetControlUI", "XML/CustomControlXML/ShootControl.xml"},
 };
 constexpr std::string_view kPanelClasses[] = {"DeviceProfile", "LightControl", "KeySetControl",
-                                              "ShootControl"};
+                                              "ShootControl", "MacroControl"};
 
 }  // namespace
 

@@ -525,10 +525,18 @@ bool CDevicePage::SendMacrosAndKeys() {
     return true;
 }
 
+void CDevicePage::MacrosChanged() {
+    CVexloUSBDevice& device = *context_.device;
+    device.LoadDefinitions();
+    if (keyPanel_ && (IsKeyboard() || IsMouse()))
+        keyPanel_->SetMacroNames(device.Definitions().macroNames);
+    RefreshKeyFunctions();
+}
+
 void CDevicePage::SaveKeys() {
     if (!SendMacrosAndKeys()) return;
     if (!KeyDevice()->SaveProfile()) LogWarning("keys: the profile was not saved");
-    keyPanel_->EnableApplyButtons(false);
+    if (keyPanel_) keyPanel_->EnableApplyButtons(false);
 }
 
 void CDevicePage::RestoreFactoryKeys() {

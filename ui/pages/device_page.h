@@ -93,6 +93,11 @@ public:
     // Makes the profile chosen in the panel's list current and sends it to
     // the device (the main window runs it a moment after the choice).
     void SwitchProfile();
+    // The device's macro list changed: its definitions are read again and the
+    // key panel and key captions show the new names.
+    void MacrosChanged();
+    // The key page's save sequence: macros, then keys, then the profile.
+    void SaveKeySequence() { SaveKeys(); }
 
     // What the binding found (for tests and the picture).
     CDeviceKeyButtonUI* KeyButton(int key) const;

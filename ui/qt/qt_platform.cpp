@@ -5,8 +5,11 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QWindow>
 #include <chrono>
 
 #include "ui/qt/qt_window.h"
@@ -122,6 +125,96 @@ bool QtUiPlatform::AddApplicationFont(const std::filesystem::path& file) {
 void QtUiPlatform::RunMessageLoop() {
     QApplication::exec();
 }
+namespace {
+
+// Sees every key and button event where Qt first delivers it, to the native
+// window, so each press counts once (not again as it travels up through the
+// widgets) and edit overlays are covered too.
+class InputFilter final : public QObject {
+public:
+    explicit InputFilter(UiInputObserver observer) : observer_(std::move(observer)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!watched->isWindowType()) return false;
+        UiInputEvent input;
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease: {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                input.kind = UiInputEvent::Kind::Key;
+                // X11 and Wayland key codes are the kernel's plus 8.
+                const quint32 native = key->nativeScanCode();
+                input.code = native > 8 ? static_cast<int>(native - 8) : 0;
+                input.down = event->type() == QEvent::KeyPress;
+                input.repeat = key->isAutoRepeat();
+                break;
+            }
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease: {
+                const auto* mouse = static_cast<QMouseEvent*>(event);
+                input.kind = UiInputEvent::Kind::Button;
+                input.code = ButtonCode(mouse->button());
+                if (input.code == 0) return false;
+                input.down = event->type() == QEvent::MouseButtonPress;
+                const QPointF at = mouse->position();
+                input.point = {static_cast<int>(at.x()), static_cast<int>(at.y())};
+                break;
+            }
+            default:
+                return false;
+        }
+        input.window = WindowOf(static_cast<QWindow*>(watched));
+        return observer_ && observer_(input);
+    }
+
+private:
+    static int ButtonCode(Qt::MouseButton button) {
+        switch (button) {
+            case Qt::LeftButton:
+                return 1;
+            case Qt::RightButton:
+                return 2;
+            case Qt::MiddleButton:
+                return 4;
+            case Qt::BackButton:
+                return 8;
+            case Qt::ForwardButton:
+                return 16;
+            default:
+                return 0;
+        }
+    }
+    static CWindowWnd* WindowOf(QWindow* window) {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->windowHandle() != window) continue;
+            if (auto* host = dynamic_cast<QtHostWidget*>(widget)) return &host->Backend().Window();
+        }
+        return nullptr;
+    }
+
+    UiInputObserver observer_;
+};
+
+}  // namespace
+
+void QtUiPlatform::SetInputObserver(UiInputObserver observer) {
+    if (inputFilter_) {
+        QCoreApplication::instance()->removeEventFilter(inputFilter_.get());
+        inputFilter_.reset();
+    }
+    if (!observer) return;
+    inputFilter_ = std::make_unique<InputFilter>(std::move(observer));
+    QCoreApplication::instance()->installEventFilter(inputFilter_.get());
+}
+
+bool QtUiPlatform::OwnsKeyboardFocus() const {
+    return QGuiApplication::focusWindow() != nullptr;
+}
+
+bool QtUiPlatform::PointerOverOurWindow() const {
+    return QGuiApplication::topLevelAt(QCursor::pos()) != nullptr;
+}
+
 void QtUiPlatform::QuitMessageLoop() {
     // exit(), not quit(): quit() first asks every window to close and is
     // cancelled when one refuses, which would leave the loop running with no

@@ -50,6 +50,9 @@ public:
     bool AddApplicationFont(const std::filesystem::path& file) override;
     void RunMessageLoop() override;
     void QuitMessageLoop() override;
+    void SetInputObserver(UiInputObserver observer) override;
+    bool OwnsKeyboardFocus() const override;
+    bool PointerOverOurWindow() const override;
 
     std::optional<std::filesystem::path> OpenFile(CWindowWnd* owner,
                                                   const FileDialogOptions& options) override;
@@ -59,6 +62,7 @@ public:
 private:
     UiLoop& loop_;
     QtLoopDriver driver_;
+    std::unique_ptr<QObject> inputFilter_;
 };
 
 }  // namespace q731

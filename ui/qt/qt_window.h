@@ -23,6 +23,7 @@ class QtWindowBackend;
 class QtHostWidget final : public QWidget {
 public:
     QtHostWidget(QtWindowBackend& backend, QWidget* parent, Qt::WindowFlags flags);
+    QtWindowBackend& Backend() const { return backend_; }
 
 protected:
     bool event(QEvent* event) override;

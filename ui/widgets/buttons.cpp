@@ -76,6 +76,8 @@ bool CButtonUI::SetAttribute(std::string_view name, std::string_view value) {
         if (auto c = ParseColor(value)) hotBkColor_ = *c;
     } else if (key == "pushedbkcolor") {
         if (auto c = ParseColor(value)) pushedBkColor_ = *c;
+    } else if (key == "disabledbkcolor") {
+        if (auto c = ParseColor(value)) disabledBkColor_ = *c;
     } else if (key == "hottextcolor") {
         if (auto c = ParseColor(value)) hotTextColor_ = *c;
     } else if (key == "pushedtextcolor") {
@@ -110,7 +112,9 @@ void CButtonUI::SetDisabledImage(std::string image) {
 
 void CButtonUI::PaintBkColor(IRenderer& renderer) {
     UiColor saved = bkColor_;
-    if (IsEnabled() && (state_ & kStatePushed) && pushedBkColor_) {
+    if (!IsEnabled() && disabledBkColor_) {
+        bkColor_ = disabledBkColor_;
+    } else if (IsEnabled() && (state_ & kStatePushed) && pushedBkColor_) {
         bkColor_ = pushedBkColor_;
     } else if (IsEnabled() && (state_ & kStateHot) && hotBkColor_) {
         bkColor_ = hotBkColor_;

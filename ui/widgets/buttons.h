@@ -46,6 +46,7 @@ protected:
     std::string hotForeImage_;
     UiColor hotBkColor_ = 0;
     UiColor pushedBkColor_ = 0;
+    UiColor disabledBkColor_ = 0;
     UiColor hotTextColor_ = 0;
     UiColor pushedTextColor_ = 0;
 };

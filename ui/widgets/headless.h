@@ -77,6 +77,15 @@ public:
     bool AddApplicationFont(const std::filesystem::path& file) override;
     void RunMessageLoop() override;
     void QuitMessageLoop() override { quit_ = true; }
+    void SetInputObserver(UiInputObserver observer) override {
+        inputObserver = std::move(observer);
+    }
+    bool OwnsKeyboardFocus() const override { return focused; }
+    bool PointerOverOurWindow() const override { return pointerOver; }
+    // Hands `event` to the observer as a window would; true when it was taken.
+    bool FeedInput(const UiInputEvent& event) {
+        return inputObserver ? inputObserver(event) : false;
+    }
 
     std::optional<std::filesystem::path> OpenFile(CWindowWnd*, const FileDialogOptions&) override {
         return nextFile;
@@ -97,6 +106,9 @@ public:
     std::function<void(bool)> trayActivated;
     std::string trayToolTip;
     std::vector<std::pair<std::string, std::string>> trayNotices;  // title, text
+    UiInputObserver inputObserver;
+    bool focused = true;
+    bool pointerOver = false;
 
 private:
     UiLoop& loop_;

@@ -111,6 +111,21 @@ public:
                                                           const FileDialogOptions& options) = 0;
 };
 
+// A key or mouse-button press or release on its way to one of our windows.
+struct UiInputEvent {
+    enum class Kind { Key, Button };
+    Kind kind = Kind::Key;
+    // Key: the Linux key code (0 when the platform gives none); Button: 1 left,
+    // 2 right, 4 middle, 8 back, 16 forward.
+    int code = 0;
+    bool down = false;
+    bool repeat = false;  // an auto-repeated key press
+    CWindowWnd* window = nullptr;
+    UiPoint point{};  // Button: where, in the window's client coordinates
+};
+// Returns true to take the event: the window's controls then never see it.
+using UiInputObserver = std::function<bool(const UiInputEvent&)>;
+
 class IUiPlatform {
 public:
     virtual ~IUiPlatform() = default;
@@ -128,6 +143,13 @@ public:
     virtual bool AddApplicationFont(const std::filesystem::path& file) = 0;
     virtual void RunMessageLoop() = 0;
     virtual void QuitMessageLoop() = 0;
+    // While set, every key and button press and release aimed at our windows
+    // goes to `observer` first; an empty observer ends that.
+    virtual void SetInputObserver(UiInputObserver observer) = 0;
+    // Whether one of our windows has the keyboard focus, and whether the
+    // pointer is over one of them.
+    virtual bool OwnsKeyboardFocus() const = 0;
+    virtual bool PointerOverOurWindow() const = 0;
 };
 
 // The platform windows are created on. Set once by the back end at start-up.

@@ -1,0 +1,73 @@
+#pragma once
+// A recording run of the macro panel: the panel's editor takes every key and
+// button press and release of the hook's sources until the run ends, which it
+// does by the stop button, a device switch, hiding the window, the device
+// going, a suspend or the exit, the rows kept in every case. Input aimed at
+// our windows is taken from the controls while the run lasts (the stop
+// button's click excepted, which ends it and is never recorded).
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "macros/device_hook.h"
+#include "platform/clock.h"
+#include "platform/question.h"
+#include "ui/widgets/window.h"
+
+namespace q731 {
+
+class CMacroControlUI;
+
+// Our windows' input through the platform's input observer.
+class WindowInputSource final : public IInputSource {
+public:
+    // `passThrough`: a press or release the controls must still see (and
+    // that is not recorded).
+    WindowInputSource(Clock& clock, std::function<bool(const UiInputEvent&)> passThrough);
+    ~WindowInputSource() override;
+    bool Start(Sink sink) override;
+    void Stop() override;
+    bool Running() const override { return running_; }
+
+private:
+    Clock& clock_;
+    std::function<bool(const UiInputEvent&)> passThrough_;
+    bool running_ = false;
+};
+
+class MacroRecording {
+public:
+    struct Window {
+        // Locks (or frees) what must not change while recording: the device
+        // tabs and the page tabs.
+        std::function<void(bool locked)> lock;
+        // True for input the controls must see: the stop button's click.
+        std::function<bool(const UiInputEvent&)> passThrough;
+        IQuestionAsker* asker = nullptr;
+        // The language text of an id.
+        std::function<std::string(std::string_view)> text;
+    };
+
+    MacroRecording(Clock& clock, std::unique_ptr<IInputSource> desktop, Window window);
+    ~MacroRecording();
+
+    // Starts a run of `panel`'s editor; false when it has no selected macro
+    // or our own input cannot be taken.
+    bool Start(CMacroControlUI& panel, DelayMode delayMode, HookMode hookMode);
+    // Ends the run, keeping and saving its rows. Nothing when none runs.
+    void Stop();
+    bool Running() const { return panel_ != nullptr; }
+    CMacroControlUI* Panel() const { return panel_; }
+    CDeviceHook& Hook() { return *hook_; }
+
+private:
+    Clock& clock_;
+    Window window_;
+    std::unique_ptr<WindowInputSource> own_;
+    std::unique_ptr<CDeviceHook> hook_;
+    CMacroControlUI* panel_ = nullptr;
+    bool toldDesktopFailure_ = false;
+};
+
+}  // namespace q731
