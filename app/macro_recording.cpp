@@ -18,6 +18,7 @@ bool WindowInputSource::Start(Sink sink) {
     if (!platform) return false;
     platform->SetInputObserver([this, sink = std::move(sink)](const UiInputEvent& event) {
         if (passThrough_ && passThrough_(event)) return false;
+        if (keysOnly_ && event.kind != UiInputEvent::Kind::Key) return false;
         InputRecord record;
         record.kind = event.kind == UiInputEvent::Kind::Key ? InputRecord::Kind::Key
                                                             : InputRecord::Kind::Button;
@@ -55,8 +56,28 @@ MacroRecording::~MacroRecording() {
     Stop();
 }
 
+bool MacroRecording::StartKeyCapture(std::function<void(const InputRecord&)> onKey) {
+    if (panel_) return false;
+    StopKeyCapture();
+    own_->SetKeysOnly(true);
+    auto sink = [onKey = std::move(onKey)](const InputRecord& record) {
+        if (record.kind == InputRecord::Kind::Key && record.down) onKey(record);
+    };
+    capturing_ = hook_->SetHook(0, HookMode::Capture, sink, true, false);
+    if (!capturing_) own_->SetKeysOnly(false);
+    return capturing_;
+}
+
+void MacroRecording::StopKeyCapture() {
+    if (!capturing_) return;
+    capturing_ = false;
+    hook_->RemoveHook();
+    own_->SetKeysOnly(false);
+}
+
 bool MacroRecording::Start(CMacroControlUI& panel, DelayMode delayMode, HookMode hookMode) {
     Stop();
+    StopKeyCapture();
     MacroEditor* editor = panel.Editor();
     if (!editor || editor->SelectedMacro() < 0) return false;
     auto sink = [this](const InputRecord& record) {

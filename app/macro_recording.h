@@ -29,11 +29,14 @@ public:
     bool Start(Sink sink) override;
     void Stop() override;
     bool Running() const override { return running_; }
+    // Key capture takes only keys: the pointer still works the controls.
+    void SetKeysOnly(bool on) { keysOnly_ = on; }
 
 private:
     Clock& clock_;
     std::function<bool(const UiInputEvent&)> passThrough_;
     bool running_ = false;
+    bool keysOnly_ = false;
 };
 
 class MacroRecording {
@@ -58,6 +61,11 @@ public:
     // Ends the run, keeping and saving its rows. Nothing when none runs.
     void Stop();
     bool Running() const { return panel_ != nullptr; }
+    // Key capture for the key box: each key pressed in our windows goes to
+    // `onKey` (and is not typed) until StopKeyCapture. Not during a run.
+    bool StartKeyCapture(std::function<void(const InputRecord&)> onKey);
+    void StopKeyCapture();
+    bool Capturing() const { return capturing_; }
     CMacroControlUI* Panel() const { return panel_; }
     CDeviceHook& Hook() { return *hook_; }
 
@@ -67,6 +75,7 @@ private:
     std::unique_ptr<WindowInputSource> own_;
     std::unique_ptr<CDeviceHook> hook_;
     CMacroControlUI* panel_ = nullptr;
+    bool capturing_ = false;
     bool toldDesktopFailure_ = false;
 };
 

@@ -204,9 +204,18 @@ void CMainWnd::Notify(TNotifyUI& msg) {
     } else if (msg.sType == notify::kItemSelect) {
         OnRoutedNotify(NotifyKind::ItemSelect, msg);
     } else if (msg.sType == notify::kKillFocus) {
+        if (name == "keyset_keyboard_text_edit") recording_->StopKeyCapture();
         OnRoutedNotify(NotifyKind::KillFocus, msg);
     } else if (msg.sType == notify::kColorChanged) {
         OnRoutedNotify(NotifyKind::ColorChanged, msg);
+    } else if (msg.sType == notify::kSetFocus && name == "keyset_keyboard_text_edit") {
+        // The key box waits for a key: the next one pressed is taken, not typed.
+        recording_->StartKeyCapture([this](const InputRecord& record) {
+            const std::optional<ScanKey> key = ScanKeyOfLinuxKey(record.code);
+            if (!key) return;
+            if (CDevicePage* page = PageOf(devices_.CurrentDevice()))
+                page->OnCapturedKey(key->scanCode, key->extended);
+        });
     } else if (msg.sType == notify::kMenu && name == "macro_action") {
         // A row's context menu: the row was selected by the press already.
         CMenuWnd::DestroyMenu();
@@ -349,6 +358,7 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
     handled = true;
     if (msg == kMsgDestroy) {
         recording_->Stop();
+        recording_->StopKeyCapture();
         exiting_ = true;
         gameEvents_.RestoreNow();  // also when the window manager closed the window
         tray_.DeleteTrayIcon();
@@ -535,6 +545,7 @@ void CMainWnd::CloseSecondaryWindows() {
 
 void CMainWnd::HideToTray() {
     recording_->Stop();
+    recording_->StopKeyCapture();
     CloseSecondaryWindows();
     if (!services_.trayAvailable) {
         // Nowhere to come back from: minimise instead of hiding.

@@ -525,6 +525,22 @@ bool CDevicePage::SendMacrosAndKeys() {
     return true;
 }
 
+void CDevicePage::OnCapturedKey(std::uint16_t scanCode, bool extended) {
+    if (!keyPanel_ || !KeyDevice()) return;
+    const CapturedKey captured = CaptureKey(scanCode, extended ? 1u : 0u);
+    switch (captured.kind) {
+        case CapturedKey::Kind::Nothing:
+            return;
+        case CapturedKey::Kind::Modifier:
+            keyPanel_->SelectModifier(captured.modifierOption);
+            break;
+        case CapturedKey::Kind::Key:
+            keyPanel_->SetCapturedKey(captured.usage, std::string(captured.nameKey));
+            break;
+    }
+    ApplyKeySelection();
+}
+
 void CDevicePage::MacrosChanged() {
     CVexloUSBDevice& device = *context_.device;
     device.LoadDefinitions();

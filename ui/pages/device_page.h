@@ -98,6 +98,10 @@ public:
     void MacrosChanged();
     // The key page's save sequence: macros, then keys, then the profile.
     void SaveKeySequence() { SaveKeys(); }
+    // A key pressed while the key box waits for one (scan code and extended
+    // flag): a modifier picks its option, any other key of the key list
+    // becomes the captured key; the selection applies at once.
+    void OnCapturedKey(std::uint16_t scanCode, bool extended);
 
     // What the binding found (for tests and the picture).
     CDeviceKeyButtonUI* KeyButton(int key) const;
