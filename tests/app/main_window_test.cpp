@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, RefitChoosesTheScaleOfTheMonitor) {
 }
 
 TEST_F(MainWindowTest, ElementsOfLaterPagesBuildAsPlainContainers) {
-    for (const char* name : {"VexloMouseDevice", "ShootControl", "DeviceProfileUI"}) {
+    for (const char* name : {"VexloMouseDevice", "MacroControl", "DeviceProfileUI"}) {
         auto control = window_->CreateControl(name);
         ASSERT_NE(control, nullptr) << name;
         EXPECT_EQ(control->GetClass(), "ContainerUI") << name;
