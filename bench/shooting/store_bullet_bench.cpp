@@ -14,37 +14,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <utility>
 
 #include "profiles/shoot_panel.h"
+#include "tests/support/shoot_view.h"
 
 namespace q731 {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Edits and checks that hold whatever the panel puts in them.
-struct PlainView final : IShootView {
-    std::map<std::string, std::string, std::less<>> texts;
-    std::map<std::string, bool, std::less<>> flags;
-    bool HasControl(std::string_view) const override { return true; }
-    bool Flag(std::string_view name) const override {
-        const auto it = flags.find(name);
-        return it != flags.end() && it->second;
-    }
-    void SetFlag(std::string_view name, bool on) override { flags[std::string(name)] = on; }
-    std::string Text(std::string_view name) const override {
-        const auto it = texts.find(name);
-        return it == texts.end() ? std::string() : it->second;
-    }
-    void SetText(std::string_view name, const std::string& text) override {
-        texts[std::string(name)] = text;
-    }
-    void SetCaption(std::string_view, std::string_view) override {}
-    void ShowSlotPicture(int) override {}
-};
 
 struct Rig {
     Rig() : panel(view, nullptr) {
@@ -68,7 +47,7 @@ struct Rig {
     ~Rig() { fs::remove_all(root); }
 
     fs::path root;
-    PlainView view;
+    testing::MemoryShootView view;
     ShootPanel panel;
 };
 

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
 
 #include "profiles/document_file.h"
 #include "profiles/shoot_panel.h"
+#include "tests/support/shoot_view.h"
 #include "tests/support/test_folder.h"
 
 namespace q731 {
@@ -13,37 +12,11 @@ namespace {
 
 using testing::DefaultDataFolder;
 using testing::FileNames;
+using testing::MemoryShootView;
 using testing::ReadText;
 using testing::TestFolder;
 using testing::WriteText;
 using namespace shoot_control;
-
-// Every control the panel looks up, holding flags, texts and captions.
-struct FakeShootView final : IShootView {
-    std::map<std::string, bool, std::less<>> flags;
-    std::map<std::string, std::string, std::less<>> texts;
-    std::map<std::string, std::string, std::less<>> captions;
-    std::set<std::string, std::less<>> absent;
-    int picture = -1;
-
-    bool HasControl(std::string_view name) const override { return !absent.contains(name); }
-    bool Flag(std::string_view name) const override {
-        const auto it = flags.find(name);
-        return it != flags.end() && it->second;
-    }
-    void SetFlag(std::string_view name, bool on) override { flags[std::string(name)] = on; }
-    std::string Text(std::string_view name) const override {
-        const auto it = texts.find(name);
-        return it == texts.end() ? std::string() : it->second;
-    }
-    void SetText(std::string_view name, const std::string& text) override {
-        texts[std::string(name)] = text;
-    }
-    void SetCaption(std::string_view name, std::string_view id) override {
-        captions[std::string(name)] = std::string(id);
-    }
-    void ShowSlotPicture(int slot) override { picture = slot; }
-};
 
 // (Action, Button, Delay, Type) of an event, as the file holds it.
 std::string Row(const Json::Value& event) {
@@ -89,7 +62,7 @@ protected:
     }
 
     TestFolder folder_;
-    FakeShootView view_;
+    MemoryShootView view_;
     ScriptedQuestions asker_;
     ShootPanel panel_{view_, &asker_};
 };
@@ -165,6 +138,7 @@ TEST_F(ShootingTest, DelayReadsAlikeAsTextOrNumberAndEntriesAreClamped) {
 
 TEST_F(ShootingTest, SelectionClampsAndASlotSwitchKeepsTheBullet) {
     Open();
+    EXPECT_TRUE(panel_.ControlsFound());
     EXPECT_EQ(view_.picture, 0);
     const std::pair<int, int> selections[] = {{30, 29}, {-1, 0}, {12, 12}};
     for (const auto& [asked, selected] : selections) {
@@ -188,6 +162,8 @@ TEST_F(ShootingTest, SelectionClampsAndASlotSwitchKeepsTheBullet) {
     EXPECT_TRUE(view_.Flag("shoot_gun_op_3"));
     EXPECT_FALSE(view_.Flag("shoot_gun_op_0"));
     EXPECT_EQ(Shown(), "R0 D3 100") << "slot 3 pulls down by 3 after ten bullets";
+    view_.absent.insert("bullet_op_17");
+    EXPECT_FALSE(panel_.PrepareShootingFiles());
 }
 
 TEST_F(ShootingTest, TogglingADirectionChangesItsCaptionAndWritesNothing) {
