@@ -3,6 +3,7 @@
 // or never hears is told to the user.
 
 #include "devices/shoot_image.h"
+#include "profiles/document_file.h"
 #include "profiles/shoot_panel.h"
 #include "tests/ui_pages/page_fixture.h"
 
@@ -40,6 +41,13 @@ TEST_P(MouseShootingTest, SaveSendsTheSlotsAsShown) {
     EXPECT_EQ(Text(shoot_control::kHorizontalEdit), "3");
     EXPECT_EQ(Text(shoot_control::kDelayEdit), "90");
 
+    // Slot 2 loses its second bullet group: the default's bullet goes instead.
+    const fs::path third = ShootingFilePath(DeviceFolder(), 2);
+    Json::Value document = DocumentFile::ReadJsonFile(third);
+    for (Json::ArrayIndex i = 6; i < 12; ++i)
+        document["Events"][i] = Json::Value();
+    ASSERT_TRUE(DocumentFile::WriteJsonFile(third, document));
+
     Click(shoot_control::kSave);
     EXPECT_TRUE(asker_.asked.empty());
     const Bytes area = Memory(SimRegion::Shoot);
@@ -49,6 +57,7 @@ TEST_P(MouseShootingTest, SaveSendsTheSlotsAsShown) {
     EXPECT_EQ(
         ToHex(Slice(area, 748, 28)),
         "b4 00 00 00 0a 00 81 01 00 00 01 01 05 00 84 03 5a 00 85 00 00 00 84 00 00 00 85 00");
+    EXPECT_EQ(ToHex(Slice(area, 1500, 16)), "0a 00 81 01 00 00 01 01 05 00 04 00 64 00 05 03");
     const MacroImage image = BuildShootImage(DeviceFolder(), device_->Folders().defaultDataFolder);
     EXPECT_EQ(Slice(area, 0, image.bytes.size()), image.bytes);
     ExpectNoViolations();
@@ -67,7 +76,10 @@ TEST_P(MouseShootingTest, ASendThatFailsIsTold) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothChannels, MouseShootingTest,
-                         ::testing::Values(SimChannel::Wired, SimChannel::Receiver));
+                         ::testing::Values(SimChannel::Wired, SimChannel::Receiver),
+                         [](const auto& channel) {
+                             return channel.param == SimChannel::Wired ? "Cable" : "Receiver";
+                         });
 
 }  // namespace
 }  // namespace q731
