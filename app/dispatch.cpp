@@ -77,6 +77,7 @@ constexpr Entry kClickExact[] = {
     {"shootdate_export_btn", Owner::Shooting},
     {"bullet_selected_prev", Owner::Shooting},
     {"bullet_selected_next", Owner::Shooting},
+    {"keyset_gunkey_shoot_btn", Owner::Shooting},
     {"custom_bright_color_btn", Owner::Lighting},
     {"custom_off_color_btn", Owner::Lighting},
     {"deng_same_mode", Owner::LightingSync},

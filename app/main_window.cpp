@@ -142,7 +142,7 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     // stand as plain containers, so layouts naming them still build.
     static constexpr std::string_view kPlain[] = {
         "VexloMousePadDevice", "VexloHS6533Device", "VexloMouseDevice", "VexloKeyboardDevice",
-        "MagicControl",        "Voice6533Control",  "ShootControl"};
+        "MagicControl",        "Voice6533Control"};
     for (std::string_view name : kPlain) {
         if (same(name)) return std::make_unique<CContainerUI>();
     }
@@ -298,6 +298,8 @@ bool CMainWnd::ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, T
         case Owner::MouseSettings:
         case Owner::KeyboardSettings:
             return page->OnSettings(event);
+        case Owner::Shooting:
+            return page->OnShooting(event);
         case Owner::ProfileList:
             if (event.kind == PageNotify::ItemSelect) {
                 // The device follows a moment later, so that running through the

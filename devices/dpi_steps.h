@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace q731 {
 
 struct DeviceInfoBlock;
@@ -32,9 +34,5 @@ struct DpiScale {
     // resolution. Nothing when the step size is 0.
     std::optional<int> StepOfResolution(long long resolution) const;
 };
-
-// The decimal number at the start of an edit box's text; empty or no digits
-// read as 0, and it saturates instead of overflowing.
-long long ParseDecimal(std::string_view text);
 
 }  // namespace q731

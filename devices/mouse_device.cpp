@@ -165,7 +165,7 @@ LinkResult CVexloMouseDevice::Resync() {
 }
 
 LinkResult CVexloMouseDevice::WriteShootData() {
-    const MacroImage image = BuildShootImage(Folders().deviceFolder);
+    const MacroImage image = BuildShootImage(Folders().deviceFolder, Folders().defaultDataFolder);
     if (!image.Fits()) return LinkResult::Failed;
     if (!GateLink()) return LinkResult::Failed;
     const LinkResult info = ReadInfoBlock();

@@ -1,6 +1,6 @@
 #pragma once
-// The mouse's shooting image: the four shooting files of the device folder in
-// the macro image layout, one entry per slot.
+// The mouse's shooting image: the four shooting slots in the macro image
+// layout, one entry of 180 events per slot.
 
 #include <filesystem>
 
@@ -8,13 +8,12 @@
 
 namespace q731 {
 
-// A slot holds 30 bullets of 6 events; anything past that in a file is not
-// part of the pattern and is not sent.
-inline constexpr std::size_t kShootEventsPerSlot = 180;
 // The image's length field is 16 bits.
 inline constexpr std::uint32_t kShootImageLimit = 0xFFFF;
 
-// A missing or unreadable file gives an empty slot.
-MacroImage BuildShootImage(const std::filesystem::path& deviceFolder);
+// Each slot as the shooting panel shows it: a bullet its file lacks (or every
+// bullet, when the file is missing or damaged) comes from the default slot.
+MacroImage BuildShootImage(const std::filesystem::path& deviceFolder,
+                           const std::filesystem::path& defaultFolder);
 
 }  // namespace q731

@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 
@@ -132,6 +134,20 @@ std::string_view TrimmedText(std::string_view text) {
         end -= n;
     }
     return text.substr(begin, end - begin);
+}
+
+long long ParseDecimal(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+    constexpr long long kCap = 1'000'000'000;
+    long long value = 0;
+    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
+        value = std::min(kCap, value * 10 + (text[at] - '0'));
+    }
+    return negative ? -value : value;
 }
 
 }  // namespace q731

@@ -18,4 +18,9 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 // no-break and ideographic spaces).
 std::string_view TrimmedText(std::string_view text);
 
+// The decimal number at the start of an edit box's text (leading white space
+// and one sign allowed); empty or no digits read as 0, and it saturates
+// instead of overflowing.
+long long ParseDecimal(std::string_view text);
+
 }  // namespace q731

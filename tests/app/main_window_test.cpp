@@ -143,12 +143,13 @@ TEST_F(MainWindowTest, RefitChoosesTheScaleOfTheMonitor) {
 }
 
 TEST_F(MainWindowTest, ElementsOfLaterPagesBuildAsPlainContainers) {
-    for (const char* name : {"VexloMouseDevice", "ShootControl", "DeviceProfileUI"}) {
+    for (const char* name : {"VexloMouseDevice", "Voice6533Control", "DeviceProfileUI"}) {
         auto control = window_->CreateControl(name);
         ASSERT_NE(control, nullptr) << name;
         EXPECT_EQ(control->GetClass(), "ContainerUI") << name;
     }
     EXPECT_EQ(window_->CreateControl("DeviceOption")->GetClass(), "DeviceOption");
+    EXPECT_EQ(window_->CreateControl("MacroControl")->GetClass(), "MacroControl");
     EXPECT_EQ(window_->CreateControl("NoSuchThing"), nullptr);
 }
 

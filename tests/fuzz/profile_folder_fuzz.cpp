@@ -14,6 +14,7 @@
 #include "profiles/mouse_profiledata.h"
 #include "profiles/profile_list.h"
 #include "profiles/profile_paths.h"
+#include "profiles/shooting_files.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -105,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     ReadProfiles(folder);
     ReadMacros(folder);
-    BuildShootImage(folder);
+    BuildShootImage(folder, folder / "defaults");
+    (void)ShootingFiles(folder, folder).ImportSlot(1, ShootingFilePath(folder, 0));
     return 0;
 }

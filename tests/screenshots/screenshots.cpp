@@ -216,6 +216,14 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         shooter.Shoot("mouse_dpi" + suffix);
         user.Choose("cursor_Op_tab");
         shooter.Shoot("mouse_pointer" + suffix);
+        // The shooting panel, opened from the key panel's gun-key page: the
+        // third slot's default at bullet 12 pulls the pointer down by 2 counts.
+        user.Choose("key_Op_tab");
+        user.Click("key_3");
+        user.Click("keyset_gunkey_shoot_btn");
+        user.Choose("shoot_gun_op_2");
+        user.Choose("bullet_op_11");
+        shooter.Shoot("mouse_shooting" + suffix);
     }
     if (user.SelectTab(q731::Product::Keyboard)) {
         // Coming from the mouse's pointer page, which the keyboard does not have.

@@ -12,6 +12,7 @@
 
 #include "app/message_texts.h"
 #include "profiles/profile_panel.h"
+#include "profiles/shoot_panel.h"
 #include "tests/skin/skin_fixture.h"
 #include "ui/widgets/image_string.h"
 #include "ui/widgets/resource_manager.h"
@@ -216,6 +217,7 @@ TEST_F(SkinTest, EveryTextTheWindowsShowIsInEveryLanguage) {
 TEST_F(SkinTest, EveryMessageTheProgramShowsIsInEveryLanguage) {
     std::vector<std::string_view> ids(kAppMessageTexts.begin(), kAppMessageTexts.end());
     ids.insert(ids.end(), kProfileMessageTexts.begin(), kProfileMessageTexts.end());
+    ids.insert(ids.end(), kShootMessageTexts.begin(), kShootMessageTexts.end());
     for (const std::string& file : kLanguageFiles) {
         auto texts = LanguageTexts(file);
         for (std::string_view id : ids) {

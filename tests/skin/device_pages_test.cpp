@@ -13,6 +13,7 @@
 
 #include "app/device_tabs.h"
 #include "devices/lighting/keyboard_layout.h"
+#include "profiles/profile_paths.h"
 #include "tests/skin/skin_fixture.h"
 #include "tools/q731-keyboard-layout/key_names.h"
 #include "ui/widgets/list.h"
@@ -299,6 +300,27 @@ TEST_F(DevicePages, MousePageHoldsWhatTheProgramLooksUp) {
     ExpectOptionGroup(*this, page, "polling_rate_option_", 5);
     ExpectOptionGroup(*this, page, "DPI_select_check_", 5);
     ExpectOptionGroup(*this, page, "mouse_device_seting_option_", 5);
+    // The shooting panel, on the function page after the DPI page.
+    ExpectOnPage(page, "ShootControlItem", 4);
+    ExpectOptionGroup(*this, page, "shoot_gun_op_", 4);
+    ExpectOptionGroup(*this, page, "bullet_op_", 30);
+    ExpectOnce(page, {{"shootdate_import_btn", "ButtonUI"},
+                      {"shootdate_export_btn", "ButtonUI"},
+                      {"shootdate_save_btn", "ButtonUI"},
+                      {"shootdate_reset_btn", "ButtonUI"},
+                      {"shoot_image_display_switch", "TabLayoutUI"},
+                      {"bullet_edit_layout", "VerticalLayoutUI"},
+                      {"bullet_select_index", "LabelUI"},
+                      {"bullet_selected_prev", "ButtonUI"},
+                      {"bullet_selected_next", "ButtonUI"},
+                      {"bullet_x_check", "CheckBoxUI"},
+                      {"bullet_y_check", "CheckBoxUI"},
+                      {"bullet_x_eidt", "EditUI"},
+                      {"bullet_y_eidt", "EditUI"},
+                      {"bullet_delay_eidt", "EditUI"},
+                      {"keyset_gunkey_shoot_btn", "ButtonUI"}});
+    EXPECT_EQ(One<CTabLayoutUI>(page, "shoot_image_display_switch")->GetCount(),
+              kShootingSlotCount);
     for (int i = 0; i < 5; ++i) {
         const std::string n = std::to_string(i);
         CControlUI* row = One(page, "DPI_layout_" + n);
@@ -488,6 +510,10 @@ TEST_F(DevicePages, EveryTextTheProgramAsksForIsInEveryLanguage) {
                                     "gun_2_txt",
                                     "gun_3_txt",
                                     "gun_4_txt",
+                                    "mouse_move_to_left_text",
+                                    "mouse_move_to_right_text",
+                                    "mouse_move_to_up_text",
+                                    "mouse_move_to_down_text",
                                     "Key_Set",
                                     "Light_Set",
                                     "Overall_Light_Set",

@@ -32,12 +32,14 @@ public:
         const char* layout = name == "LightSetControlUI" ? "XML/CustomControlXML/LightControl.xml"
                              : name == "KeySetControlUI" ? "XML/CustomControlXML/KeySetControl.xml"
                              : name == "DeviceProfileUI" ? "XML/CustomControlXML/DeviceProfile.xml"
-                                                         : nullptr;
+                             : name == "ShootKeySetControlUI"
+                                 ? "XML/CustomControlXML/ShootControl.xml"
+                                 : nullptr;
         if (layout) {
             CDialogBuilder builder;
             return builder.Create(layout, {}, this, &m_pm);
         }
-        if (name == "MacroSetControlUI" || name == "ShootKeySetControlUI") {
+        if (name == "MacroSetControlUI") {
             return std::make_unique<CContainerUI>();
         }
         return nullptr;
@@ -69,10 +71,10 @@ protected:
         SetUiPlatform(nullptr);
     }
 
-    // The device on its cable with factory key codes, connected, and its page
+    // The device on `channel` with factory key codes, connected, and its page
     // built from `layout` (the product's own page when empty).
-    void Open(std::string layout = {}) {
-        this->Attach(SimChannel::Wired);
+    void Open(std::string layout = {}, SimChannel channel = SimChannel::Wired) {
+        this->Attach(channel);
         if constexpr (kMouse) {
             this->FillKeyTable(kMouseFactoryCodes);
         } else {

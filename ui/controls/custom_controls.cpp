@@ -32,6 +32,7 @@ void RegisterCustomControls() {
     Register<CLightControlUI>();
     Register<CKeySetControlUI>();
     Register<CDeviceProfileUI>();
+    Register<CShootControlUI>();
 }
 
 }  // namespace q731

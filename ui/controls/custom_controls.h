@@ -9,6 +9,7 @@
 #include "ui/controls/key_buttons.h"
 #include "ui/controls/key_set_control.h"
 #include "ui/controls/light_control.h"
+#include "ui/controls/shoot_control.h"
 
 namespace q731 {
 

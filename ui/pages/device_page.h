@@ -87,6 +87,12 @@ public:
     // The profile panel's buttons (add, delete, copy, reset, import, export,
     // rename, the button area).
     bool OnProfile(const PageEvent& event);
+    // The mouse's shooting panel: slots, bullets, the bullet's values, reset,
+    // import, export and sending; false on any other kind of device.
+    virtual bool OnShooting(const PageEvent& event) {
+        (void)event;
+        return false;
+    }
     // Stores, saves and sends `light` and shows it in the lighting panel (a
     // change made for the device rather than on its page).
     void ApplyLighting(const LightSetting& light);

@@ -12,6 +12,8 @@
 
 namespace q731 {
 
+class CShootControlUI;
+
 class CKeyboardPage final : public CDevicePage, public IKeyboardView {
 public:
     explicit CKeyboardPage(PageContext context) : CDevicePage(std::move(context)) {}
@@ -46,6 +48,7 @@ public:
     explicit CMousePage(PageContext context) : CDevicePage(std::move(context)) {}
     IDeviceView& View() override { return *this; }
     bool OnSettings(const PageEvent& event) override;
+    bool OnShooting(const PageEvent& event) override;
     void ShowPicture(std::span<const LedColour> leds) override;
 
     // IMouseView.
@@ -61,11 +64,12 @@ public:
     void ShowSettingsPage(int page);
     CDeviceKeyButtonUI* SecondLedButton(int led) const;
     CDeviceKeyButtonUI* LogoButton() const { return logo_; }
+    CShootControlUI* ShootControl() const { return shootControl_; }
 
 protected:
     void BindPicture() override;
     void BindButton(CDeviceKeyButtonUI& button, CSelectPanelUI* panel) override;
-    void AfterBinding() override { ShowSettingsPage(0); }
+    void AfterBinding() override;
     std::optional<std::string> CaptionOf(const AssignmentCode& code) override;
     void BeginKeyFunctions() override;
     void ShowKeyFunction(int key, const std::string& caption) override;
@@ -75,10 +79,15 @@ private:
     CVexloMouseDevice& Mouse() { return static_cast<CVexloMouseDevice&>(*context_.device); }
     void ShowLogoTooltip();
     void ShowKeyInfoRow(int button);
+    // The shooting panel in the page-builder order.
+    void BindShootPanel();
+    // "shootdate_save_btn": all four slots to the mouse.
+    void SendShootData();
 
     std::vector<CDeviceKeyButtonUI*> secondLeds_;
     CControlUI* secondPicture_ = nullptr;
     CDeviceKeyButtonUI* logo_ = nullptr;
+    CShootControlUI* shootControl_ = nullptr;
 };
 
 class CPadPage final : public CDevicePage, public IDeviceView {

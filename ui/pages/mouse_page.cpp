@@ -5,12 +5,15 @@
 #include <cctype>
 
 #include "devices/keys/key_list.h"
+#include "platform/log.h"
 #include "platform/products.h"
 #include "ui/controls/custom_controls.h"
+#include "ui/controls/shoot_control.h"
 #include "ui/pages/kind_pages.h"
 #include "ui/widgets/list.h"
 #include "ui/widgets/numbered_name.h"
 #include "ui/widgets/range.h"
+#include "ui/widgets/window.h"
 
 namespace q731 {
 
@@ -102,6 +105,11 @@ void CMousePage::ShowSettingsPage(int page) {
         }
         return false;
     });
+}
+
+void CMousePage::AfterBinding() {
+    if (picture_) BindShootPanel();
+    ShowSettingsPage(0);
 }
 
 void CMousePage::ShowFunctionPage(int page) {
@@ -333,6 +341,74 @@ bool CMousePage::OnSettings(const PageEvent& event) {
         return false;
     }
     return true;
+}
+
+void CMousePage::BindShootPanel() {
+    shootControl_ = dynamic_cast<CShootControlUI*>(
+        context_.root->FindControl([](CControlUI* c) { return c->GetClass() == "ShootControl"; }));
+    if (!shootControl_) return;
+    ShootPanel& panel = shootControl_->Bind(context_.asker);
+    panel.SetDeviceFolder(context_.device->Folders().deviceFolder);
+    panel.SetDefaultFolder(context_.device->Folders().defaultDataFolder);
+    if (!panel.PrepareShootingFiles()) LogWarning("mouse: the shooting panel lacks controls");
+    panel.SelectSlot(0);
+    panel.SelectBullet(0);
+}
+
+bool CMousePage::OnShooting(const PageEvent& event) {
+    ShootPanel* panel = shootControl_ ? shootControl_->Panel() : nullptr;
+    if (!panel) return false;
+    const std::string& name = event.name;
+    const bool click = event.kind == PageNotify::Click;
+    auto* option = dynamic_cast<COptionUI*>(event.sender);
+    const bool chosen = event.kind == PageNotify::SelectChanged && option && option->IsSelected();
+    FileDialogOptions options;
+    options.filter = "Shoot Files(*.shoot)";
+    options.defaultExtension = "shoot";
+    IUiPlatform* platform = GetUiPlatform();
+    if (name == "keyset_gunkey_shoot_btn" && click) {
+        if (auto* pages = Find<CTabLayoutUI>("device_function_switch"))
+            pages->SelectItem(pages->GetItemIndex(shootControl_));
+    } else if (name == shoot_control::kSlotOption && chosen) {
+        panel->SelectSlot(event.number);
+        panel->ShowBullet(panel->CurrentSlot(), panel->CurrentBullet());
+    } else if (name == shoot_control::kBulletOption && chosen) {
+        panel->SelectBullet(event.number);
+    } else if (name == shoot_control::kPrevious && click) {
+        panel->PreviousBullet();
+    } else if (name == shoot_control::kNext && click) {
+        panel->NextBullet();
+    } else if ((name == shoot_control::kHorizontalCheck || name == shoot_control::kVerticalCheck) &&
+               event.kind == PageNotify::SelectChanged) {
+        panel->ShowDirectionCaptions();
+    } else if ((name == shoot_control::kHorizontalEdit || name == shoot_control::kVerticalEdit ||
+                name == shoot_control::kDelayEdit) &&
+               event.kind == PageNotify::KillFocus) {
+        (void)panel->StoreBullet(panel->CurrentSlot(), panel->CurrentBullet());
+    } else if (name == shoot_control::kReset && click) {
+        (void)panel->ResetSlot(panel->CurrentSlot());
+    } else if (name == shoot_control::kImport && click) {
+        if (!platform) return true;
+        const auto path = platform->FileDialogs().OpenFile(context_.owner, options);
+        if (path) (void)panel->ImportSlot(*path);
+    } else if (name == shoot_control::kExport && click) {
+        if (!platform) return true;
+        options.replaceWithoutAsking = true;
+        const auto path = platform->FileDialogs().SaveFile(context_.owner, options);
+        if (path) (void)panel->ExportSlot(*path);
+    } else if (name == shoot_control::kSave && click) {
+        SendShootData();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CMousePage::SendShootData() {
+    const LinkResult result = Mouse().WriteShootData();
+    if (result == LinkResult::Ok) return;
+    LogWarning(fmt::format("mouse: the shooting data was not sent ({})", static_cast<int>(result)));
+    if (context_.asker) ShowNotice(*context_.asker, shoot_text::kSendFailed);
 }
 
 }  // namespace q731
