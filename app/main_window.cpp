@@ -140,9 +140,9 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     }
     // Device pages and panels whose classes are not part of this program yet
     // stand as plain containers, so layouts naming them still build.
-    static constexpr std::string_view kPlain[] = {
-        "VexloMousePadDevice", "VexloHS6533Device", "VexloMouseDevice", "VexloKeyboardDevice",
-        "MagicControl",        "Voice6533Control"};
+    static constexpr std::string_view kPlain[] = {"VexloMousePadDevice", "VexloHS6533Device",
+                                                  "VexloMouseDevice",    "VexloKeyboardDevice",
+                                                  "MagicControl",        "Voice6533Control"};
     for (std::string_view name : kPlain) {
         if (same(name)) return std::make_unique<CContainerUI>();
     }
