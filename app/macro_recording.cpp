@@ -39,17 +39,17 @@ void WindowInputSource::Stop() {
     if (IUiPlatform* platform = GetUiPlatform()) platform->SetInputObserver(nullptr);
 }
 
+bool ReachesOurWindows(const InputRecord& record) {
+    IUiPlatform* platform = GetUiPlatform();
+    if (!platform) return false;
+    return record.kind == InputRecord::Kind::Key ? platform->OwnsKeyboardFocus()
+                                                 : platform->PointerOverOurWindow();
+}
+
 MacroRecording::MacroRecording(Clock& clock, std::unique_ptr<IInputSource> desktop, Window window)
     : clock_(clock), window_(std::move(window)) {
     own_ = std::make_unique<WindowInputSource>(clock_, window_.passThrough);
-    CDeviceHook::OursTest ours = [](const InputRecord& record) {
-        // What our windows see themselves comes through their own source.
-        IUiPlatform* platform = GetUiPlatform();
-        if (!platform) return false;
-        return record.kind == InputRecord::Kind::Key ? platform->OwnsKeyboardFocus()
-                                                     : platform->PointerOverOurWindow();
-    };
-    hook_ = std::make_unique<CDeviceHook>(*own_, std::move(desktop), std::move(ours));
+    hook_ = std::make_unique<CDeviceHook>(*own_, std::move(desktop), ReachesOurWindows);
 }
 
 MacroRecording::~MacroRecording() {

@@ -39,6 +39,11 @@ private:
     bool keysOnly_ = false;
 };
 
+// True when a record of the desktop capture reaches our windows too (a key
+// while one of them has the focus, a button with the pointer over one): their
+// own source has it already, so the desktop's copy is dropped.
+bool ReachesOurWindows(const InputRecord& record);
+
 class MacroRecording {
 public:
     struct Window {

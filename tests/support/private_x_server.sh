@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the X11 capture tests on a private X server.
-#   x11_capture_test.sh TEST_BINARY
+# Runs a test program on a private X server of its own (DISPLAY set for it).
+#   private_x_server.sh TEST_BINARY
 set -euo pipefail
 binary=$1
 tmp=$(mktemp -d)
