@@ -143,6 +143,8 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     MainWindowServices services;
     services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     services.lightingSync = &lightingSync;
+    services.userDataFolder = folders.UserDataFolder();
+    services.defaultDataFolder = folders.defaultData;
     services.makeDesktopCapture = [&loop] {
         const char* chosen = std::getenv("Q731_CAPTURE");
         return MakeDesktopCapture(loop, SteadyClock::Instance(), chosen ? chosen : "");

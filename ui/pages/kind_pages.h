@@ -58,6 +58,7 @@ public:
     void ShowSelectedKey(int key) override { ShowSelectedKeyImpl(key); }
     void ShowStageEnabled(int stage, bool on) override;
     void ShowStageValue(int stage, int step) override;
+    void ShowStageColour(int stage, std::uint32_t colour) override;
     void ShowPollingRate(int index) override;
 
     // Settings sub-page n (0 when the layout has no such page).
