@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/files.h"
 #include "platform/log.h"
 #include "platform/text.h"
 #include "profiles/document_file.h"
@@ -110,7 +111,8 @@ void ColourPaletteModel::Load() {
         const DocumentRead defaults = DocumentFile::Read(defaultFolder_ / kColourOptionsFileName);
         if (defaults.status == DocumentStatus::Ok && !defaults.value.isNull()) {
             document = defaults.value;
-            if (writable_) (void)DocumentFile::WriteJsonFile(user, document);
+            if (writable_ && EnsureDirectory(userFolder_))
+                (void)DocumentFile::WriteJsonFile(user, document);
         }
     }
 
@@ -174,7 +176,8 @@ void ColourPaletteModel::PaletteDragged(ArgbColour colour) {
 }
 
 void ColourPaletteModel::ChannelsEdited() {
-    static constexpr ColourChannel kChannels[] = {ColourChannel::Red, ColourChannel::Green, ColourChannel::Blue};
+    static constexpr ColourChannel kChannels[] = {ColourChannel::Red, ColourChannel::Green,
+                                                  ColourChannel::Blue};
     ArgbColour colour = 0xFF000000u;
     for (const ColourChannel channel : kChannels) {
         const ChannelReading reading = ReadChannelBox(view_.ChannelText(channel));
@@ -271,7 +274,7 @@ void ColourPaletteModel::WritePending() {
     pending_ = 0;
     lastWrite_ = loop_.GetClock().Now();
     ++writes_;
-    (void)DocumentFile::WriteJsonFile(user, document);
+    if (EnsureDirectory(userFolder_)) (void)DocumentFile::WriteJsonFile(user, document);
 }
 
 }  // namespace q731
