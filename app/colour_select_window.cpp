@@ -58,9 +58,7 @@ void CColorSelectWnd::SetScale(int dpi) {
         dpi = 96;
     }
     dpi_ = dpi;
-    m_pm.SetDPI(dpi);
-    const UiSize size = m_pm.GetDPIObj()->Scale(m_pm.GetInitSize());
-    if (size.cx > 0 && size.cy > 0) ResizeClient(size.cx, size.cy);
+    ScaleTo(dpi);
 }
 
 int CColorSelectWnd::Run() {
