@@ -15,6 +15,7 @@
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
+#include "headset/hs6533_device.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "ui/controls/device_profile.h"
@@ -101,6 +102,8 @@ CMainWnd::~CMainWnd() {
         if (auto* keys = dynamic_cast<CKeyTableDevice*>(tab.device)) keys->SetPictureSink(nullptr);
         if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(tab.device))
             pad->SetPictureSink(nullptr);
+        if (auto* headset = dynamic_cast<CVexloHS6533Device*>(tab.device))
+            headset->SetPictureSink(nullptr);
     }
     tray_.DeleteTrayIcon();
 }
@@ -649,6 +652,8 @@ void CMainWnd::OpenColourPalette(int stage) {
     palette->CenterWindow();
     const int result = RunModal([&palette] { return palette->Run(); });
     palette_ = nullptr;
+    // The window takes the focus back, as it had it before.
+    if (backend_ && backend_->IsVisible() && !Exiting()) backend_->Show(true, true);
     const ArgbColour colour = palette->Colour();
     palette.reset();
     if (result != palette_result::kOk || Exiting()) return;
@@ -863,6 +868,8 @@ void CMainWnd::TabCreated(int tab) {
             keys->SetPictureSink(picture);
         if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(state.device))
             pad->SetPictureSink(picture);
+        if (auto* headset = dynamic_cast<CVexloHS6533Device*>(state.device))
+            headset->SetPictureSink(picture);
     } else {
         views_.push_back(std::make_unique<TabDeviceView>(m_pm, *panel));
         state.device->SetView(views_.back().get());

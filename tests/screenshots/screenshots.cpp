@@ -282,6 +282,13 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         Pump(500);
         shooter.Shoot("pad_lighting" + suffix);
     }
+    if (user.SelectTab(q731::Product::Headset)) {
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 0);  // wave, drawn by the program and sent as reports
+        user.Slide("deng_light_slider", 4);
+        Pump(500);
+        shooter.Shoot("headset_lighting" + suffix);
+    }
     // Every device in step with the mouse's colour cycle, marked on its tab.
     if (user.SelectTab(q731::Product::Mouse)) {
         user.Choose("deng_Op_tab");

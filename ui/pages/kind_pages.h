@@ -91,6 +91,19 @@ private:
     CShootControlUI* shootControl_ = nullptr;
 };
 
+// The headset's page: its LEDs in the picture, the lighting panel.
+class CHeadsetPage final : public CDevicePage, public IDeviceView {
+public:
+    explicit CHeadsetPage(PageContext context) : CDevicePage(std::move(context)) {}
+    IDeviceView& View() override { return *this; }
+
+    void Refresh() override { RefreshLighting(); }
+    void ShowFunctionPage(int page) override { ShowFunctionPageImpl(page); }
+
+protected:
+    void BindPicture() override;
+};
+
 class CPadPage final : public CDevicePage, public IDeviceView {
 public:
     explicit CPadPage(PageContext context) : CDevicePage(std::move(context)) {}
