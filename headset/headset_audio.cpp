@@ -71,9 +71,10 @@ std::string BandProperty(int band) {
     return "EQ_Slider" + std::to_string(band + 1);
 }
 
-std::vector<ConfDeviceInfo> ListEndpoints(IAudioConfLib& library, AudioDirection direction) {
+std::vector<ConfDeviceInfo> ListEndpoints(IAudioConfLib& library, AudioDirection direction,
+                                          int count) {
     std::vector<ConfDeviceInfo> endpoints;
-    const int count = std::min(library.GetDeviceCount(direction), kMaxEndpoints);
+    count = std::min(count, kMaxEndpoints);
     for (int index = 0; index < count; ++index) {
         if (const auto endpoint = library.GetDeviceById(direction, index)) {
             endpoints.push_back(*endpoint);
@@ -132,16 +133,23 @@ void HeadsetAudio::Start() {
     // still answer, and every later call checks its own result.
     if (!library_->ConfLibInit()) Notify("ConfLibInit called failed!", false);
     library_->CreateDeviceList();
-    if (library_->GetDeviceCount(kPlayback) <= 0) return;
-    ChooseEndpoints();
+    const int playbackCount = library_->GetDeviceCount(kPlayback);
+    if (playbackCount <= 0) return;
+    playback_ = ChoosePlaybackEndpoint(ListEndpoints(*library_, kPlayback, playbackCount));
+    recording_ = ChooseRecordingEndpoint(
+        ListEndpoints(*library_, kRecording, library_->GetDeviceCount(kRecording)));
     ReadFeatureMasks();
     WriteStartupDefaults();
     ReadCurrentValues();
 }
 
-void HeadsetAudio::ChooseEndpoints() {
-    playback_ = ChoosePlaybackEndpoint(ListEndpoints(*library_, kPlayback));
-    recording_ = ChooseRecordingEndpoint(ListEndpoints(*library_, kRecording));
+void HeadsetAudio::Connect() {
+    if (!loaded_) {
+        Start();
+        return;
+    }
+    loaded_ = library_->Load();
+    ReadCurrentValues();
 }
 
 void HeadsetAudio::ReadFeatureMasks() {

@@ -125,8 +125,13 @@ public:
     // current values.
     void Start();
     // The microphone, monitoring and voice changer values the library holds,
-    // into the audio state (not the profile). At start and at every connect.
+    // into the audio state (not the profile).
     void ReadCurrentValues();
+    // At every connect: the library finds the headset again (a replugged
+    // headset may come back under another sound card), then the current
+    // values are read. When audio start never reached the library (the
+    // headset's audio was not there yet) the whole start runs now.
+    void Connect();
     // The audio state, band values and custom names from the profile. Makes
     // no library call: a profile switch reaches the library only when the
     // user next changes a control.
@@ -159,7 +164,6 @@ public:
     std::uint32_t PlaybackFeatures() const { return playbackFeatures_; }
 
 private:
-    void ChooseEndpoints();
     void ReadFeatureMasks();
     void WriteStartupDefaults();
     std::uint32_t ReadFeatureMask(const ConfDeviceInfo& endpoint);

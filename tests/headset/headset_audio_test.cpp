@@ -292,6 +292,19 @@ TEST_F(HeadsetAudioTest, WithoutALibraryTheControlsStillUpdatePanelsAndProfile) 
     EXPECT_EQ(absent->calls.size(), 1U) << "only the attempt to load";
 }
 
+TEST_F(HeadsetAudioTest, AConnectRunsTheStartThatFoundNoLibraryAndAfterThatOnlyReads) {
+    sim->available = false;
+    audio.Start();
+    sim->available = true;
+    audio.Connect();
+    EXPECT_EQ(DescribeWrites(*sim), kAllDefaults);
+    sim->calls.clear();
+    audio.Connect();
+    EXPECT_EQ(sim->calls.front().operation, AudioOperation::Load);
+    EXPECT_THAT(sim->Writes(), IsEmpty());
+    EXPECT_EQ(sim->PropertyCalls().size(), 7U);
+}
+
 TEST_F(HeadsetAudioTest, LevelsRoundTripThroughExactAndCoarseMixers) {
     for (const int steps : {0, 31, 7}) {
         sim->scalarSteps = steps;
