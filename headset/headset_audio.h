@@ -115,6 +115,9 @@ public:
     // messages are shown); `saveProfile` writes the profile file.
     HeadsetAudio(IAudioConfLib* library, CHs6533Profiledata& profile,
                  std::function<bool()> saveProfile, IQuestionAsker* asker);
+    // The view may point into the object itself.
+    HeadsetAudio(const HeadsetAudio&) = delete;
+    HeadsetAudio& operator=(const HeadsetAudio&) = delete;
 
     // Binds the page's panels; null returns to the in-memory panels.
     void SetView(IHeadsetAudioView* view);
