@@ -41,7 +41,7 @@ const std::vector<FolderRule> kRules = {
     {"devices",         {"platform", "device_access", "profiles"}, {}},
     {"sim",             {"device_access", "platform"},             {}},
     {"macros",          {"platform", "profiles", "devices"},       {Library::Os}},
-    {"headset",         {"platform", "devices", "profiles"},       {}},
+    {"headset",         {"platform", "devices", "profiles"},       {Library::Os}},
     {"lighting_extras", {"platform", "devices", "profiles"},       {Library::JsonCpp}},
     {"update",          {"platform", "profiles"},                  {Library::Curl}},
     {"ui/widgets",      {"platform"},                              {}},
