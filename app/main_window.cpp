@@ -7,6 +7,7 @@
 
 #include "app/about_window.h"
 #include "app/device_tabs.h"
+#include "app/language.h"
 #include "app/macro_control.h"
 #include "app/message_box.h"
 #include "app/message_texts.h"
@@ -163,12 +164,9 @@ void CMainWnd::OnWindowInit() {
     startedUp_ = true;
     // Announce the start and the lighting state to other programs.
     SetLightingControl(true, true);
-    // The interface language: Chinese for a Chinese locale, English otherwise,
-    // until the user picks one in the settings window.
-    const char* locale = std::getenv("LC_ALL");
-    if (!locale || !*locale) locale = std::getenv("LANG");
-    const bool chinese = locale && std::string_view(locale).starts_with("zh");
-    ApplyLanguage(chinese ? 0 : 1);
+    // The language the user chose last; with none stored, the locale's.
+    ApplyLanguage(DetermineLanguage(LanguageTable::Read(services_.languageTable),
+                                    services_.keyStore, services_.locale));
     devices_.CreateStartupTabs();
     // Hidden until the first device scan has finished (the wake message),
     // unless there is no tray to come back from.
@@ -484,15 +482,34 @@ void CMainWnd::OnBusMessage(const BusMessage& message) {
 }
 
 void CMainWnd::ApplyLanguage(int index) {
-    // The index comes from another window or program: check it.
-    if (index < 0 || static_cast<std::size_t>(index) >= services_.languageFiles.size()) {
-        LogWarning(fmt::format("language {} does not exist", index));
+    if (index == languageInUse_) return;
+    // The index comes from another window or program, and the table is a file:
+    // nothing changes (fonts, texts, the stored choice) unless both are sound
+    // and the language file loads.
+    const std::optional<LanguageRow> row = LanguageTable::Read(services_.languageTable).Row(index);
+    if (!row) {
+        LogWarning(fmt::format("language {} is not in the language table", index));
         return;
     }
-    CResourceManager::GetInstance().LoadLanguage(
-        services_.languageFiles[static_cast<std::size_t>(index)]);
-    CResourceManager::GetInstance().ReloadText();
+    CResourceManager& resources = CResourceManager::GetInstance();
+    if (!resources.LoadLanguage(row->file)) {
+        LogWarning("language file " + row->file + " cannot be loaded");
+        return;
+    }
+    if (const auto family = FontFamilyForSwitch(languageInUse_, index))
+        CreateFontSet(m_pm, *family);
+    languageInUse_ = index;
+    resources.SetLanguage(row->name);
+    resources.ReloadText();
+    (void)StoreLanguage(services_.keyStore, row->id);  // a failure is logged; the texts stay
+    m_pm.Invalidate();
+    if (about_) about_->SendMessage(main_msg::kLanguage);
     m_pm.NeedUpdate();
+    // Key captions are texts of the language too.
+    for (const TabState& tab : devices_.Tabs()) {
+        if (tab.product != Product::Mouse && tab.product != Product::Keyboard) continue;
+        if (CDevicePage* page = PageOf(tab.device)) page->MacrosChanged();
+    }
 }
 
 void CMainWnd::SetLightingControl(bool on, bool announce) {

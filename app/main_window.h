@@ -17,6 +17,7 @@
 #include "devices/device_manager.h"
 #include "devices/lighting/lighting_sync.h"
 #include "platform/files.h"
+#include "platform/key_store.h"
 #include "platform/message_bus.h"
 #include "platform/message_registry.h"
 #include "platform/question.h"
@@ -59,8 +60,15 @@ struct MainWindowServices {
     std::function<void()> shutdown;
     // Sends the device-tab table to the outside tool, when one listens.
     std::function<void(const std::vector<std::uint8_t>& block)> sendTabTable;
-    // Supported language files, index → file ("lan_cn.xml", ...).
-    std::vector<std::string> languageFiles = {"lan_cn.xml", "lan_en.xml"};
+    // The language table ("Language.config"); missing: the texts of
+    // "lan_cn.xml" stay and no language is applied.
+    std::filesystem::path languageTable;
+    // Keeps the user's language; none: the locale decides and nothing is stored.
+    KeyStore* keyStore = nullptr;
+    // The locale ("zh_CN.UTF-8"), for the language when none is stored.
+    std::string locale;
+    // Where "main.ini" is written; empty: the skin window writes nothing.
+    std::filesystem::path configFolder;
     // Whether the desktop has a tray: without one the window never hides into it.
     bool trayAvailable = true;
     // The lighting sync thread's state; none: "deng_same_mode" does nothing.
@@ -117,6 +125,8 @@ public:
     // effect in step. False when the current mode has no common effect.
     bool StartSynchronisation();
     int Scale() const { return dpi_; }
+    // The index of the language in use in the language table; -1 before the first.
+    int LanguageInUse() const { return languageInUse_; }
     bool StartedUp() const { return startedUp_; }
     GameEventLighting& GameEvents() { return gameEvents_; }
     DeviceManager& Devices() { return devices_; }
@@ -185,6 +195,7 @@ private:
     CVexloUSBDevice* shownDevice_ = nullptr;  // the device whose page was last shown
     int modalDepth_ = 0;
     int dpi_ = 96;
+    int languageInUse_ = -1;
     static constexpr int kMaxSubTreeDepth = 4;
     int subTreeDepth_ = 0;
 };

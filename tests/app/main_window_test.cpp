@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/language.h"
 #include "app/message_box.h"
 #include "platform/log.h"
 #include "ui/widgets/menu.h"
@@ -12,6 +13,7 @@
 #include "devices/generic_device.h"
 #include "platform/message_names.h"
 #include "sim/sim_bus.h"
+#include "tests/support/test_folder.h"
 #include "ui/widgets/headless.h"
 #include "ui/widgets/resource_manager.h"
 
@@ -31,6 +33,9 @@ protected:
         auto& factory = CControlFactory::GetInstance();
         factory.RegistControl("DeviceOption", [] { return std::make_unique<CDeviceOptionUI>(); });
         factory.RegistControl("MpDevicePower", [] { return std::make_unique<CMpDevicePowerUI>(); });
+        if (services_.languageTable.empty())
+            services_.languageTable = fs::path(Q731_SOURCE_DIR) / "DefaultData/Language.config";
+        if (services_.locale.empty()) services_.locale = "en_US.UTF-8";
         services_.startWorkers = [this] { ++workersStarted_; };
         services_.shutdown = [this] { ++shutdowns_; };
         services_.sendTabTable = [this](const std::vector<std::uint8_t>& block) { sent_ = block; };
@@ -351,6 +356,136 @@ TEST_F(MessageBoxTest, ExitWhileABoxIsOpenEndsTheBoxThenTheProgram) {
         EXPECT_EQ(shutdowns_, 1) << (viaTray ? "tray" : "signal");
         EXPECT_EQ(OpenBox(), nullptr);
     }
+}
+
+// Four languages: two of them ("cn", "tc") with fonts of their own, two
+// ("en", "de") drawn in "Arial"; then rows that must never be applied.
+constexpr const char* kFourLanguages = R"({"Language": [
+  {"Language_ID": 2052, "Language_file": "lan_cn.xml", "Language_name": "cn"},
+  {"Language_ID": 1033, "Language_file": "lan_en.xml", "Language_name": "en"},
+  {"Language_ID": 1028, "Language_file": "lan_cn.xml", "Language_name": "tc"},
+  {"Language_ID": 1031, "Language_file": "lan_en.xml", "Language_name": "de"},
+  {"Language_ID": "1036", "Language_file": "lan_en.xml", "Language_name": "fr"},
+  {"Language_ID": 1040, "Language_file": "../main.xml", "Language_name": "it"},
+  {"Language_ID": 1041, "Language_file": "lan_missing.xml", "Language_name": "ja"},
+  {"Language_ID": 1042, "Language_name": "ko"}
+]})";
+
+TEST(LanguageChoice, DetermineFromStoreLocaleAndTable) {
+    testing::TestFolder folder;
+    const LanguageTable table = LanguageTable::FromJson(testing::ParseOrDie(kFourLanguages));
+    const LanguageTable broken = LanguageTable::FromJson(Json::Value("not a table"));
+    struct Case {
+        std::optional<std::uint32_t> stored;
+        const char* locale;
+        const LanguageTable* table;
+        int expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, "zh_CN.UTF-8", &table, 0},
+        {std::nullopt, "en_GB.UTF-8", &table, 1},
+        {std::nullopt, "de_DE", &table, 3},
+        {std::nullopt, "C", &table, 1},
+        {std::nullopt, "", &table, 1},
+        {1033, "zh_CN.UTF-8", &table, 1},
+        {1031, "", &table, 3},
+        {520, "en_US", &table, 0},
+        {1036, "en_US", &table, 0},  // only a sound row can be matched
+        {1033, "en_US", &broken, 0},
+        {std::nullopt, "en_US", &broken, 0},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        KeyStore store(folder / ("registry" + std::to_string(++run) + ".ini"));
+        if (c.stored) {
+            ASSERT_TRUE(store.SetDword(kLanguageKey, kLanguageValue, *c.stored));
+        }
+        EXPECT_EQ(DetermineLanguage(*c.table, &store, c.locale), c.expected)
+            << (c.stored ? std::to_string(*c.stored) : "none") << " " << c.locale;
+    }
+}
+
+class LanguageTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        testing::WriteText(folder_ / "Language.config", kFourLanguages);
+        services_.keyStore = &store_;
+        services_.languageTable = folder_ / "Language.config";
+        MainWindowTest::SetUp();
+    }
+    // The program ends and starts again with the same files.
+    void Restart() {
+        window_.reset();
+        window_ = std::make_unique<CMainWnd>(loop_, devices_, registry_, services_);
+        ASSERT_TRUE(window_->Create(nullptr, "Gaming Keyboard Q731 Control Center", kWsPopup));
+        loop_.ProcessPending();
+    }
+    std::optional<std::uint32_t> Stored() const {
+        return store_.GetDword(kLanguageKey, kLanguageValue);
+    }
+    std::string Family() { return window_->GetPaintManager()->GetFontInfo(0)->family; }
+    // A font only a rebuilt font set loses.
+    void MarkFonts() { window_->GetPaintManager()->AddFont(99, "marker", 14, false, false, false); }
+    bool FontsKept() { return window_->GetPaintManager()->GetFontInfo(99)->family == "marker"; }
+    std::string Text() { return CResourceManager::GetInstance().GetText("skin_tip").value(); }
+
+    testing::TestFolder folder_;
+    KeyStore store_{folder_ / "registry.ini"};
+};
+
+TEST_F(LanguageTest, ApplyRebuildsFontsOnlyWhenTheFamilyChanges) {
+    ASSERT_EQ(window_->LanguageInUse(), 1) << "no choice stored: the locale's";
+    EXPECT_EQ(Family(), "Arial");
+    EXPECT_EQ(Stored(), 1033u);
+    const std::string english = Text();
+    MarkFonts();
+    window_->SendMessage(main_msg::kLanguage, 1);  // the language in use: nothing
+    EXPECT_TRUE(FontsKept());
+    window_->SendMessage(main_msg::kLanguage, 3);
+    EXPECT_TRUE(FontsKept()) << "en and de both use Arial";
+    EXPECT_EQ(Stored(), 1031u);
+    window_->SendMessage(main_msg::kLanguage, 0);
+    EXPECT_FALSE(FontsKept());
+    EXPECT_EQ(Family(), "汉仪菱心体简");
+    EXPECT_NE(Text(), english);
+    window_->SendMessage(main_msg::kLanguage, 2);
+    EXPECT_EQ(Family(), "Noto Sans CJK TC Regular");
+    window_->SendMessage(main_msg::kLanguage, 1);
+    EXPECT_EQ(Family(), "Arial");
+    EXPECT_EQ(window_->GetPaintManager()->GetFontInfo(12)->size, 9) << "the key captions' font";
+    EXPECT_TRUE(window_->GetPaintManager()->GetFontInfo(50)->bold);
+    EXPECT_EQ(Stored(), 1033u);
+}
+
+TEST_F(LanguageTest, ABadIndexOrRowChangesAndStoresNothing) {
+    window_->SendMessage(main_msg::kLanguage, 0);
+    MarkFonts();
+    const std::string text = Text();
+    // A string id, a file outside the skin, a missing file, no file, past the
+    // end, negative.
+    for (WPARAM index : {4u, 5u, 6u, 7u, 8u, 99u, static_cast<unsigned>(-1)}) {
+        window_->SendMessage(main_msg::kLanguage, index);
+        EXPECT_EQ(window_->LanguageInUse(), 0) << index;
+        EXPECT_TRUE(FontsKept()) << index;
+        EXPECT_EQ(Text(), text) << index;
+        EXPECT_EQ(Stored(), 2052u) << index;
+    }
+    testing::WriteText(folder_ / "Language.config", "{ \"Language\": 7 }");
+    window_->SendMessage(main_msg::kLanguage, 1);
+    EXPECT_EQ(window_->LanguageInUse(), 0);
+    EXPECT_EQ(Stored(), 2052u);
+}
+
+TEST_F(LanguageTest, TheChoiceSurvivesARestart) {
+    window_->SendMessage(main_msg::kLanguage, 3);
+    Restart();
+    EXPECT_EQ(window_->LanguageInUse(), 3);
+    EXPECT_EQ(Family(), "Arial");
+    window_->SendMessage(main_msg::kLanguage, 0);
+    services_.locale = "en_US";  // a stored choice wins over the locale
+    Restart();
+    EXPECT_EQ(window_->LanguageInUse(), 0);
+    EXPECT_EQ(Family(), "汉仪菱心体简");
 }
 
 }  // namespace
