@@ -50,6 +50,14 @@ private:
     CMpDevicePowerUI& panel_;
 };
 
+// The language's text `id` with its "%s" filled with `value` (the id itself
+// when the language lacks it).
+std::string TextWith(std::string_view id, const std::string& value) {
+    std::string text = CResourceManager::GetInstance().GetText(id).value_or(std::string(id));
+    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
 }  // namespace
 
 CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& registry,
@@ -152,6 +160,7 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
 
 void CMainWnd::InitWindow() {
     CResourceManager::GetInstance().LoadLanguage("lan_cn.xml");
+    CSkinChangedObserver::Instance().AddReceiver(*this);
     SetIcon(kAppIcon);
     devices_.SetObserver(this);
     if (services_.trayAvailable) {
@@ -245,9 +254,13 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
         } else if (route.name == "restorebtn") {
             if (backend_) backend_->Restore();
             SyncMaximizeButtons(false);
+        } else if (route.name == "skinbtn" && msg.pSender) {
+            const fs::path folder = services_.configFolder;
+            CSkinFrame::Show(*this, *msg.pSender, CSkinChangedObserver::Instance(),
+                             folder.empty() ? fs::path() : folder / "main.ini");
         }
-        // "skinbtn" and "setbtn" open windows of their own; "gamemodebtn",
-        // "cloudbtn" and "smarteyesbtn" do nothing.
+        // "setbtn" opens a window of its own; "gamemodebtn", "cloudbtn" and
+        // "smarteyesbtn" do nothing.
         return;
     }
     if (route.owner == Owner::LightingSync && route.name == "deng_same_mode") {
@@ -512,6 +525,40 @@ void CMainWnd::ApplyLanguage(int index) {
     }
 }
 
+int CMainWnd::Receive(const SkinMessage& message) {
+    CControlUI* root = m_pm.FindControl("root");
+    if (!root) return 1;
+    if (message.isColour) {
+        root->SetBkColor(message.colour);
+        root->SetBkImage("");
+        return 1;
+    }
+    // Decoded, the picture must stay a reasonable size: a photo fits, a
+    // 30000-pixel panorama does not.
+    constexpr int kMaxSide = 8192;
+    constexpr long long kMaxPixels = 40'000'000;
+    const TImageInfo* image = m_pm.GetImageEx(message.picture);
+    const bool fits = image && image->size.cx > 0 && image->size.cy > 0 &&
+                      image->size.cx <= kMaxSide && image->size.cy <= kMaxSide &&
+                      static_cast<long long>(image->size.cx) * image->size.cy <= kMaxPixels;
+    if (!fits) {
+        const std::string text = TextWith(kPictureFailedText, message.picture);
+        LogWarning("told the user: " + text);
+        // After the skin window's click has been handled, not inside it.
+        loop_.Post([this, alive = GetAliveToken(), text] {
+            if (!*alive) return;
+            Ask({CResourceManager::GetInstance().GetText("message_title_text").value_or(""), text,
+                 false, QuestionButtons::Ok});
+        });
+        return 1;
+    }
+    root->SetBkColor(0);
+    // The picture whole, never spliced into an image string: a full path is
+    // taken as a file name whatever characters it holds.
+    root->SetBkImage(message.picture);
+    return 1;
+}
+
 void CMainWnd::SetLightingControl(bool on, bool announce) {
     lightingControl_ = on;
     if (CControlUI* label = m_pm.FindControl("control_light_status")) {
@@ -559,6 +606,7 @@ void CMainWnd::TellMiceAndKeyboards(bool shown) {
 
 void CMainWnd::CloseSecondaryWindows() {
     if (about_) about_->Close(0);
+    if (CSkinFrame* skin = CSkinFrame::Current()) skin->Close(0);
     CMenuWnd::DestroyMenu();
 }
 
@@ -638,10 +686,7 @@ void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
     const std::string folder = failure.folder.string();
     if (Exiting() || !reportedFolders_.insert(folder).second) return;
     const SaveFailureText what = SaveFailureTextFor(failure.error);
-    std::string text = CResourceManager::GetInstance().GetText(what.id).value_or(what.id);
-    if (const std::size_t at = text.find("%s"); at != std::string::npos) {
-        text.replace(at, 2, folder);
-    }
+    std::string text = TextWith(what.id, folder);
     if (what.appendReason) text += " (" + std::string(std::strerror(failure.error)) + ")";
     LogWarning("told the user: " + text);
     const std::string title =
@@ -653,10 +698,7 @@ void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
 
 void CMainWnd::ReportAccessDenied(const std::string& node) {
     if (Exiting()) return;
-    std::string text = CResourceManager::GetInstance()
-                           .GetText(kAccessDeniedText)
-                           .value_or(std::string(kAccessDeniedText));
-    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, node);
+    const std::string text = TextWith(kAccessDeniedText, node);
     LogWarning("told the user: " + text);
     const std::string title =
         CResourceManager::GetInstance().GetText(kAccessDeniedTitle).value_or("");

@@ -14,6 +14,7 @@
 #include "app/dispatch.h"
 #include "app/game_events.h"
 #include "app/macro_recording.h"
+#include "app/skin.h"
 #include "devices/device_manager.h"
 #include "devices/lighting/lighting_sync.h"
 #include "platform/files.h"
@@ -78,7 +79,10 @@ struct MainWindowServices {
     std::function<std::unique_ptr<IInputSource>()> makeDesktopCapture;
 };
 
-class CMainWnd : public WindowImplBase, public ITabObserver, public IQuestionAsker {
+class CMainWnd : public WindowImplBase,
+                 public ITabObserver,
+                 public IQuestionAsker,
+                 public CSkinChangedReceiver {
 public:
     CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& registry,
              MainWindowServices services);
@@ -111,6 +115,11 @@ public:
     // IQuestionAsker: the message box over this window, at its scale. Answers
     // 0 without showing anything once the program is ending.
     int Ask(const Question& question) override;
+
+    // The skin window's choice on "root": a colour, or a picture that can be
+    // shown. A picture that cannot (missing, not a picture, too large) leaves
+    // the background as it is and the user is told. Returns 1.
+    int Receive(const SkinMessage& message) override;
 
     // ITabObserver.
     void TabCreated(int tab) override;

@@ -488,5 +488,165 @@ TEST_F(LanguageTest, TheChoiceSurvivesARestart) {
     EXPECT_EQ(Family(), "汉仪菱心体简");
 }
 
+// Receivers called in the order they came, one removing itself and a later
+// one during a message, one added during it called from the next message on.
+TEST(SkinObserver, AddRemoveAndRemovalDuringABroadcast) {
+    struct Receiver : CSkinChangedReceiver {
+        std::function<void()> onReceive;
+        std::vector<std::string>* calls = nullptr;
+        std::string name;
+        int Receive(const SkinMessage&) override {
+            calls->push_back(name);
+            if (onReceive) onReceive();
+            return 1;
+        }
+    };
+    CSkinChangedObserver observer;
+    std::vector<std::string> calls;
+    auto late = std::make_unique<Receiver>();
+    std::array<Receiver, 4> receivers;
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+        receivers[i].calls = &calls;
+        receivers[i].name = std::to_string(i);
+        observer.AddReceiver(receivers[i]);
+    }
+    late->calls = &calls;
+    late->name = "late";
+    receivers[1].onReceive = [&] {
+        receivers[1].RemoveFromObservers();
+        observer.RemoveReceiver(receivers[2]);
+        observer.AddReceiver(*late);
+    };
+    observer.Broadcast({true, 0xFF000000, {}});
+    EXPECT_EQ(calls, (std::vector<std::string>{"0", "1", "3"}));
+    calls.clear();
+    receivers[1].onReceive = nullptr;
+    late.reset();  // a receiver that goes leaves its observers
+    observer.Broadcast({});
+    EXPECT_EQ(calls, (std::vector<std::string>{"0", "3"}));
+    EXPECT_EQ(observer.Count(), 2u);
+    observer.Notify({});  // the base receivers' respond ignores the message
+    EXPECT_EQ(calls.size(), 2u);
+}
+
+// The skin window under "skinbtn" and what its buttons do to "root" and "main.ini".
+class SkinTest : public MessageBoxTest {
+protected:
+    void SetUp() override {
+        services_.configFolder = folder_.path();
+        MessageBoxTest::SetUp();
+        Send(messages::kWake, 0, 1);
+        window_->SendMessage(main_msg::kLanguage, 1);
+    }
+    void TearDown() override {
+        if (CSkinFrame* frame = CSkinFrame::Current()) frame->Close(0);
+        loop_.ProcessPending();
+        MessageBoxTest::TearDown();
+    }
+    CSkinFrame* Open() {
+        TNotifyUI click;
+        click.sType = notify::kClick;
+        click.pSender = Find("skinbtn");
+        window_->Notify(click);
+        return CSkinFrame::Current();
+    }
+    // Clicks the `nth` control of that name in the skin window.
+    void ClickSkin(const std::string& name, int nth = 0) {
+        CSkinFrame* frame = CSkinFrame::Current();
+        ASSERT_NE(frame, nullptr);
+        CPaintManagerUI& pm = *frame->GetPaintManager();
+        TNotifyUI click;
+        click.sType = notify::kClick;
+        pm.GetRoot()->FindControl([&](CControlUI* c) {
+            if (c->GetName() == name && nth-- == 0) click.pSender = c;
+            return click.pSender != nullptr;
+        });
+        ASSERT_NE(click.pSender, nullptr) << name;
+        frame->Notify(click);
+    }
+    std::string MainIni() { return testing::ReadText(folder_ / "main.ini"); }
+
+    testing::TestFolder folder_;
+};
+
+TEST_F(SkinTest, SkinWindowButtonsSetTheBackgroundAndMainIni) {
+    CSkinFrame* frame = Open();
+    ASSERT_NE(frame, nullptr);
+    const UiRect button = Find("skinbtn")->GetPos();
+    const UiRect at = frame->GetWindowRect();
+    const UiRect owner = window_->GetWindowRect();
+    EXPECT_EQ(at.right, owner.left + button.right) << "its top-right corner under the button's";
+    EXPECT_EQ(at.top, owner.top + button.bottom);
+    CControlUI* root = Find("root");
+    testing::WriteText(folder_ / "main.ini", "[Other]\nKEY=kept\n");
+    ClickSkin("skin_image_btn", 1);
+    EXPECT_EQ(root->GetBkImage(), "skin/skin_1.png");
+    EXPECT_EQ(root->GetBkColor(), 0u);
+    EXPECT_EQ(MainIni(), "[Other]\nKEY=kept\n[SKINIMAGE]\nFLAGS=1\nIMAGE=skin/skin_1.png\n");
+    ClickSkin("skin_color");
+    EXPECT_EQ(
+        dynamic_cast<CTabLayoutUI*>(frame->GetPaintManager()->FindControl("skin_tab"))->GetCurSel(),
+        1);
+    ClickSkin("skin_color_btn", 1);
+    EXPECT_EQ(root->GetBkColor(), 0xFF14243Au);
+    EXPECT_EQ(root->GetBkImage(), "");
+    EXPECT_NE(MainIni().find("skin_1"), std::string::npos) << "a colour is not written";
+    ClickSkin("skin_reset");
+    EXPECT_EQ(root->GetBkImage(), "common/background.png");
+    EXPECT_EQ(MainIni(), "[Other]\nKEY=kept\n[SKINIMAGE]\nFLAGS=0\nIMAGE=common/background.png\n");
+    // Losing the focus closes the window; it is gone after the event.
+    frame->HandleMessage(kMsgActivate, 0, 0);
+    loop_.ProcessPending();
+    EXPECT_EQ(CSkinFrame::Current(), nullptr);
+}
+
+// The custom picture dialog takes the focus: the window stays until its
+// handler is done. A path with quotes and '=' shows; a file that is no
+// picture leaves the background and says so.
+TEST_F(SkinTest, CustomPicturesSurviveTheDialogAndBadOnesAreReported) {
+    const fs::path odd = folder_ / "it's \"mine\" a=b.png";
+    fs::copy_file(fs::path(Q731_SOURCE_DIR) / "skin/skin/skin_2.png", odd);
+    testing::WriteText(folder_ / "broken.png", "not a picture");
+    CSkinFrame* frame = Open();
+    bool aliveInDialog = false;
+    platform_.whileDialogOpen = [&] {
+        frame->HandleMessage(kMsgActivate, 0, 0);
+        loop_.ProcessPending();
+        aliveInDialog = CSkinFrame::Current() == frame && !frame->IsClosing();
+    };
+    platform_.nextFile = odd;
+    ClickSkin("skin_Custom");
+    EXPECT_TRUE(aliveInDialog);
+    CControlUI* root = Find("root");
+    EXPECT_EQ(root->GetBkImage(), odd.string());
+    const TDrawInfo* drawn = window_->GetPaintManager()->GetDrawInfo(root->GetBkImage());
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(drawn->sImageName, odd.string());
+    loop_.ProcessPending();
+    EXPECT_EQ(CSkinFrame::Current(), nullptr) << "closed once its handler returned";
+    EXPECT_FALSE(fs::exists(folder_ / "main.ini")) << "a picture of one's own is not written";
+
+    platform_.whileDialogOpen = nullptr;
+    for (const fs::path& bad : {folder_ / "broken.png", folder_ / "missing.png"}) {
+        Open();
+        platform_.nextFile = bad;
+        ClickSkin("skin_Custom");
+        std::string told;
+        platform_.idle = [&] {
+            CMsgWnd* box = OpenBox();
+            if (!box || box->IsClosing()) return false;
+            told = Text(*box, "MessageText");
+            box->Close(0);
+            return true;
+        };
+        loop_.ProcessPending();
+        platform_.idle = nullptr;
+        EXPECT_EQ(root->GetBkImage(), odd.string()) << bad;
+        EXPECT_NE(told.find(bad.string() + " cannot be shown"), std::string::npos) << told;
+        if (CSkinFrame* open = CSkinFrame::Current()) open->Close(0);
+        loop_.ProcessPending();
+    }
+}
+
 }  // namespace
 }  // namespace q731
