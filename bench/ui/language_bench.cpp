@@ -6,7 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
@@ -114,14 +113,3 @@ BENCHMARK(BM_LanguageSwitch)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace q731
-
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    q731::PrepareQtEnvironment();
-    QApplication app(argc, argv);
-    q731::InstallFontFallbacks();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
