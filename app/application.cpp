@@ -18,6 +18,7 @@
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
+#include "headset/hs6533_device.h"
 #include "macros/desktop_capture.h"
 #include "platform/folders.h"
 #include "platform/key_store.h"
@@ -68,7 +69,7 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(Product product,
             device = std::make_unique<CVexloMousePadDevice>(backend);
             break;
         case Product::Headset:
-            device = std::make_unique<CGenericDevice>(product, backend);
+            device = std::make_unique<CVexloHS6533Device>(backend);
             break;
     }
     if (!device) return nullptr;
@@ -162,6 +163,8 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     services.configFolder = config;
     services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     services.lightingSync = &lightingSync;
+    services.userDataFolder = folders.UserDataFolder();
+    services.defaultDataFolder = folders.defaultData;
     services.makeDesktopCapture = [&loop] {
         const char* chosen = std::getenv("Q731_CAPTURE");
         return MakeDesktopCapture(loop, SteadyClock::Instance(), chosen ? chosen : "");

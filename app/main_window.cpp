@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/about_window.h"
+#include "app/colour_select_window.h"
 #include "app/device_tabs.h"
 #include "app/language.h"
 #include "app/macro_control.h"
@@ -13,7 +14,9 @@
 #include "app/message_texts.h"
 #include "app/window_fit.h"
 #include "devices/keyboard_device.h"
+#include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
+#include "headset/hs6533_device.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "ui/controls/device_profile.h"
@@ -108,6 +111,8 @@ CMainWnd::~CMainWnd() {
         if (auto* keys = dynamic_cast<CKeyTableDevice*>(tab.device)) keys->SetPictureSink(nullptr);
         if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(tab.device))
             pad->SetPictureSink(nullptr);
+        if (auto* headset = dynamic_cast<CVexloHS6533Device*>(tab.device))
+            headset->SetPictureSink(nullptr);
     }
     tray_.DeleteTrayIcon();
 }
@@ -269,6 +274,10 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
     }
     if (route.owner == Owner::MacroEditor || route.owner == Owner::MacroRecording) {
         OnMacroPanel(route, NotifyKind::Click, msg);
+        return;
+    }
+    if (route.owner == Owner::ColourPalette) {
+        OpenColourPalette(route.number);
         return;
     }
     if (route.owner == Owner::DeviceTabs) {
@@ -517,6 +526,7 @@ void CMainWnd::ApplyLanguage(int index) {
     (void)StoreLanguage(services_.keyStore, row->id);  // a failure is logged; the texts stay
     m_pm.Invalidate();
     if (about_) about_->SendMessage(main_msg::kLanguage);
+    if (palette_) palette_->SendMessage(main_msg::kLanguage);
     m_pm.NeedUpdate();
     // Key captions are texts of the language too.
     for (const TabState& tab : devices_.Tabs()) {
@@ -607,6 +617,7 @@ void CMainWnd::TellMiceAndKeyboards(bool shown) {
 void CMainWnd::CloseSecondaryWindows() {
     if (about_) about_->Close(0);
     if (CSkinFrame* skin = CSkinFrame::Current()) skin->Close(0);
+    if (palette_) palette_->Close(0);
     CMenuWnd::DestroyMenu();
 }
 
@@ -680,6 +691,46 @@ void CMainWnd::ShowAbout() {
     about->CenterWindow();
     RunModal([&about] { return about->ShowModal(); });
     about_ = nullptr;
+}
+
+void CMainWnd::OpenColourPalette(int stage) {
+    if (palette_ || Exiting()) return;
+    auto* mouse = dynamic_cast<CVexloMouseDevice*>(devices_.CurrentDevice());
+    if (!mouse || stage < 0 || stage >= CVexloMouseDevice::kStageCount) return;
+    // The palette starts from the colour the stage's swatch shows.
+    ArgbColour initial = 0xFFFFFFFFu;
+    const std::string swatchName = fmt::format("DPI_color_option_{}", stage);
+    if (CDevicePage* page = PageOf(mouse)) {
+        if (CControlUI* swatch = m_pm.FindSubControlByName(page->Root(), swatchName))
+            initial = swatch->GetBkColor();
+    }
+    auto palette = std::make_unique<CColorSelectWnd>(loop_, services_.userDataFolder,
+                                                     services_.defaultDataFolder);
+    // Shown by its modal run, once it has its scale, colour and place.
+    if (!palette->Create(this, "PalletDialog", kWsPopup, kWsExToolWindow)) {
+        LogError("colour palette: cannot build its window");
+        return;
+    }
+    palette_ = palette.get();
+    palette->SetScale(dpi_);
+    palette->SetColour(initial);
+    palette->SetSevenColourAvailable(false);
+    palette->CenterWindow();
+    const int result = RunModal([&palette] { return palette->Run(); });
+    palette_ = nullptr;
+    // The window takes the focus back, as it had it before.
+    if (backend_ && backend_->IsVisible() && !Exiting()) backend_->Show(true, true);
+    const ArgbColour colour = palette->Colour();
+    palette.reset();
+    if (result != palette_result::kOk || Exiting()) return;
+    // The mouse that opened the palette may have gone meanwhile.
+    const int tab = devices_.TabOfDevice(mouse);
+    if (tab < 0 || !devices_.Tabs()[static_cast<std::size_t>(tab)].visible) {
+        LogInfo("colour palette: the mouse went while the palette was open; nothing changed");
+        return;
+    }
+    if (!mouse->SetStageColour(stage, colour))
+        LogWarning(fmt::format("stage {} colour: the mouse did not take it", stage));
 }
 
 void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
@@ -877,6 +928,8 @@ void CMainWnd::TabCreated(int tab) {
             keys->SetPictureSink(picture);
         if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(state.device))
             pad->SetPictureSink(picture);
+        if (auto* headset = dynamic_cast<CVexloHS6533Device*>(state.device))
+            headset->SetPictureSink(picture);
     } else {
         views_.push_back(std::make_unique<TabDeviceView>(m_pm, *panel));
         state.device->SetView(views_.back().get());

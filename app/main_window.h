@@ -5,6 +5,7 @@
 // owns the tray icon and its menu, and fits itself to the monitor.
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -29,6 +30,7 @@
 namespace q731 {
 
 class CAboutWnd;
+class CColorSelectWnd;
 
 // Plain message numbers the main window handles.
 namespace main_msg {
@@ -77,6 +79,10 @@ struct MainWindowServices {
     // Makes the capture of other programs' input for macro recording; none:
     // only our own windows' input is recorded.
     std::function<std::unique_ptr<IInputSource>()> makeDesktopCapture;
+    // Where the colour palette keeps the user's swatches, and the folder of
+    // its read-only default copy. Empty: the swatches are not kept.
+    std::filesystem::path userDataFolder;
+    std::filesystem::path defaultDataFolder;
 };
 
 class CMainWnd : public WindowImplBase,
@@ -146,6 +152,8 @@ public:
     // The macro panel of a device's page, when it has one.
     CMacroControlUI* MacroPanelOf(const CVexloUSBDevice* device) const;
     MacroRecording& Recording() { return *recording_; }
+    // The open colour palette, if any.
+    CColorSelectWnd* ColourPalette() const { return palette_; }
 
 private:
     void OnWindowInit();
@@ -156,6 +164,9 @@ private:
     void OnTrayClick(bool right);
     void OnTrayMenuCommand(const std::string& item);
     void ShowAbout();
+    // The palette for stage `stage`'s colour of the current device, when that
+    // is a mouse; OK gives the stage the chosen colour on that mouse.
+    void OpenColourPalette(int stage);
     void CloseSecondaryWindows();
     void HideToTray();
     void SetLightingControl(bool on, bool announce);
@@ -179,6 +190,7 @@ private:
     GameEventLighting gameEvents_;
     CTrayIcon tray_;
     CAboutWnd* about_ = nullptr;
+    CColorSelectWnd* palette_ = nullptr;
     std::vector<CDeviceOptionUI*> tabButtons_;
     std::vector<CMpDevicePowerUI*> powerPanels_;
     std::vector<CControlUI*> devicePages_;

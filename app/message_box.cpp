@@ -62,9 +62,7 @@ void CMsgWnd::ApplyScale(int dpi) {
         dpi = 96;
     }
     dpi_ = dpi;
-    m_pm.SetDPI(dpi);
-    const UiSize size = m_pm.GetDPIObj()->Scale(m_pm.GetInitSize());
-    if (size.cx > 0 && size.cy > 0) ResizeClient(size.cx, size.cy);
+    ScaleTo(dpi);
 }
 
 void CMsgWnd::Configure(const std::string& title, const std::string& text, int dpi, bool textIsId,

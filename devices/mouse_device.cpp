@@ -281,6 +281,18 @@ bool CVexloMouseDevice::SetStageStep(int stage, int step) {
     return StoreStages();
 }
 
+bool CVexloMouseDevice::SetStageColour(int stage, std::uint32_t colour) {
+    if (!ValidStage(stage)) return false;
+    EnsureStages(stage + 1);
+    DpiStage& entry = stages_[static_cast<std::size_t>(stage)];
+    entry.red = static_cast<std::uint8_t>(colour >> 16);
+    entry.green = static_cast<std::uint8_t>(colour >> 8);
+    entry.blue = static_cast<std::uint8_t>(colour);
+    if (IMouseView* view = MouseView())
+        view->ShowStageColour(stage, 0xFF000000u | (colour & 0xFFFFFFu));
+    return StoreStages();
+}
+
 void CVexloMouseDevice::PreviewStageStep(int stage, int step) {
     if (!ValidStage(stage)) return;
     if (IMouseView* view = MouseView()) view->ShowStageValue(stage, scale_.ClampStep(step));

@@ -31,6 +31,11 @@ public:
         (void)step;
     }
     virtual void ShowPollingRate(int index) { (void)index; }
+    // A stage's colour, 0xAARRGGBB (alpha always 0xFF).
+    virtual void ShowStageColour(int stage, std::uint32_t colour) {
+        (void)stage;
+        (void)colour;
+    }
 };
 
 // Factory codes of the logical buttons 0-10, in logical order.
@@ -167,6 +172,8 @@ public:
     // `sliders` holds the five sliders' values; a missing slider reads 0.
     [[nodiscard]] bool SelectStage(int stage, std::span<const std::optional<int>> sliders);
     [[nodiscard]] bool SetStageStep(int stage, int step);
+    // The stage's colour from a 0xAARRGGBB value (alpha ignored).
+    [[nodiscard]] bool SetStageColour(int stage, std::uint32_t colour);
     void PreviewStageStep(int stage, int step);
     // A typed resolution; ignored when the device gives no step size.
     [[nodiscard]] bool EnterStageResolution(int stage, std::string_view text);

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "app/macro_control.h"
+#include "bench/support/bench_folder.h"
 #include "macros/desktop_capture.h"
 #include "ui/widgets/list.h"
 
@@ -23,14 +24,6 @@ namespace q731 {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path BenchFolder(const std::string& name) {
-    const char* base = std::getenv("Q731_BENCH_DIR");
-    fs::path folder = fs::path(base ? base : fs::current_path().string()) / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
 
 struct NoHost final : IMacroEditorHost {
     void MacroListChanged() override {}

@@ -1,11 +1,13 @@
 #pragma once
-// The main window over one simulated wired mouse with its page, on the
-// headless platform and a manual clock: connected, its profile loaded.
+// The main window over one simulated mouse with its page (wired unless a test
+// sets channel_ first, and with a wired keyboard when withKeyboard_ is set),
+// on the headless platform and a manual clock: connected, profiles loaded.
 
 #include <gtest/gtest.h>
 
 #include "app/device_tabs.h"
 #include "app/main_window.h"
+#include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "platform/files.h"
 #include "sim/sim_firmware.h"
@@ -30,9 +32,19 @@ protected:
             "DeviceOption", [] { return std::make_unique<CDeviceOptionUI>(); });
         CControlFactory::GetInstance().RegistControl(
             "MpDevicePower", [] { return std::make_unique<CMpDevicePowerUI>(); });
-        firmware_ = std::make_shared<SimCommandFirmware>(SimChannel::Wired, MouseMemoryLayout());
-        unit_ = bus_->Plug(MouseWiredProduct(), firmware_);
-        window_ = std::make_unique<CMainWnd>(loop_, devices_, registry_, MainWindowServices{});
+        firmware_ = std::make_shared<SimCommandFirmware>(channel_, MouseMemoryLayout());
+        unit_ =
+            bus_->Plug(channel_ == SimChannel::Wired ? MouseWiredProduct() : MouseReceiverProduct(),
+                       firmware_);
+        if (withKeyboard_) {
+            keyboardFirmware_ =
+                std::make_shared<SimCommandFirmware>(SimChannel::Wired, KeyboardMemoryLayout());
+            bus_->Plug(KeyboardWiredProduct(), keyboardFirmware_);
+        }
+        MainWindowServices services;
+        services.userDataFolder = data_ / "user";
+        services.defaultDataFolder = fs::path(Q731_SOURCE_DIR) / "DefaultData";
+        window_ = std::make_unique<CMainWnd>(loop_, devices_, registry_, std::move(services));
         ASSERT_TRUE(window_->Create(nullptr, "title", kWsPopup));
         loop_.ProcessPending();
         scanner_ = devices_.MakeScanner({});
@@ -55,10 +67,23 @@ protected:
     HeadlessPlatform platform_{loop_};
     MessageRegistry registry_;
     std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    SimChannel channel_ = SimChannel::Wired;
+    bool withKeyboard_ = false;
     std::shared_ptr<SimCommandFirmware> firmware_;
+    std::shared_ptr<SimCommandFirmware> keyboardFirmware_;
     int unit_ = -1;
     DeviceManager devices_{
         loop_, bus_, [this](Product product) -> std::unique_ptr<CVexloUSBDevice> {
+            if (product == Product::Keyboard && withKeyboard_) {
+                auto keyboard = std::make_unique<CVexloKeyboardDevice>(bus_);
+                keyboard->SetNames(std::string(TabOf(product).pageLayout),
+                                   std::string(TabOf(product).tabName),
+                                   std::string(RecordOf(product).lightingConfig));
+                keyboard->SetFolders(
+                    {data_ / "keyboard", fs::path(Q731_SOURCE_DIR) / "DefaultData"});
+                EnsureDirectory(data_ / "keyboard");
+                return keyboard;
+            }
             if (product != Product::Mouse) return nullptr;
             auto mouse = std::make_unique<CVexloMouseDevice>(bus_);
             mouse->SetNames(std::string(TabOf(product).pageLayout), "mouse", "tamry_light");

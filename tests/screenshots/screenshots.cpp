@@ -25,12 +25,14 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/colour_select_window.h"
 #include "app/macro_control.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
 #include "devices/keyboard_device.h"
 #include "ui/controls/custom_controls.h"
+#include "ui/widgets/color_palette.h"
 #include "ui/widgets/list.h"
 #include "ui/widgets/range.h"
 
@@ -198,6 +200,26 @@ void ShootMacros(Shooter& shooter, CMainWnd& window, User& user, const std::stri
     user.Click("macro_btn_stopredio");
 }
 
+// The colour palette over the mouse's DPI page, opened from stage 3's swatch:
+// a collected swatch chosen as target and filled by a drag across the palette.
+void ShootPalette(Shooter& shooter, CMainWnd& window, User& user, const std::string& suffix) {
+    QTimer::singleShot(400, [&] {
+        q731::CColorSelectWnd* palette = window.ColourPalette();
+        if (palette == nullptr) return;
+        q731::CPaintManagerUI& pm = *palette->GetPaintManager();
+        if (auto* target = dynamic_cast<q731::COptionUI*>(pm.FindControl("collect_color_option_2")))
+            target->Selected(true);
+        if (auto* field = dynamic_cast<q731::CColorPaletteUI*>(pm.FindControl("Pallet"))) {
+            field->SetSelectColor(0xFF8A2BE2u);
+            pm.SendNotify(field, q731::notify::kColorChanged, 0xFF8A2BE2u);
+        }
+        Pump(300);
+        shooter.Shoot("mouse_palette" + suffix);
+        palette->Close(0);
+    });
+    user.Click("DPI_color_option_3");
+}
+
 // The device pages: lighting with a moving effect drawn by the host, the
 // profile panel with its buttons shown, and the key-assignment panel open on a
 // chosen key.
@@ -216,6 +238,7 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         shooter.Shoot("mouse_keys" + suffix);
         user.Choose("system_Op_tab");
         shooter.Shoot("mouse_dpi" + suffix);
+        ShootPalette(shooter, window, user, suffix);
         user.Choose("cursor_Op_tab");
         shooter.Shoot("mouse_pointer" + suffix);
         // The shooting panel, opened from the key panel's gun-key page: the
@@ -260,6 +283,13 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         user.Slide("deng_light_slider", 4);
         Pump(500);
         shooter.Shoot("pad_lighting" + suffix);
+    }
+    if (user.SelectTab(q731::Product::Headset)) {
+        user.Choose("deng_Op_tab");
+        user.Pick("light_combo_modeSelect", 0);  // wave, drawn by the program and sent as reports
+        user.Slide("deng_light_slider", 4);
+        Pump(500);
+        shooter.Shoot("headset_lighting" + suffix);
     }
     // Every device in step with the mouse's colour cycle, marked on its tab.
     if (user.SelectTab(q731::Product::Mouse)) {

@@ -452,7 +452,7 @@ TEST_F(DevicePages, EveryPageFitsThePageAreaAtBothScales) {
 
 TEST_F(DevicePages, ImagesTheProgramSetsAreInTheSkin) {
     for (const char* image : {"Control/SliderBar_BK1.png", "Control/SliderBar1_Thumb.png",
-                              "Control/SliderBar2_Thumb.png"}) {
+                              "Control/SliderBar2_Thumb.png", "common/base1.png"}) {
         EXPECT_TRUE(std::filesystem::is_regular_file(kSkinDir / image)) << image;
     }
 }

@@ -37,18 +37,21 @@ inline const std::vector<std::string> kLayouts = {"main.xml",
                                                   "AboutWnd.xml",
                                                   "MsgWnd.xml",
                                                   "skin.xml",
+                                                  "PalletDialog.xml",
                                                   "XML/CustomControlXML/LightControl.xml",
                                                   "XML/CustomControlXML/KeySetControl.xml",
                                                   "XML/DeviceXml/mousedevice.xml",
                                                   "XML/DeviceXml/keyboarddevice.xml",
                                                   "XML/DeviceXml/mousepaddevice.xml",
+                                                  "XML/DeviceXml/hs6533device.xml",
                                                   "XML/DeviceXml/keyboard_keys.xml"};
 // Layouts built into the main window's manager rather than opened as windows.
 inline const std::vector<std::string> kSubLayouts = {
     "XML/CustomControlXML/DeviceOption.xml", "XML/CustomControlXML/MpDevicePower.xml",
     "XML/CustomControlXML/LightControl.xml", "XML/CustomControlXML/KeySetControl.xml",
     "XML/DeviceXml/mousedevice.xml",         "XML/DeviceXml/keyboarddevice.xml",
-    "XML/DeviceXml/mousepaddevice.xml",      "XML/DeviceXml/keyboard_keys.xml"};
+    "XML/DeviceXml/mousepaddevice.xml",      "XML/DeviceXml/hs6533device.xml",
+    "XML/DeviceXml/keyboard_keys.xml"};
 inline const std::vector<std::string> kLanguageFiles = {"lan_cn.xml", "lan_en.xml"};
 
 // The tab button and battery panel: horizontal layouts with their own class names.

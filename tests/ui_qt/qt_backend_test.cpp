@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/colour_select_window.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/qt_renderer.h"
 #include "ui/qt/qt_window.h"
@@ -164,6 +165,31 @@ TEST_F(QtBackend, CloseFromAClickEndsTheModalLoopWithItsCode) {
     QTimer::singleShot(50, widget,
                        [&] { QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(100, 50)); });
     EXPECT_EQ(box->ShowModal(), 1);
+}
+
+// The palette is closed from the window manager (Alt+F4): only its modal run
+// ends, with 0; the window that opened it and the event loop carry on.
+TEST_F(QtBackend, AWindowManagerCloseEndsOnlyThePaletteAtItsScale) {
+    const std::string previous = CPaintManagerUI::GetResourcePath();
+    CPaintManagerUI::SetResourcePath(Q731_SOURCE_DIR "/skin");
+    QTemporaryDir folder;
+    auto owner = Open("<VerticalLayout/>");
+    CColorSelectWnd palette(loop_, folder.path().toStdString(), {});
+    ASSERT_TRUE(palette.Create(owner.get(), "PalletDialog", kWsPopup, kWsExToolWindow));
+    palette.SetScale(144);
+    QWidget* widget = static_cast<QtWindowBackend*>(palette.GetBackend())->Widget();
+    QSize shown;
+    QTimer::singleShot(100, widget, [&] {
+        shown = widget->size();
+        widget->close();
+    });
+    EXPECT_EQ(palette.Run(), 0);
+    EXPECT_EQ(shown, QSize(1200, 858));
+    EXPECT_TRUE(owner->Widget()->isVisible());
+    bool fired = false;
+    QTimer::singleShot(10, [&] { fired = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired; }, 1000));
+    CPaintManagerUI::SetResourcePath(previous);
 }
 
 TEST_F(QtBackend, ImagesDrawWithSourceFadeAndMask) {

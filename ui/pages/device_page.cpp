@@ -179,6 +179,16 @@ void CDevicePage::BindPanels() {
     }
 }
 
+void CDevicePage::BindLedButtons(std::string_view container) {
+    CControlUI* picture = Find(container);
+    if (!picture) return;
+    picture_ = picture;
+    picture->FindControl([this](CControlUI* control) {
+        if (auto* button = dynamic_cast<CDeviceKeyButtonUI*>(control)) BindButton(*button, nullptr);
+        return false;
+    });
+}
+
 void CDevicePage::ShowFunctionPageImpl(int page) {
     auto* outer = Find<CTabLayoutUI>("device_function_switch");
     auto* inner = Find<CTabLayoutUI>("device_key_function_switch");

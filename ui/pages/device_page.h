@@ -130,6 +130,8 @@ protected:
     virtual void BindPicture();
     // Binds one picture button by its name and user data.
     virtual void BindButton(CDeviceKeyButtonUI& button, CSelectPanelUI* panel);
+    // The picture of a device without keys: every LED button under `container`.
+    void BindLedButtons(std::string_view container);
     virtual void AfterBinding() {}
     // The panels; only when the page has a device picture.
     void BindPanels();

@@ -58,6 +58,7 @@ public:
     void ShowSelectedKey(int key) override { ShowSelectedKeyImpl(key); }
     void ShowStageEnabled(int stage, bool on) override;
     void ShowStageValue(int stage, int step) override;
+    void ShowStageColour(int stage, std::uint32_t colour) override;
     void ShowPollingRate(int index) override;
 
     // Settings sub-page n (0 when the layout has no such page).
@@ -88,6 +89,19 @@ private:
     CControlUI* secondPicture_ = nullptr;
     CDeviceKeyButtonUI* logo_ = nullptr;
     CShootControlUI* shootControl_ = nullptr;
+};
+
+// The headset's page: its LEDs in the picture, the lighting panel.
+class CHeadsetPage final : public CDevicePage, public IDeviceView {
+public:
+    explicit CHeadsetPage(PageContext context) : CDevicePage(std::move(context)) {}
+    IDeviceView& View() override { return *this; }
+
+    void Refresh() override { RefreshLighting(); }
+    void ShowFunctionPage(int page) override { ShowFunctionPageImpl(page); }
+
+protected:
+    void BindPicture() override;
 };
 
 class CPadPage final : public CDevicePage, public IDeviceView {

@@ -205,10 +205,8 @@ void CMousePage::Refresh() {
         const DpiStage& stage = stages[static_cast<std::size_t>(i)];
         ShowStageEnabled(i, stage.enabled != 0);
         ShowStageValue(i, stage.DpiX());
-        if (CControlUI* swatch = Find(fmt::format("DPI_color_option_{}", i))) {
-            swatch->SetBkColor(0xFF000000u | std::uint32_t{stage.red} << 16 |
-                               std::uint32_t{stage.green} << 8 | stage.blue);
-        }
+        ShowStageColour(
+            i, std::uint32_t{stage.red} << 16 | std::uint32_t{stage.green} << 8 | stage.blue);
     }
     const MouseSystemSettings system = Mouse().Profile().GetSystemSettings();
     ShowPollingRate(system.reportStage);
@@ -222,6 +220,11 @@ void CMousePage::Refresh() {
         check->Selected(system.pointerPrecision != 0, false);
     if (auto* check = Find<COptionUI>("scrolls_page_check"))
         check->Selected(system.scrollPage != 0, false);
+}
+
+void CMousePage::ShowStageColour(int stage, std::uint32_t colour) {
+    if (CControlUI* swatch = Find(fmt::format("DPI_color_option_{}", stage)))
+        swatch->SetBkColor(0xFF000000u | (colour & 0xFFFFFFu));
 }
 
 void CMousePage::ShowStageEnabled(int stage, bool on) {

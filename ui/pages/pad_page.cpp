@@ -4,13 +4,11 @@
 namespace q731 {
 
 void CPadPage::BindPicture() {
-    CControlUI* picture = Find("mousepad_device_key_light");
-    if (!picture) return;
-    picture_ = picture;
-    picture->FindControl([this](CControlUI* control) {
-        if (auto* button = dynamic_cast<CDeviceKeyButtonUI*>(control)) BindButton(*button, nullptr);
-        return false;
-    });
+    BindLedButtons("mousepad_device_key_light");
+}
+
+void CHeadsetPage::BindPicture() {
+    BindLedButtons("hs6533_device_key_light");
 }
 
 std::unique_ptr<CDevicePage> MakeDevicePage(PageContext context) {
@@ -22,6 +20,8 @@ std::unique_ptr<CDevicePage> MakeDevicePage(PageContext context) {
             return std::make_unique<CMousePage>(std::move(context));
         case Product::MousePad:
             return std::make_unique<CPadPage>(std::move(context));
+        case Product::Headset:
+            return std::make_unique<CHeadsetPage>(std::move(context));
         default:
             return nullptr;
     }

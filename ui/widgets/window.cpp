@@ -214,6 +214,12 @@ void WindowImplBase::OnClick(TNotifyUI& msg) {
     }
 }
 
+void WindowImplBase::ScaleTo(int dpi) {
+    m_pm.SetDPI(dpi);
+    const UiSize size = m_pm.GetDPIObj()->Scale(m_pm.GetInitSize());
+    if (size.cx > 0 && size.cy > 0) ResizeClient(size.cx, size.cy);
+}
+
 void WindowImplBase::SyncMaximizeButtons(bool maximized) {
     if (CControlUI* max = m_pm.FindControl("maxbtn")) max->SetVisible(!maximized);
     if (CControlUI* restore = m_pm.FindControl("restorebtn")) restore->SetVisible(maximized);

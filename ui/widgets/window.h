@@ -243,6 +243,8 @@ protected:
     virtual void OnClick(TNotifyUI& msg);
     // Shows "maxbtn" or "restorebtn" to match the window state.
     void SyncMaximizeButtons(bool maximized);
+    // The paint manager takes `dpi` and the window its layout's size at it.
+    void ScaleTo(int dpi);
 
     CPaintManagerUI m_pm;
 };
