@@ -1,6 +1,6 @@
 #include "app/about_window.h"
 
-#include "ui/widgets/resource_manager.h"
+#include "app/main_window.h"
 
 namespace q731 {
 
@@ -17,6 +17,14 @@ void CAboutWnd::InitWindow() {
         label->SetResourceText(false);
         label->SetText(prefix + kAppVersionText);
     }
+}
+
+LRESULT CAboutWnd::HandleCustomMessage(unsigned msg, WPARAM, LPARAM, bool& handled) {
+    if (msg != main_msg::kLanguage) return 0;
+    InitWindow();
+    m_pm.NeedUpdate();
+    handled = true;
+    return 0;
 }
 
 void CAboutWnd::Notify(TNotifyUI& msg) {

@@ -14,6 +14,8 @@ public:
     std::string GetSkinFile() override { return "AboutWnd.xml"; }
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
+    // The language changed (3089): the version line is built again.
+    LRESULT HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 };
 
 }  // namespace q731

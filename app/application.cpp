@@ -21,6 +21,7 @@
 #include "headset/hs6533_device.h"
 #include "macros/desktop_capture.h"
 #include "platform/folders.h"
+#include "platform/key_store.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "platform/single_instance.h"
@@ -77,6 +78,15 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(Product product,
                      std::string(RecordOf(product).lightingConfig));
     device->SetFolders({DeviceFolderPath(folders, product), folders.defaultData});
     return device;
+}
+
+// The locale messages are shown in, as the C library picks it.
+std::string Locale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return {};
 }
 
 }  // namespace
@@ -141,7 +151,16 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     CMainWnd* window = nullptr;
     bool shownOnce = false;
 
+    // The user's language choice, as the registry value "LANGUAGE" would keep it.
+    const fs::path config = folders.ConfigFolder();
+    std::optional<KeyStore> keys;
+    if (!config.empty()) keys.emplace(config / "registry.ini");
+
     MainWindowServices services;
+    services.languageTable = folders.defaultData / "Language.config";
+    services.keyStore = keys ? &*keys : nullptr;
+    services.locale = Locale();
+    services.configFolder = config;
     services.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     services.lightingSync = &lightingSync;
     services.userDataFolder = folders.UserDataFolder();

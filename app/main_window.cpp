@@ -8,6 +8,7 @@
 #include "app/about_window.h"
 #include "app/colour_select_window.h"
 #include "app/device_tabs.h"
+#include "app/language.h"
 #include "app/macro_control.h"
 #include "app/message_box.h"
 #include "app/message_texts.h"
@@ -51,6 +52,14 @@ private:
     CPaintManagerUI& manager_;
     CMpDevicePowerUI& panel_;
 };
+
+// The language's text `id` with its "%s" filled with `value` (the id itself
+// when the language lacks it).
+std::string TextWith(std::string_view id, const std::string& value) {
+    std::string text = CResourceManager::GetInstance().GetText(id).value_or(std::string(id));
+    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
 
 }  // namespace
 
@@ -156,6 +165,7 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
 
 void CMainWnd::InitWindow() {
     CResourceManager::GetInstance().LoadLanguage("lan_cn.xml");
+    CSkinChangedObserver::Instance().AddReceiver(*this);
     SetIcon(kAppIcon);
     devices_.SetObserver(this);
     if (services_.trayAvailable) {
@@ -168,12 +178,9 @@ void CMainWnd::OnWindowInit() {
     startedUp_ = true;
     // Announce the start and the lighting state to other programs.
     SetLightingControl(true, true);
-    // The interface language: Chinese for a Chinese locale, English otherwise,
-    // until the user picks one in the settings window.
-    const char* locale = std::getenv("LC_ALL");
-    if (!locale || !*locale) locale = std::getenv("LANG");
-    const bool chinese = locale && std::string_view(locale).starts_with("zh");
-    ApplyLanguage(chinese ? 0 : 1);
+    // The language the user chose last; with none stored, the locale's.
+    ApplyLanguage(DetermineLanguage(LanguageTable::Read(services_.languageTable),
+                                    services_.keyStore, services_.locale));
     devices_.CreateStartupTabs();
     // Hidden until the first device scan has finished (the wake message),
     // unless there is no tray to come back from.
@@ -252,9 +259,13 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
         } else if (route.name == "restorebtn") {
             if (backend_) backend_->Restore();
             SyncMaximizeButtons(false);
+        } else if (route.name == "skinbtn" && msg.pSender) {
+            const fs::path folder = services_.configFolder;
+            CSkinFrame::Show(*this, *msg.pSender, CSkinChangedObserver::Instance(),
+                             folder.empty() ? fs::path() : folder / "main.ini");
         }
-        // "skinbtn" and "setbtn" open windows of their own; "gamemodebtn",
-        // "cloudbtn" and "smarteyesbtn" do nothing.
+        // "setbtn" opens a window of its own; "gamemodebtn", "cloudbtn" and
+        // "smarteyesbtn" do nothing.
         return;
     }
     if (route.owner == Owner::LightingSync && route.name == "deng_same_mode") {
@@ -493,15 +504,69 @@ void CMainWnd::OnBusMessage(const BusMessage& message) {
 }
 
 void CMainWnd::ApplyLanguage(int index) {
-    // The index comes from another window or program: check it.
-    if (index < 0 || static_cast<std::size_t>(index) >= services_.languageFiles.size()) {
-        LogWarning(fmt::format("language {} does not exist", index));
+    if (index == languageInUse_) return;
+    // The index comes from another window or program, and the table is a file:
+    // nothing changes (fonts, texts, the stored choice) unless both are sound
+    // and the language file loads.
+    const std::optional<LanguageRow> row = LanguageTable::Read(services_.languageTable).Row(index);
+    if (!row) {
+        LogWarning(fmt::format("language {} is not in the language table", index));
         return;
     }
-    CResourceManager::GetInstance().LoadLanguage(
-        services_.languageFiles[static_cast<std::size_t>(index)]);
-    CResourceManager::GetInstance().ReloadText();
+    CResourceManager& resources = CResourceManager::GetInstance();
+    if (!resources.LoadLanguage(row->file)) {
+        LogWarning("language file " + row->file + " cannot be loaded");
+        return;
+    }
+    if (const auto family = FontFamilyForSwitch(languageInUse_, index))
+        CreateFontSet(m_pm, *family);
+    languageInUse_ = index;
+    resources.SetLanguage(row->name);
+    resources.ReloadText();
+    (void)StoreLanguage(services_.keyStore, row->id);  // a failure is logged; the texts stay
+    m_pm.Invalidate();
+    if (about_) about_->SendMessage(main_msg::kLanguage);
+    if (palette_) palette_->SendMessage(main_msg::kLanguage);
     m_pm.NeedUpdate();
+    // Key captions are texts of the language too.
+    for (const TabState& tab : devices_.Tabs()) {
+        if (tab.product != Product::Mouse && tab.product != Product::Keyboard) continue;
+        if (CDevicePage* page = PageOf(tab.device)) page->MacrosChanged();
+    }
+}
+
+int CMainWnd::Receive(const SkinMessage& message) {
+    CControlUI* root = m_pm.FindControl("root");
+    if (!root) return 1;
+    if (message.isColour) {
+        root->SetBkColor(message.colour);
+        root->SetBkImage("");
+        return 1;
+    }
+    // Decoded, the picture must stay a reasonable size: a photo fits, a
+    // 30000-pixel panorama does not.
+    constexpr int kMaxSide = 8192;
+    constexpr long long kMaxPixels = 40'000'000;
+    const TImageInfo* image = m_pm.GetImageEx(message.picture);
+    const bool fits = image && image->size.cx > 0 && image->size.cy > 0 &&
+                      image->size.cx <= kMaxSide && image->size.cy <= kMaxSide &&
+                      static_cast<long long>(image->size.cx) * image->size.cy <= kMaxPixels;
+    if (!fits) {
+        const std::string text = TextWith(kPictureFailedText, message.picture);
+        LogWarning("told the user: " + text);
+        // After the skin window's click has been handled, not inside it.
+        loop_.Post([this, alive = GetAliveToken(), text] {
+            if (!*alive) return;
+            Ask({CResourceManager::GetInstance().GetText("message_title_text").value_or(""), text,
+                 false, QuestionButtons::Ok});
+        });
+        return 1;
+    }
+    root->SetBkColor(0);
+    // The picture whole, never spliced into an image string: a full path is
+    // taken as a file name whatever characters it holds.
+    root->SetBkImage(message.picture);
+    return 1;
 }
 
 void CMainWnd::SetLightingControl(bool on, bool announce) {
@@ -551,6 +616,7 @@ void CMainWnd::TellMiceAndKeyboards(bool shown) {
 
 void CMainWnd::CloseSecondaryWindows() {
     if (about_) about_->Close(0);
+    if (CSkinFrame* skin = CSkinFrame::Current()) skin->Close(0);
     if (palette_) palette_->Close(0);
     CMenuWnd::DestroyMenu();
 }
@@ -671,10 +737,7 @@ void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
     const std::string folder = failure.folder.string();
     if (Exiting() || !reportedFolders_.insert(folder).second) return;
     const SaveFailureText what = SaveFailureTextFor(failure.error);
-    std::string text = CResourceManager::GetInstance().GetText(what.id).value_or(what.id);
-    if (const std::size_t at = text.find("%s"); at != std::string::npos) {
-        text.replace(at, 2, folder);
-    }
+    std::string text = TextWith(what.id, folder);
     if (what.appendReason) text += " (" + std::string(std::strerror(failure.error)) + ")";
     LogWarning("told the user: " + text);
     const std::string title =
@@ -686,10 +749,7 @@ void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {
 
 void CMainWnd::ReportAccessDenied(const std::string& node) {
     if (Exiting()) return;
-    std::string text = CResourceManager::GetInstance()
-                           .GetText(kAccessDeniedText)
-                           .value_or(std::string(kAccessDeniedText));
-    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, node);
+    const std::string text = TextWith(kAccessDeniedText, node);
     LogWarning("told the user: " + text);
     const std::string title =
         CResourceManager::GetInstance().GetText(kAccessDeniedTitle).value_or("");

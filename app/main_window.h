@@ -15,9 +15,11 @@
 #include "app/dispatch.h"
 #include "app/game_events.h"
 #include "app/macro_recording.h"
+#include "app/skin.h"
 #include "devices/device_manager.h"
 #include "devices/lighting/lighting_sync.h"
 #include "platform/files.h"
+#include "platform/key_store.h"
 #include "platform/message_bus.h"
 #include "platform/message_registry.h"
 #include "platform/question.h"
@@ -61,8 +63,15 @@ struct MainWindowServices {
     std::function<void()> shutdown;
     // Sends the device-tab table to the outside tool, when one listens.
     std::function<void(const std::vector<std::uint8_t>& block)> sendTabTable;
-    // Supported language files, index → file ("lan_cn.xml", ...).
-    std::vector<std::string> languageFiles = {"lan_cn.xml", "lan_en.xml"};
+    // The language table ("Language.config"); missing: the texts of
+    // "lan_cn.xml" stay and no language is applied.
+    std::filesystem::path languageTable;
+    // Keeps the user's language; none: the locale decides and nothing is stored.
+    KeyStore* keyStore = nullptr;
+    // The locale ("zh_CN.UTF-8"), for the language when none is stored.
+    std::string locale;
+    // Where "main.ini" is written; empty: the skin window writes nothing.
+    std::filesystem::path configFolder;
     // Whether the desktop has a tray: without one the window never hides into it.
     bool trayAvailable = true;
     // The lighting sync thread's state; none: "deng_same_mode" does nothing.
@@ -76,7 +85,10 @@ struct MainWindowServices {
     std::filesystem::path defaultDataFolder;
 };
 
-class CMainWnd : public WindowImplBase, public ITabObserver, public IQuestionAsker {
+class CMainWnd : public WindowImplBase,
+                 public ITabObserver,
+                 public IQuestionAsker,
+                 public CSkinChangedReceiver {
 public:
     CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& registry,
              MainWindowServices services);
@@ -110,6 +122,11 @@ public:
     // 0 without showing anything once the program is ending.
     int Ask(const Question& question) override;
 
+    // The skin window's choice on "root": a colour, or a picture that can be
+    // shown. A picture that cannot (missing, not a picture, too large) leaves
+    // the background as it is and the user is told. Returns 1.
+    int Receive(const SkinMessage& message) override;
+
     // ITabObserver.
     void TabCreated(int tab) override;
     void TabsChanged() override;
@@ -123,6 +140,8 @@ public:
     // effect in step. False when the current mode has no common effect.
     bool StartSynchronisation();
     int Scale() const { return dpi_; }
+    // The index of the language in use in the language table; -1 before the first.
+    int LanguageInUse() const { return languageInUse_; }
     bool StartedUp() const { return startedUp_; }
     GameEventLighting& GameEvents() { return gameEvents_; }
     DeviceManager& Devices() { return devices_; }
@@ -197,6 +216,7 @@ private:
     CVexloUSBDevice* shownDevice_ = nullptr;  // the device whose page was last shown
     int modalDepth_ = 0;
     int dpi_ = 96;
+    int languageInUse_ = -1;
     static constexpr int kMaxSubTreeDepth = 4;
     int subTreeDepth_ = 0;
 };

@@ -4,10 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <cstdlib>
 #include <string>
 
 #include "app/device_tabs.h"
@@ -170,13 +168,3 @@ BENCHMARK(BM_KeyboardPictureUpdate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace q731
-
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    q731::PrepareQtEnvironment();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

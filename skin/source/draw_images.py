@@ -345,6 +345,26 @@ def background():
     return c
 
 
+def skin_picture(top, bottom, glow, gx, gy, radius):
+    """A background offered in the skin window, 1000 x 640: a vertical fade lit by a soft glow."""
+    c = Canvas(1000, 640, 1)
+    top, bottom, glow = rgb(top), rgb(bottom), rgb(glow)
+    for py in range(c.ph):
+        t = py / (c.ph - 1)
+        base = [top[i] + (bottom[i] - top[i]) * t for i in range(3)]
+        for px in range(c.pw):
+            k = max(0.0, 1.0 - math.hypot(px - gx, py - gy) / radius) ** 2 * 0.5
+            c.px[py * c.pw + px] = [base[i] * (1 - k) + glow[i] * k for i in range(3)] + [1.0]
+    return c
+
+
+SKIN_PICTURES = (
+    ("skin/skin_1.png", ("#101826", "#07090D", "#1E6FD9", 820, 80, 620)),
+    ("skin/skin_2.png", ("#1E1414", "#0B0808", "#D9531E", 160, 600, 640)),
+    ("skin/skin_3.png", ("#0F1C17", "#060B09", "#1ED98A", 500, 320, 520)),
+)
+
+
 def slider_fill():
     """The filled part of a slider, 200 x 20; the program stretches it over the whole slider."""
     c = Canvas(200, 20)
@@ -378,6 +398,8 @@ def images():
     yield "Control/SliderBar2_Thumb.png", lambda: slider_thumb(False)
     yield "common/app_icon.png", app_icon
     yield "common/background.png", background
+    for name, args in SKIN_PICTURES:
+        yield name, lambda a=args: skin_picture(*a)
 
 
 def main(argv):

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/language.h"
 #include "app/message_box.h"
 #include "platform/log.h"
 #include "ui/widgets/menu.h"
@@ -12,6 +13,7 @@
 #include "devices/generic_device.h"
 #include "platform/message_names.h"
 #include "sim/sim_bus.h"
+#include "tests/support/test_folder.h"
 #include "ui/widgets/headless.h"
 #include "ui/widgets/resource_manager.h"
 
@@ -31,6 +33,9 @@ protected:
         auto& factory = CControlFactory::GetInstance();
         factory.RegistControl("DeviceOption", [] { return std::make_unique<CDeviceOptionUI>(); });
         factory.RegistControl("MpDevicePower", [] { return std::make_unique<CMpDevicePowerUI>(); });
+        if (services_.languageTable.empty())
+            services_.languageTable = fs::path(Q731_SOURCE_DIR) / "DefaultData/Language.config";
+        if (services_.locale.empty()) services_.locale = "en_US.UTF-8";
         services_.startWorkers = [this] { ++workersStarted_; };
         services_.shutdown = [this] { ++shutdowns_; };
         services_.sendTabTable = [this](const std::vector<std::uint8_t>& block) { sent_ = block; };
@@ -350,6 +355,296 @@ TEST_F(MessageBoxTest, ExitWhileABoxIsOpenEndsTheBoxThenTheProgram) {
         EXPECT_EQ(shutdownsWhenAnswered, 0) << (viaTray ? "tray" : "signal");
         EXPECT_EQ(shutdowns_, 1) << (viaTray ? "tray" : "signal");
         EXPECT_EQ(OpenBox(), nullptr);
+    }
+}
+
+// Four languages: two of them ("cn", "tc") with fonts of their own, two
+// ("en", "de") drawn in "Arial"; then rows that must never be applied.
+constexpr const char* kFourLanguages = R"({"Language": [
+  {"Language_ID": 2052, "Language_file": "lan_cn.xml", "Language_name": "cn"},
+  {"Language_ID": 1033, "Language_file": "lan_en.xml", "Language_name": "en"},
+  {"Language_ID": 1028, "Language_file": "lan_cn.xml", "Language_name": "tc"},
+  {"Language_ID": 1031, "Language_file": "lan_en.xml", "Language_name": "de"},
+  {"Language_ID": "1036", "Language_file": "lan_en.xml", "Language_name": "fr"},
+  {"Language_ID": 1040, "Language_file": "../main.xml", "Language_name": "it"},
+  {"Language_ID": 1041, "Language_file": "lan_missing.xml", "Language_name": "ja"},
+  {"Language_ID": 1042, "Language_name": "ko"}
+]})";
+
+TEST(LanguageChoice, DetermineFromStoreLocaleAndTable) {
+    testing::TestFolder folder;
+    const LanguageTable table = LanguageTable::FromJson(testing::ParseOrDie(kFourLanguages));
+    const LanguageTable broken = LanguageTable::FromJson(Json::Value("not a table"));
+    struct Case {
+        std::optional<std::uint32_t> stored;
+        const char* locale;
+        const LanguageTable* table;
+        int expected;
+    };
+    const Case cases[] = {
+        {std::nullopt, "zh_CN.UTF-8", &table, 0},
+        {std::nullopt, "en_GB.UTF-8", &table, 1},
+        {std::nullopt, "de_DE", &table, 3},
+        {std::nullopt, "C", &table, 1},
+        {std::nullopt, "", &table, 1},
+        {1033, "zh_CN.UTF-8", &table, 1},
+        {1031, "", &table, 3},
+        {520, "en_US", &table, 0},
+        {1036, "en_US", &table, 0},  // only a sound row can be matched
+        {1033, "en_US", &broken, 0},
+        {std::nullopt, "en_US", &broken, 0},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        KeyStore store(folder / ("registry" + std::to_string(++run) + ".ini"));
+        if (c.stored) {
+            ASSERT_TRUE(store.SetDword(kLanguageKey, kLanguageValue, *c.stored));
+        }
+        EXPECT_EQ(DetermineLanguage(*c.table, &store, c.locale), c.expected)
+            << (c.stored ? std::to_string(*c.stored) : "none") << " " << c.locale;
+    }
+}
+
+class LanguageTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        testing::WriteText(folder_ / "Language.config", kFourLanguages);
+        services_.keyStore = &store_;
+        services_.languageTable = folder_ / "Language.config";
+        MainWindowTest::SetUp();
+    }
+    // The program ends and starts again with the same files.
+    void Restart() {
+        window_.reset();
+        window_ = std::make_unique<CMainWnd>(loop_, devices_, registry_, services_);
+        ASSERT_TRUE(window_->Create(nullptr, "Gaming Keyboard Q731 Control Center", kWsPopup));
+        loop_.ProcessPending();
+    }
+    std::optional<std::uint32_t> Stored() const {
+        return store_.GetDword(kLanguageKey, kLanguageValue);
+    }
+    std::string Family() { return window_->GetPaintManager()->GetFontInfo(0)->family; }
+    // A font only a rebuilt font set loses.
+    void MarkFonts() { window_->GetPaintManager()->AddFont(99, "marker", 14, false, false, false); }
+    bool FontsKept() { return window_->GetPaintManager()->GetFontInfo(99)->family == "marker"; }
+    std::string Text() { return CResourceManager::GetInstance().GetText("skin_tip").value(); }
+
+    testing::TestFolder folder_;
+    KeyStore store_{folder_ / "registry.ini"};
+};
+
+TEST_F(LanguageTest, ApplyRebuildsFontsOnlyWhenTheFamilyChanges) {
+    ASSERT_EQ(window_->LanguageInUse(), 1) << "no choice stored: the locale's";
+    EXPECT_EQ(Family(), "Arial");
+    EXPECT_EQ(Stored(), 1033u);
+    const std::string english = Text();
+    MarkFonts();
+    window_->SendMessage(main_msg::kLanguage, 1);  // the language in use: nothing
+    EXPECT_TRUE(FontsKept());
+    window_->SendMessage(main_msg::kLanguage, 3);
+    EXPECT_TRUE(FontsKept()) << "en and de both use Arial";
+    EXPECT_EQ(Stored(), 1031u);
+    window_->SendMessage(main_msg::kLanguage, 0);
+    EXPECT_FALSE(FontsKept());
+    EXPECT_EQ(Family(), "汉仪菱心体简");
+    EXPECT_NE(Text(), english);
+    window_->SendMessage(main_msg::kLanguage, 2);
+    EXPECT_EQ(Family(), "Noto Sans CJK TC Regular");
+    window_->SendMessage(main_msg::kLanguage, 1);
+    EXPECT_EQ(Family(), "Arial");
+    EXPECT_EQ(window_->GetPaintManager()->GetFontInfo(12)->size, 9) << "the key captions' font";
+    EXPECT_TRUE(window_->GetPaintManager()->GetFontInfo(50)->bold);
+    EXPECT_EQ(Stored(), 1033u);
+}
+
+TEST_F(LanguageTest, ABadIndexOrRowChangesAndStoresNothing) {
+    window_->SendMessage(main_msg::kLanguage, 0);
+    MarkFonts();
+    const std::string text = Text();
+    // A string id, a file outside the skin, a missing file, no file, past the
+    // end, negative.
+    for (WPARAM index : {4u, 5u, 6u, 7u, 8u, 99u, static_cast<unsigned>(-1)}) {
+        window_->SendMessage(main_msg::kLanguage, index);
+        EXPECT_EQ(window_->LanguageInUse(), 0) << index;
+        EXPECT_TRUE(FontsKept()) << index;
+        EXPECT_EQ(Text(), text) << index;
+        EXPECT_EQ(Stored(), 2052u) << index;
+    }
+    testing::WriteText(folder_ / "Language.config", "{ \"Language\": 7 }");
+    window_->SendMessage(main_msg::kLanguage, 1);
+    EXPECT_EQ(window_->LanguageInUse(), 0);
+    EXPECT_EQ(Stored(), 2052u);
+}
+
+TEST_F(LanguageTest, TheChoiceSurvivesARestart) {
+    window_->SendMessage(main_msg::kLanguage, 3);
+    Restart();
+    EXPECT_EQ(window_->LanguageInUse(), 3);
+    EXPECT_EQ(Family(), "Arial");
+    window_->SendMessage(main_msg::kLanguage, 0);
+    services_.locale = "en_US";  // a stored choice wins over the locale
+    Restart();
+    EXPECT_EQ(window_->LanguageInUse(), 0);
+    EXPECT_EQ(Family(), "汉仪菱心体简");
+}
+
+// Receivers called in the order they came, one removing itself and a later
+// one during a message, one added during it called from the next message on.
+TEST(SkinObserver, AddRemoveAndRemovalDuringABroadcast) {
+    struct Receiver : CSkinChangedReceiver {
+        std::function<void()> onReceive;
+        std::vector<std::string>* calls = nullptr;
+        std::string name;
+        int Receive(const SkinMessage&) override {
+            calls->push_back(name);
+            if (onReceive) onReceive();
+            return 1;
+        }
+    };
+    CSkinChangedObserver observer;
+    std::vector<std::string> calls;
+    auto late = std::make_unique<Receiver>();
+    std::array<Receiver, 4> receivers;
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+        receivers[i].calls = &calls;
+        receivers[i].name = std::to_string(i);
+        observer.AddReceiver(receivers[i]);
+    }
+    late->calls = &calls;
+    late->name = "late";
+    receivers[1].onReceive = [&] {
+        receivers[1].RemoveFromObservers();
+        observer.RemoveReceiver(receivers[2]);
+        observer.AddReceiver(*late);
+    };
+    observer.Broadcast({true, 0xFF000000, {}});
+    EXPECT_EQ(calls, (std::vector<std::string>{"0", "1", "3"}));
+    calls.clear();
+    receivers[1].onReceive = nullptr;
+    late.reset();  // a receiver that goes leaves its observers
+    observer.Broadcast({});
+    EXPECT_EQ(calls, (std::vector<std::string>{"0", "3"}));
+    EXPECT_EQ(observer.Count(), 2u);
+    observer.Notify({});  // the base receivers' respond ignores the message
+    EXPECT_EQ(calls.size(), 2u);
+}
+
+// The skin window under "skinbtn" and what its buttons do to "root" and "main.ini".
+class SkinTest : public MessageBoxTest {
+protected:
+    void SetUp() override {
+        services_.configFolder = folder_.path();
+        MessageBoxTest::SetUp();
+        Send(messages::kWake, 0, 1);
+        window_->SendMessage(main_msg::kLanguage, 1);
+    }
+    void TearDown() override {
+        if (CSkinFrame* frame = CSkinFrame::Current()) frame->Close(0);
+        loop_.ProcessPending();
+        MessageBoxTest::TearDown();
+    }
+    CSkinFrame* Open() {
+        TNotifyUI click;
+        click.sType = notify::kClick;
+        click.pSender = Find("skinbtn");
+        window_->Notify(click);
+        return CSkinFrame::Current();
+    }
+    // Clicks the `nth` control of that name in the skin window.
+    void ClickSkin(const std::string& name, int nth = 0) {
+        CSkinFrame* frame = CSkinFrame::Current();
+        ASSERT_NE(frame, nullptr);
+        CPaintManagerUI& pm = *frame->GetPaintManager();
+        TNotifyUI click;
+        click.sType = notify::kClick;
+        pm.GetRoot()->FindControl([&](CControlUI* c) {
+            if (c->GetName() == name && nth-- == 0) click.pSender = c;
+            return click.pSender != nullptr;
+        });
+        ASSERT_NE(click.pSender, nullptr) << name;
+        frame->Notify(click);
+    }
+    std::string MainIni() { return testing::ReadText(folder_ / "main.ini"); }
+
+    testing::TestFolder folder_;
+};
+
+TEST_F(SkinTest, SkinWindowButtonsSetTheBackgroundAndMainIni) {
+    CSkinFrame* frame = Open();
+    ASSERT_NE(frame, nullptr);
+    const UiRect button = Find("skinbtn")->GetPos();
+    const UiRect at = frame->GetWindowRect();
+    const UiRect owner = window_->GetWindowRect();
+    EXPECT_EQ(at.right, owner.left + button.right) << "its top-right corner under the button's";
+    EXPECT_EQ(at.top, owner.top + button.bottom);
+    CControlUI* root = Find("root");
+    testing::WriteText(folder_ / "main.ini", "[Other]\nKEY=kept\n");
+    ClickSkin("skin_image_btn", 1);
+    EXPECT_EQ(root->GetBkImage(), "skin/skin_1.png");
+    EXPECT_EQ(root->GetBkColor(), 0u);
+    EXPECT_EQ(MainIni(), "[Other]\nKEY=kept\n[SKINIMAGE]\nFLAGS=1\nIMAGE=skin/skin_1.png\n");
+    ClickSkin("skin_color");
+    EXPECT_EQ(
+        dynamic_cast<CTabLayoutUI*>(frame->GetPaintManager()->FindControl("skin_tab"))->GetCurSel(),
+        1);
+    ClickSkin("skin_color_btn", 1);
+    EXPECT_EQ(root->GetBkColor(), 0xFF14243Au);
+    EXPECT_EQ(root->GetBkImage(), "");
+    EXPECT_NE(MainIni().find("skin_1"), std::string::npos) << "a colour is not written";
+    ClickSkin("skin_reset");
+    EXPECT_EQ(root->GetBkImage(), "common/background.png");
+    EXPECT_EQ(MainIni(), "[Other]\nKEY=kept\n[SKINIMAGE]\nFLAGS=0\nIMAGE=common/background.png\n");
+    // Losing the focus closes the window; it is gone after the event.
+    frame->HandleMessage(kMsgActivate, 0, 0);
+    loop_.ProcessPending();
+    EXPECT_EQ(CSkinFrame::Current(), nullptr);
+}
+
+// The custom picture dialog takes the focus: the window stays until its
+// handler is done. A path with quotes and '=' shows; a file that is no
+// picture leaves the background and says so.
+TEST_F(SkinTest, CustomPicturesSurviveTheDialogAndBadOnesAreReported) {
+    const fs::path odd = folder_ / "it's \"mine\" a=b.png";
+    fs::copy_file(fs::path(Q731_SOURCE_DIR) / "skin/skin/skin_2.png", odd);
+    testing::WriteText(folder_ / "broken.png", "not a picture");
+    CSkinFrame* frame = Open();
+    bool aliveInDialog = false;
+    platform_.whileDialogOpen = [&] {
+        frame->HandleMessage(kMsgActivate, 0, 0);
+        loop_.ProcessPending();
+        aliveInDialog = CSkinFrame::Current() == frame && !frame->IsClosing();
+    };
+    platform_.nextFile = odd;
+    ClickSkin("skin_Custom");
+    EXPECT_TRUE(aliveInDialog);
+    CControlUI* root = Find("root");
+    EXPECT_EQ(root->GetBkImage(), odd.string());
+    const TDrawInfo* drawn = window_->GetPaintManager()->GetDrawInfo(root->GetBkImage());
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(drawn->sImageName, odd.string());
+    loop_.ProcessPending();
+    EXPECT_EQ(CSkinFrame::Current(), nullptr) << "closed once its handler returned";
+    EXPECT_FALSE(fs::exists(folder_ / "main.ini")) << "a picture of one's own is not written";
+
+    platform_.whileDialogOpen = nullptr;
+    for (const fs::path& bad : {folder_ / "broken.png", folder_ / "missing.png"}) {
+        Open();
+        platform_.nextFile = bad;
+        ClickSkin("skin_Custom");
+        std::string told;
+        platform_.idle = [&] {
+            CMsgWnd* box = OpenBox();
+            if (!box || box->IsClosing()) return false;
+            told = Text(*box, "MessageText");
+            box->Close(0);
+            return true;
+        };
+        loop_.ProcessPending();
+        platform_.idle = nullptr;
+        EXPECT_EQ(root->GetBkImage(), odd.string()) << bad;
+        EXPECT_NE(told.find(bad.string() + " cannot be shown"), std::string::npos) << told;
+        if (CSkinFrame* open = CSkinFrame::Current()) open->Close(0);
+        loop_.ProcessPending();
     }
 }
 

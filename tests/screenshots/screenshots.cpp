@@ -1,7 +1,8 @@
 // Drives the running program through the states users see and writes a picture
 // of the screen in each: the main window on the simulated family with a message
-// box open, in both languages. Run on a private X server at one screen size per
-// run (the window's scale follows the monitor); the file names carry the scale.
+// box open, in both languages, the skin window and a background of the user's own. Run on a private
+// X server at one screen size per run (the window's scale follows the monitor); the file names
+// carry the scale.
 //
 //   q731-screenshots OUTPUT_DIR
 //
@@ -28,6 +29,7 @@
 #include "app/macro_control.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/skin.h"
 #include "devices/keyboard_device.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/widgets/color_palette.h"
@@ -306,6 +308,25 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
     }
 }
 
+// The skin window open under its button, then a picture of the user's own
+// (a quote in its name) as the main window's background.
+void ShootSkins(Shooter& shooter, CMainWnd& window, const std::string& scale) {
+    q731::CPaintManagerUI& pm = *window.GetPaintManager();
+    if (q731::CControlUI* button = pm.FindControl("skinbtn")) pm.SendNotify(button, "click");
+    Pump(400);
+    shooter.Shoot("skin_window_" + scale);
+    if (q731::CSkinFrame* frame = q731::CSkinFrame::Current()) frame->Close(0);
+    Pump(100);
+    const fs::path picture = fs::temp_directory_path() / "q731 user's picture.png";
+    std::error_code ec;
+    fs::copy_file(fs::path(q731::CPaintManagerUI::GetResourcePath()) / "skin/skin_3.png", picture,
+                  fs::copy_options::overwrite_existing, ec);
+    window.Receive({false, 0, picture.string()});
+    Pump(300);
+    shooter.Shoot("custom_background_" + scale);
+    fs::remove(picture, ec);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -328,6 +349,7 @@ int main(int argc, char** argv) {
                                  {"", "message_text_22", true, q731::QuestionButtons::OkCancel});
             ShootPages(shooter, window, suffix);
         }
+        ShootSkins(shooter, window, scale);
         window.Exit();
     };
     const int code = q731::RunControlCentre(1, argv, hooks);

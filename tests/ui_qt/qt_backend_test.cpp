@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QGlyphRun>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
@@ -12,6 +14,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -325,6 +328,31 @@ TEST_F(QtBackend, FileDialogsListFilesWithoutRegardToCaseAndSavingAddsTheExtensi
     const auto saved = platform_.SaveFile(nullptr, options);
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->filename(), "saved.json");
+}
+
+// Every interface family draws Latin, Chinese and Thai text with real glyphs,
+// through an installed family or its stand-ins.
+TEST_F(QtBackend, InterfaceFamiliesDrawEveryScriptTheyMeet) {
+    const QString samples[] = {"Abc", QString::fromUtf8("中文配置"), QString::fromUtf8("ภาษาไทย")};
+    for (const char* family :
+         {"汉仪菱心体简", "Noto Sans CJK TC Regular", "Noto Sans Thai", "Arial"}) {
+        const QFont font(QString::fromUtf8(family), 14);
+        EXPECT_TRUE(QFontDatabase::hasFamily(QFontInfo(font).family())) << family;
+        for (const QString& text : samples) {
+            QTextLayout layout(text, font);
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            int glyphs = 0;
+            for (const QGlyphRun& run : layout.glyphRuns()) {
+                for (quint32 glyph : run.glyphIndexes()) {
+                    EXPECT_NE(glyph, 0u) << family << ": " << text.toStdString();
+                    ++glyphs;
+                }
+            }
+            EXPECT_GT(glyphs, 0) << family << ": " << text.toStdString();
+        }
+    }
 }
 
 }  // namespace

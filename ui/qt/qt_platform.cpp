@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
@@ -20,6 +21,22 @@ void PrepareQtEnvironment() {
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::Round);
+}
+
+void InstallFontFallbacks() {
+    struct Fallback {
+        const char* family;
+        QStringList substitutes;
+    };
+    const QStringList cjk = {"Noto Sans CJK SC", "WenQuanYi Micro Hei"};
+    const Fallback fallbacks[] = {
+        {"汉仪菱心体简", cjk},
+        {"Noto Sans CJK TC Regular", QStringList{"Noto Sans CJK TC"} + cjk},
+        {"Noto Sans Thai", QStringList{"Noto Sans Thai UI"} + cjk},
+        {"Arial", QStringList{"Liberation Sans", "Noto Sans", "DejaVu Sans"} + cjk},
+    };
+    for (const Fallback& fallback : fallbacks)
+        QFont::insertSubstitutions(QString::fromUtf8(fallback.family), fallback.substitutes);
 }
 
 QtLoopDriver::QtLoopDriver(UiLoop& loop) : loop_(loop) {
@@ -55,7 +72,9 @@ int QtLoopDriver::Drive() {
     return ran;
 }
 
-QtUiPlatform::QtUiPlatform(UiLoop& loop) : loop_(loop), driver_(loop) {}
+QtUiPlatform::QtUiPlatform(UiLoop& loop) : loop_(loop), driver_(loop) {
+    InstallFontFallbacks();
+}
 QtUiPlatform::~QtUiPlatform() = default;
 
 std::unique_ptr<IWindowBackend> QtUiPlatform::CreateWindowBackend(WindowImplBase& window,

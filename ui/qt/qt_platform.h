@@ -33,6 +33,12 @@ private:
     std::atomic<bool> scheduled_{false};
 };
 
+// The interface's font families that a Linux desktop seldom has stand in for
+// installed ones (Noto from fonts-noto-cjk and fonts-noto-core, then
+// WenQuanYi), so every language draws, and Chinese text (a profile name) shows
+// in every language. A family that is installed, or loaded from "Font/", wins.
+void InstallFontFallbacks();
+
 class QtUiPlatform final : public IUiPlatform, public IFileDialogs {
 public:
     explicit QtUiPlatform(UiLoop& loop);

@@ -88,6 +88,7 @@ public:
     }
 
     std::optional<std::filesystem::path> OpenFile(CWindowWnd*, const FileDialogOptions&) override {
+        if (whileDialogOpen) whileDialogOpen();
         return nextFile;
     }
     std::optional<std::filesystem::path> SaveFile(CWindowWnd*, const FileDialogOptions&) override {
@@ -101,6 +102,8 @@ public:
     UiPoint cursor;
     std::function<bool()> idle;  // called when the loop has nothing to do; false = stop
     std::optional<std::filesystem::path> nextFile;
+    // Runs while an open-file dialog is "shown" (focus changes, closes).
+    std::function<void()> whileDialogOpen;
     std::vector<HeadlessWindowBackend*> windows;
     // Tray clicks for tests: the last tray created.
     std::function<void(bool)> trayActivated;

@@ -53,6 +53,12 @@ bool SetModifier(TDrawInfo& info, std::string_view key, std::string_view value, 
 std::optional<TDrawInfo> ParseImageString(std::string_view text, std::string* error) {
     TDrawInfo info;
     info.sDrawString = std::string(text);
+    // A full path is a file name whatever it holds: a picture the user chose
+    // may have quotes or '=' in its name.
+    if (text.starts_with('/')) {
+        info.sImageName = std::string(text);
+        return info;
+    }
     std::string_view rest = Trim(text);
     if (rest.empty()) return std::nullopt;
     if (rest.find('=') == std::string_view::npos) {

@@ -1,6 +1,7 @@
 #pragma once
-// Image strings: either a bare file name ("common/bk.png") or a list of
-// modifiers in the form key='value' ("file='a.png' dest='0,0,16,16' fade='128'").
+// Image strings: either a bare file name ("common/bk.png", or a full path
+// "/home/…/it's.png" taken whole) or a list of modifiers in the form
+// key='value' ("file='a.png' dest='0,0,16,16' fade='128'").
 // Parsed once per string and cached by the paint manager.
 
 #include <optional>
