@@ -20,6 +20,7 @@
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "ui/controls/device_profile.h"
+#include "ui/controls/headset_panels.h"
 #include "ui/widgets/menu.h"
 #include "ui/widgets/resource_manager.h"
 
@@ -131,6 +132,8 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     if (same("DeviceOption")) return std::make_unique<CDeviceOptionUI>();
     if (same("MacroControl")) return std::make_unique<CMacroControlUI>();
     if (same("MpDevicePower")) return std::make_unique<CMpDevicePowerUI>();
+    if (same("Voice6533Control")) return std::make_unique<CVoice6533ControlUI>();
+    if (same("MagicControl")) return std::make_unique<CMagicControlUI>();
     // Sub-trees that live in layouts of their own.
     static constexpr std::pair<std::string_view, std::string_view> kSubTrees[] = {
         {"DeviceProfileUI", "XML/CustomControlXML/DeviceProfile.xml"},
@@ -155,8 +158,7 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(std::string_view className) 
     // Device pages and panels whose classes are not part of this program yet
     // stand as plain containers, so layouts naming them still build.
     static constexpr std::string_view kPlain[] = {"VexloMousePadDevice", "VexloHS6533Device",
-                                                  "VexloMouseDevice",    "VexloKeyboardDevice",
-                                                  "MagicControl",        "Voice6533Control"};
+                                                  "VexloMouseDevice", "VexloKeyboardDevice"};
     for (std::string_view name : kPlain) {
         if (same(name)) return std::make_unique<CContainerUI>();
     }

@@ -33,6 +33,8 @@ void RegisterCustomControls() {
     Register<CKeySetControlUI>();
     Register<CDeviceProfileUI>();
     Register<CShootControlUI>();
+    Register<CVoice6533ControlUI>();
+    Register<CMagicControlUI>();
 }
 
 }  // namespace q731

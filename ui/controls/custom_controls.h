@@ -5,6 +5,7 @@
 #include "ui/controls/charts.h"
 #include "ui/controls/device_profile.h"
 #include "ui/controls/hand_image_buttons.h"
+#include "ui/controls/headset_panels.h"
 #include "ui/controls/host_controls.h"
 #include "ui/controls/key_buttons.h"
 #include "ui/controls/key_set_control.h"
