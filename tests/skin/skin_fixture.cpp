@@ -14,9 +14,13 @@ constexpr std::pair<std::string_view, std::string_view> kPanelTrees[] = {
     {"KeySetControlUI", "XML/CustomControlXML/KeySetControl.xml"},
     {"MacroSetControlUI", "XML/CustomControlXML/MacroControl.xml"},
     {"ShootKeySetControlUI", "XML/CustomControlXML/ShootControl.xml"},
+    {"Voice6533SetControlUI", "XML/CustomControlXML/Voice6533Control.xml"},
+    {"MagicSetControlUI", "XML/CustomControlXML/MagicControl.xml"},
+    {"VirtualSetControlUI", "XML/CustomControlXML/VirtualSet.xml"},
 };
 constexpr std::string_view kPanelClasses[] = {"DeviceProfile", "LightControl", "KeySetControl",
-                                              "ShootControl", "MacroControl"};
+                                              "ShootControl",  "MacroControl", "Voice6533Control",
+                                              "MagicControl"};
 
 }  // namespace
 
