@@ -18,7 +18,9 @@
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
+#include "headset/alsa_mixer.h"
 #include "headset/hs6533_device.h"
+#include "headset/sim_audio_conf.h"
 #include "macros/desktop_capture.h"
 #include "platform/folders.h"
 #include "platform/key_store.h"
@@ -46,7 +48,7 @@ constexpr const char* kFontFiles[] = {"Font/Simplified_Chinese.ttf", "Font/Galdo
 
 std::unique_ptr<CVexloUSBDevice> MakeDevice(Product product,
                                             const std::shared_ptr<IHidBackend>& backend,
-                                            const Folders& folders) {
+                                            const Folders& folders, bool simulated) {
     std::unique_ptr<CVexloUSBDevice> device;
     switch (product) {
         case Product::Mouse: {
@@ -68,9 +70,19 @@ std::unique_ptr<CVexloUSBDevice> MakeDevice(Product product,
         case Product::MousePad:
             device = std::make_unique<CVexloMousePadDevice>(backend);
             break;
-        case Product::Headset:
-            device = std::make_unique<CVexloHS6533Device>(backend);
+        case Product::Headset: {
+            auto headset = std::make_unique<CVexloHS6533Device>(backend);
+            // The simulated family has a simulated sound card; a real headset's
+            // sound settings go through its card's ALSA mixer.
+            if (simulated) {
+                headset->SetAudioLibrary(MakeSimAudioConf());
+            } else {
+                headset->SetAudioLibrary(MakeAlsaAudioConf(
+                    folders.ConfigFolder(), DeviceFolderPath(folders, Product::Headset)));
+            }
+            device = std::move(headset);
             break;
+        }
     }
     if (!device) return nullptr;
     const DeviceTab& tab = TabOf(product);
@@ -141,7 +153,7 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
 
     SelectedBackend hid = SelectHidBackend();
     DeviceManager devices(loop, hid.backend, [&](Product product) {
-        return MakeDevice(product, hid.backend, folders);
+        return MakeDevice(product, hid.backend, folders, hid.simBus != nullptr);
     });
     // Before the workers: the sync thread must end before what it walks goes.
     LightingSync lightingSync(SteadyClock::Instance());

@@ -112,8 +112,11 @@ CMainWnd::~CMainWnd() {
         if (auto* keys = dynamic_cast<CKeyTableDevice*>(tab.device)) keys->SetPictureSink(nullptr);
         if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(tab.device))
             pad->SetPictureSink(nullptr);
-        if (auto* headset = dynamic_cast<CVexloHS6533Device*>(tab.device))
+        if (auto* headset = dynamic_cast<CVexloHS6533Device*>(tab.device)) {
             headset->SetPictureSink(nullptr);
+            headset->Audio().SetView(nullptr);
+            headset->Audio().SetAsker(nullptr);
+        }
     }
     tray_.DeleteTrayIcon();
 }
@@ -319,6 +322,7 @@ bool CMainWnd::ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, T
             return page->OnKeyAssignment(event);
         case Owner::MouseSettings:
         case Owner::KeyboardSettings:
+        case Owner::Headset:
             return page->OnSettings(event);
         case Owner::Shooting:
             return page->OnShooting(event);

@@ -122,6 +122,11 @@ public:
     // Binds the page's panels; null returns to the in-memory panels.
     void SetView(IHeadsetAudioView* view);
     IHeadsetAudioView& View() { return *view_; }
+    // The page's panels, or null while the in-memory ones are used.
+    IHeadsetAudioView* BoundView() const { return view_ == &ownPanels_ ? nullptr : view_; }
+    // Who is asked to show the library's messages (null: nobody).
+    void SetAsker(IQuestionAsker* asker) { asker_ = asker; }
+    IQuestionAsker* Asker() const { return asker_; }
 
     // Audio start: load and initialise the library, choose the endpoints, read
     // their feature masks, give unset properties their defaults, then read the

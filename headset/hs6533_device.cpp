@@ -19,8 +19,29 @@ constexpr int kSyncTicks = 25;
 CVexloHS6533Device::CVexloHS6533Device(std::shared_ptr<IHidBackend> backend, Clock& clock)
     : CVexloUSBDevice(Product::Headset, std::move(backend)),
       clock_(clock),
+      audio_(MakeAudio(nullptr)),
       renderer_(clock, {[this] { return Plan(); }, [this](SteadyTime now) { RenderFrame(now); }},
                 kRenderExitText) {}
+
+std::unique_ptr<HeadsetAudio> CVexloHS6533Device::MakeAudio(IAudioConfLib* library) {
+    return std::make_unique<HeadsetAudio>(
+        library, profile_, [this] { return SaveProfile(); }, nullptr);
+}
+
+void CVexloHS6533Device::SetAudioLibrary(std::unique_ptr<IAudioConfLib> library) {
+    IAudioConfLib* raw = library.get();
+    IHeadsetAudioView* view = audio_->BoundView();
+    IQuestionAsker* asker = audio_->Asker();
+    audio_ = MakeAudio(raw);
+    audio_->SetView(view);
+    audio_->SetAsker(asker);
+    audioLibrary_ = std::move(library);
+}
+
+void CVexloHS6533Device::Initialise() {
+    CVexloUSBDevice::Initialise();
+    audio_->Start();
+}
 
 CVexloHS6533Device::~CVexloHS6533Device() {
     CloseDevice();
@@ -34,6 +55,9 @@ void CVexloHS6533Device::CloseDevice() {
 LinkResult CVexloHS6533Device::Connect() {
     // Without a readable profile the headset shows the lighting it had.
     (void)LoadProfile();
+    // The library finds the headset's sound card again: a replugged headset
+    // may come back under another card number.
+    audio_->Connect();
     RefreshView();
     renderer_.Start();
     renderer_.Wake();
@@ -44,6 +68,7 @@ void CVexloHS6533Device::ApplyProfile() {
     SetZoneSettings(profile_.GetLedList());
     Steps().SetSteps(profile_.GetEffectSteps());
     renderer_.Wake();
+    audio_->LoadFromProfile();
 }
 
 LinkResult CVexloHS6533Device::WriteSettings() {
@@ -54,6 +79,7 @@ LinkResult CVexloHS6533Device::WriteSettings() {
 
 void CVexloHS6533Device::RefreshView() {
     LoadDefinitions();
+    audio_->Refresh();
     if (View()) View()->Refresh();
 }
 

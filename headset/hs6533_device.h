@@ -8,6 +8,11 @@
 // differs from the one sent last, and at least once a second; the UI thread's
 // lighting tick only shows the picture, so a headset that stops answering can
 // hold up the render thread and never the window.
+//
+// Its sound settings (microphone, monitoring, equaliser, voice changer) go
+// through the audio configuration library, never through HID: the device
+// object owns the audio logic and starts it once, reads the library's values
+// again at every connect, and takes a profile's values without a library call.
 
 #include <atomic>
 #include <functional>
@@ -19,6 +24,8 @@
 #include "devices/lighting/pad_effects.h"
 #include "devices/lighting/render_thread.h"
 #include "devices/usb_device.h"
+#include "headset/audio_conf.h"
+#include "headset/headset_audio.h"
 #include "headset/led_report.h"
 #include "platform/clock.h"
 #include "profiles/hs6533_profiledata.h"
@@ -39,11 +46,23 @@ public:
     CBasicProfiledata& ProfileData() override { return profile_; }
     CHs6533Profiledata& HeadsetProfile() { return profile_; }
 
-    // Loads the profile, refreshes the view and starts the render thread.
+    // The audio configuration library (null: none could be loaded, and the
+    // panels and profile still follow the controls). Set before Initialise.
+    void SetAudioLibrary(std::unique_ptr<IAudioConfLib> library);
+    IAudioConfLib* AudioLibrary() const { return audioLibrary_.get(); }
+    HeadsetAudio& Audio() { return *audio_; }
+
+    // Starts the audio settings: defaults for what the library has not
+    // stored, then its current values.
+    void Initialise() override;
+
+    // Loads the profile, reads the audio library's current values, refreshes
+    // the view and starts the render thread.
     LinkResult Connect() override;
     // Nothing to read back: the headset keeps no settings block.
     LinkResult Resync() override { return LinkResult::Ok; }
-    // Lighting from the profile: zone settings and timed steps.
+    // Lighting from the profile: zone settings and timed steps; the audio
+    // panels from the profile, with no library call.
     void ApplyProfile() override;
     // The lighting goes out with the render thread's next frame.
     LinkResult WriteSettings() override;
@@ -66,10 +85,13 @@ public:
     std::uint64_t FramesSent() const { return framesSent_.load(); }
 
 private:
+    std::unique_ptr<HeadsetAudio> MakeAudio(IAudioConfLib* library);
     bool SendFrame(const HeadsetFrame& frame);
 
     Clock& clock_;
     CHs6533Profiledata profile_;
+    std::unique_ptr<IAudioConfLib> audioLibrary_;
+    std::unique_ptr<HeadsetAudio> audio_;
     PictureSink pictureSink_;
     std::uint32_t lastPlanInputs_ = 0;
     std::atomic<std::uint64_t> framesSent_{0};

@@ -1,5 +1,5 @@
 #pragma once
-// The three device pages: mouse, keyboard and mouse pad.
+// The four device pages: mouse, keyboard, mouse pad and headset.
 
 #include <optional>
 #include <string>
@@ -8,11 +8,15 @@
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
 #include "devices/mouse_pad_device.h"
+#include "headset/headset_audio.h"
 #include "ui/pages/device_page.h"
 
 namespace q731 {
 
 class CShootControlUI;
+class CVoice6533ControlUI;
+class CMagicControlUI;
+class CVexloHS6533Device;
 
 class CKeyboardPage final : public CDevicePage, public IKeyboardView {
 public:
@@ -92,16 +96,53 @@ private:
 };
 
 // The headset's page: its LEDs in the picture, the lighting panel.
-class CHeadsetPage final : public CDevicePage, public IDeviceView {
+// The headset's page: its picture and lighting as the mouse pad's, and the
+// sound and voice changer panels, which it shows for the headset's audio
+// logic and whose controls it hands to that logic.
+class CHeadsetPage final : public CDevicePage, public IDeviceView, public IHeadsetAudioView {
 public:
     explicit CHeadsetPage(PageContext context) : CDevicePage(std::move(context)) {}
+    ~CHeadsetPage() override;
     IDeviceView& View() override { return *this; }
+    bool OnSettings(const PageEvent& event) override;
 
     void Refresh() override { RefreshLighting(); }
     void ShowFunctionPage(int page) override { ShowFunctionPageImpl(page); }
 
+    // IHeadsetAudioView, over the two panels (a panel the layout lacks shows
+    // nothing and reads as its defaults).
+    void SelectEqualiserOption(int choice) override;
+    void SetCustomRowEnabled(bool enabled) override;
+    void SetBandSlider(int band, int value) override;
+    int BandSlider(int band) const override;
+    void SetCustomNames(const std::vector<std::string>& names) override;
+    void SelectCustomName(int index) override;
+    int SelectedCustomName() const override;
+    void SetNameEditText(const std::string& text) override;
+    std::string NameEditText() const override;
+    void SetMicSwitch(bool on) override;
+    void SetMicLevel(int level) override;
+    int MicLevel() const override;
+    void SetMonitorSwitch(bool on) override;
+    void SetMonitorLevel(int level) override;
+    int MonitorLevel() const override;
+    void SetVoiceChangerSwitch(bool on) override;
+    bool VoiceChangerSwitch() const override;
+    void SelectVoice(int voice) override;
+    void SetVoiceLayoutEnabled(bool enabled) override;
+
+    CVoice6533ControlUI* SoundPanel() const { return soundPanel_; }
+    CMagicControlUI* VoicePanel() const { return voicePanel_; }
+
 protected:
     void BindPicture() override;
+    void AfterBinding() override;
+
+private:
+    CVexloHS6533Device* Headset() const;
+
+    CVoice6533ControlUI* soundPanel_ = nullptr;
+    CMagicControlUI* voicePanel_ = nullptr;
 };
 
 class CPadPage final : public CDevicePage, public IDeviceView {

@@ -7,10 +7,6 @@ void CPadPage::BindPicture() {
     BindLedButtons("mousepad_device_key_light");
 }
 
-void CHeadsetPage::BindPicture() {
-    BindLedButtons("hs6533_device_key_light");
-}
-
 std::unique_ptr<CDevicePage> MakeDevicePage(PageContext context) {
     if (!context.device || !context.manager || !context.root) return nullptr;
     switch (context.device->GetProduct()) {
