@@ -29,12 +29,15 @@ public:
         return "<Window size=\"1000,640\"><VerticalLayout name=\"host_root\"/></Window>";
     }
     std::unique_ptr<CControlUI> CreateControl(std::string_view name) override {
-        const char* layout = name == "LightSetControlUI" ? "XML/CustomControlXML/LightControl.xml"
-                             : name == "KeySetControlUI" ? "XML/CustomControlXML/KeySetControl.xml"
-                             : name == "DeviceProfileUI" ? "XML/CustomControlXML/DeviceProfile.xml"
-                             : name == "ShootKeySetControlUI"
-                                 ? "XML/CustomControlXML/ShootControl.xml"
-                                 : nullptr;
+        const char* layout =
+            name == "LightSetControlUI"       ? "XML/CustomControlXML/LightControl.xml"
+            : name == "KeySetControlUI"       ? "XML/CustomControlXML/KeySetControl.xml"
+            : name == "DeviceProfileUI"       ? "XML/CustomControlXML/DeviceProfile.xml"
+            : name == "ShootKeySetControlUI"  ? "XML/CustomControlXML/ShootControl.xml"
+            : name == "Voice6533SetControlUI" ? "XML/CustomControlXML/Voice6533Control.xml"
+            : name == "MagicSetControlUI"     ? "XML/CustomControlXML/MagicControl.xml"
+            : name == "VirtualSetControlUI"   ? "XML/CustomControlXML/VirtualSet.xml"
+                                              : nullptr;
         if (layout) {
             CDialogBuilder builder;
             return builder.Create(layout, {}, this, &m_pm);
