@@ -41,6 +41,34 @@ constexpr DefaultBinding kDefaultBindings[] = {
     {"AAVolumeScalarControl", MixerSide::Playback, MixerRole::Volume,     "Mic"},
     {"GetAAMaxVol",           MixerSide::Playback, MixerRole::Presence,   "Mic"},
 };
+
+// Every property of the audio logic without a binding above; "GetSupportFeature"
+// is answered, not stored.
+constexpr auto kPlay = AudioDirection::Playback;
+constexpr auto kRec = AudioDirection::Recording;
+constexpr StoredProperty kStoredOnly[] = {
+    {"Enable_EQ_GFX",                kPlay, "equaliser"},
+    {"EQ_Slider1",                   kPlay, "equaliser"},
+    {"EQ_Slider2",                   kPlay, "equaliser"},
+    {"EQ_Slider3",                   kPlay, "equaliser"},
+    {"EQ_Slider4",                   kPlay, "equaliser"},
+    {"EQ_Slider5",                   kPlay, "equaliser"},
+    {"EQ_Slider6",                   kPlay, "equaliser"},
+    {"EQ_Slider7",                   kPlay, "equaliser"},
+    {"EQ_Slider8",                   kPlay, "equaliser"},
+    {"EQ_Slider9",                   kPlay, "equaliser"},
+    {"EQ_Slider10",                  kPlay, "equaliser"},
+    {"VirtualSurroundEffectControl", kPlay, "surround"},
+    {"Enable_RFX_GFX",               kPlay, "room effect"},
+    {"RFX_ENVIRONMENT",              kPlay, "room effect"},
+    {"RFX_ROOMSIZE",                 kPlay, "room effect"},
+    {"Enable_MAGICVOICE",            kRec,  "voice changer"},
+    {"MagicVoice_Selection",         kRec,  "voice changer"},
+    {"Enable_MICECHO",               kRec,  "echo"},
+    {"Enable_ENC_LFX",               kRec,  "noise reduction"},
+    {"VolumeControl",                kRec,  "microphone volume (start default only)"},
+    {"AAVolumeControl",              kRec,  "monitoring volume (start default only)"},
+};
 // clang-format on
 
 std::string_view Trimmed(std::string_view text) {
@@ -77,6 +105,10 @@ std::vector<MixerBinding> HeadsetMixerBindings(const fs::path& overrideFile) {
         }
     }
     return bindings;
+}
+
+std::span<const StoredProperty> StoredOnlyProperties() {
+    return kStoredOnly;
 }
 
 std::optional<int> FindUsbSoundCard(const fs::path& procAsound, std::string_view usbId) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,15 @@ std::vector<MixerBinding> HeadsetMixerBindings(const fs::path& overrideFile);
 std::optional<int> FindUsbSoundCard(const fs::path& procAsound, std::string_view usbId);
 
 inline constexpr std::string_view kHeadsetUsbId = "0c76:1630";
+
+// A property the audio logic uses that no binding serves: its value is only
+// kept in the store file and reaches no hardware.
+struct StoredProperty {
+    const char* property;
+    AudioDirection direction;
+    const char* serves;  // what it is for; rows of one use are adjacent
+};
+std::span<const StoredProperty> StoredOnlyProperties();
 
 struct AlsaAudioPaths {
     fs::path procAsound = "/proc/asound";

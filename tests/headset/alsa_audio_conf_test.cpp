@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "headset/alsa_audio_conf.h"
 #include "headset/headset_audio.h"
+#include "headset/sim_audio_conf.h"
 #include "tests/support/test_folder.h"
 
 namespace q731 {
@@ -194,6 +196,35 @@ TEST_F(AlsaAudioTest, AReplugIsFollowedToItsNewCardAndTheOverrideFileRenamesElem
     audio->OnMicSwitch();
     EXPECT_EQ(card->controls.at({"Headset", MixerSide::Capture}).on, false);
     EXPECT_EQ(profile.GetSystemSettings().micInSelect, 1) << "unplugged: the profile follows";
+}
+
+// Every property the audio logic touches is either turned on the card or
+// listed as only stored, so that the listing tool and the note stay true.
+TEST(AlsaAudioProperties, EachPropertyTheLogicUsesIsBoundOrListedAsStored) {
+    auto library = MakeSimAudioConf();
+    CHs6533Profiledata profile;
+    HeadsetAudio audio(library.get(), profile, nullptr, nullptr);
+    audio.Start();
+    audio.OnEqualiserOption(3);
+    audio.OnBandSlider(2);
+    audio.OnMicSwitch();
+    audio.OnMonitorSwitch();
+    audio.OnMicSlider();
+    audio.OnMonitorSlider();
+    audio.View().SetVoiceChangerSwitch(true);
+    audio.OnVoiceChangerSwitch();
+    audio.OnVoice(2);
+    std::set<std::string> known{"GetSupportFeature"};
+    for (const MixerBinding& binding : HeadsetMixerBindings({}))
+        known.insert(binding.property);
+    for (const StoredProperty& stored : StoredOnlyProperties())
+        known.insert(stored.property);
+    ASSERT_FALSE(library->PropertyCalls().empty());
+    for (const AudioCall& call : library->calls) {
+        if (!call.property.empty()) {
+            EXPECT_TRUE(known.count(call.property)) << call.property;
+        }
+    }
 }
 
 }  // namespace

@@ -152,5 +152,32 @@ TEST_F(HeadsetDeviceTest, TheRenderThreadSendsAndTheTickOnlyShowsThePicture) {
     EXPECT_EQ(Sent() % kHeadsetReportsPerFrame, 0u);
 }
 
+// A slider's drag saves the profile at once and then at most every 200 ms;
+// a change still waiting is written before the profile is read again, so a
+// profile switch right after a drag loses nothing.
+TEST_F(HeadsetDeviceTest, AudioSavesArePacedAndNeverLost) {
+    HeadsetAudio& audio = device_->Audio();
+    ASSERT_TRUE(device_->LoadProfile());
+    const auto step = [&](int level) {
+        audio.View().SetMicLevel(level);
+        audio.OnMicSlider();
+    };
+    step(40);
+    EXPECT_FALSE(device_->AudioSavePending()) << "the first change is written at once";
+    step(41);
+    step(42);
+    EXPECT_TRUE(device_->AudioSavePending());
+    clock_.Advance(CVexloHS6533Device::kAudioSaveInterval);
+    loop_.ProcessPending();
+    EXPECT_FALSE(device_->AudioSavePending()) << "the timer wrote it";
+
+    step(43);
+    step(44);
+    ASSERT_TRUE(device_->AudioSavePending());
+    ASSERT_TRUE(device_->LoadProfile());
+    EXPECT_EQ(device_->HeadsetProfile().GetSystemSettings().micInValue, 44);
+    EXPECT_FALSE(device_->AudioSavePending());
+}
+
 }  // namespace
 }  // namespace q731
