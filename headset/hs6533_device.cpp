@@ -13,6 +13,7 @@ constexpr int kStillTicks = 500;
 // Frames while another device's colours are shown: the sync thread changes
 // them, the render thread only sends.
 constexpr int kSyncTicks = 25;
+constexpr int kAudioSaveTimer = 1;
 
 }  // namespace
 
@@ -25,7 +26,39 @@ CVexloHS6533Device::CVexloHS6533Device(std::shared_ptr<IHidBackend> backend, Clo
 
 std::unique_ptr<HeadsetAudio> CVexloHS6533Device::MakeAudio(IAudioConfLib* library) {
     return std::make_unique<HeadsetAudio>(
-        library, profile_, [this] { return SaveProfile(); }, nullptr);
+        library, profile_, [this] { return SaveAudioChange(); }, nullptr);
+}
+
+bool CVexloHS6533Device::SaveAudioChange() {
+    UiLoop* loop = Loop();
+    if (!loop) return SaveProfile();
+    const SteadyTime now = loop->GetClock().Now();
+    if (audioSavePending_) return true;
+    if (!lastAudioSave_ || now - *lastAudioSave_ >= kAudioSaveInterval) {
+        lastAudioSave_ = now;
+        return SaveProfile();
+    }
+    // The document in memory already holds the change; the timer writes it.
+    audioSavePending_ = true;
+    const auto waited = std::chrono::duration_cast<Millis>(now - *lastAudioSave_);
+    loop->SetOneShotTimer(&audioSavePending_, kAudioSaveTimer, kAudioSaveInterval - waited,
+                          [this] { FlushAudioSave(); });
+    return true;
+}
+
+void CVexloHS6533Device::FlushAudioSave() {
+    if (!audioSavePending_) return;
+    audioSavePending_ = false;
+    if (UiLoop* loop = Loop()) {
+        loop->KillTimer(&audioSavePending_, kAudioSaveTimer);
+        lastAudioSave_ = loop->GetClock().Now();
+    }
+    SaveProfileOrLog("a change of its sound settings");
+}
+
+bool CVexloHS6533Device::LoadProfile() {
+    FlushAudioSave();
+    return CVexloUSBDevice::LoadProfile();
 }
 
 void CVexloHS6533Device::SetAudioLibrary(std::unique_ptr<IAudioConfLib> library) {
@@ -48,6 +81,7 @@ CVexloHS6533Device::~CVexloHS6533Device() {
 }
 
 void CVexloHS6533Device::CloseDevice() {
+    FlushAudioSave();
     renderer_.Stop();
     CVexloUSBDevice::CloseDevice();
 }

@@ -56,6 +56,17 @@ public:
     // stored, then its current values.
     void Initialise() override;
 
+    // An audio change saves the profile at once, and later ones at most this
+    // often: a slider's drag would otherwise write the whole file, synced to
+    // disk, at every step on the UI thread.
+    static constexpr Millis kAudioSaveInterval{200};
+    // Writes an audio change still waiting for its save (before the profile
+    // is read again, and when the headset goes).
+    void FlushAudioSave();
+    bool AudioSavePending() const { return audioSavePending_; }
+    // Any change still waiting is saved before the profile is read again.
+    [[nodiscard]] bool LoadProfile() override;
+
     // Loads the profile, reads the audio library's current values, refreshes
     // the view and starts the render thread.
     LinkResult Connect() override;
@@ -86,12 +97,15 @@ public:
 
 private:
     std::unique_ptr<HeadsetAudio> MakeAudio(IAudioConfLib* library);
+    bool SaveAudioChange();
     bool SendFrame(const HeadsetFrame& frame);
 
     Clock& clock_;
     CHs6533Profiledata profile_;
     std::unique_ptr<IAudioConfLib> audioLibrary_;
     std::unique_ptr<HeadsetAudio> audio_;
+    bool audioSavePending_ = false;
+    std::optional<SteadyTime> lastAudioSave_;
     PictureSink pictureSink_;
     std::uint32_t lastPlanInputs_ = 0;
     std::atomic<std::uint64_t> framesSent_{0};
