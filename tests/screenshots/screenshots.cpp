@@ -290,6 +290,22 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
         user.Slide("deng_light_slider", 4);
         Pump(500);
         shooter.Shoot("headset_lighting" + suffix);
+        // The sound page on the simulated sound card: a level set and a
+        // preset chosen, with the note on what reaches the headset.
+        user.Choose("6533_voice_Op_tab");
+        user.Slide("6533_MicIn_slider", 64);
+        user.Choose("6533_eq_option_2");
+        Pump(200);
+        shooter.Shoot("headset_sound" + suffix);
+        user.Choose("magic_Op_tab");
+        user.Choose("magic_enable_option");
+        user.Choose("magic_option_3");
+        Pump(200);
+        shooter.Shoot("headset_voice_changer" + suffix);
+        user.Choose("Virtual7.1_Op_tab");
+        Pump(200);
+        shooter.Shoot("headset_surround" + suffix);
+        user.Choose("deng_Op_tab");
     }
     // Every device in step with the mouse's colour cycle, marked on its tab.
     if (user.SelectTab(q731::Product::Mouse)) {
