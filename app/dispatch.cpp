@@ -137,6 +137,7 @@ constexpr Entry kValueExact[] = {
     {"deng_light_slider", Owner::Lighting},
     {"deng_speed_slider", Owner::Lighting},
     {"deng_Color_Pallet", Owner::Lighting},
+    {"deng_audioColor_Pallet", Owner::MusicLighting},
     {"deng_edit_R", Owner::Lighting},
     {"deng_edit_G", Owner::Lighting},
     {"deng_edit_B", Owner::Lighting},
@@ -196,6 +197,7 @@ constexpr Entry kValueNumbered[] = {
     {"6533_eq_hz_slider_", Owner::Headset},
     {"tamry_DPI_slider_", Owner::MouseSettings},
     {"tamry_DPI_edit_", Owner::MouseSettings},
+    {"audiocolor_option_", Owner::MusicLighting},
 };
 
 constexpr std::array<std::string_view, 8> kPageTabs = {

@@ -326,6 +326,8 @@ bool CMainWnd::ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, T
             return page->OnSettings(event);
         case Owner::Shooting:
             return page->OnShooting(event);
+        case Owner::MusicLighting:
+            return page->OnMusicLighting(event);
         case Owner::ProfileList:
             if (event.kind == PageNotify::ItemSelect) {
                 // The device follows a moment later, so that running through the

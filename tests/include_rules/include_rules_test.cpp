@@ -42,7 +42,7 @@ const std::vector<FolderRule> kRules = {
     {"sim",             {"device_access", "platform"},             {}},
     {"macros",          {"platform", "profiles", "devices"},       {Library::Os}},
     {"headset",         {"platform", "devices", "profiles"},       {Library::Os}},
-    {"lighting_extras", {"platform", "devices", "profiles"},       {Library::JsonCpp}},
+    {"lighting_extras", {"platform", "devices", "profiles"},       {Library::JsonCpp, Library::Os}},
     {"update",          {"platform", "profiles"},                  {Library::Curl}},
     {"ui/widgets",      {"platform"},                              {}},
     {"ui/qt",           {"ui/widgets"},                            {Library::Qt}},

@@ -87,6 +87,11 @@ public:
     // The profile panel's buttons (add, delete, copy, reset, import, export,
     // rename, the button area).
     bool OnProfile(const PageEvent& event);
+    // The music mode's colours on the lighting panel (a keyboard's only).
+    virtual bool OnMusicLighting(const PageEvent& event) {
+        (void)event;
+        return false;
+    }
     // The mouse's shooting panel: slots, bullets, the bullet's values, reset,
     // import, export and sending; false on any other kind of device.
     virtual bool OnShooting(const PageEvent& event) {

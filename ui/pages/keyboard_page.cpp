@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 #include "devices/keys/key_list.h"
 #include "devices/keys/keyboard_keys.h"
@@ -174,6 +175,59 @@ bool CKeyboardPage::OnSettings(const PageEvent& event) {
         return true;
     }
     return false;
+}
+
+bool CKeyboardPage::OnMusicLighting(const PageEvent& event) {
+    CVexloKeyboardDevice& keyboard = Keyboard();
+    AudioLightSetting audio = keyboard.Profile().GetAudioLightSetting();
+    const bool foreground = audio.colorType != 0;
+    // The colour the edits change: the foreground's or the background's.
+    std::uint8_t* channels[] = {foreground ? &audio.foregroundRed : &audio.backgroundRed,
+                                foreground ? &audio.foregroundGreen : &audio.backgroundGreen,
+                                foreground ? &audio.foregroundBlue : &audio.backgroundBlue};
+    auto setColour = [&](std::uint32_t rgb) {
+        *channels[0] = static_cast<std::uint8_t>(rgb >> 16);
+        *channels[1] = static_cast<std::uint8_t>(rgb >> 8);
+        *channels[2] = static_cast<std::uint8_t>(rgb);
+    };
+    auto* option = dynamic_cast<COptionUI*>(event.sender);
+    const bool chosen = event.kind == PageNotify::SelectChanged && option && option->IsSelected();
+    const std::string_view name = event.name;
+    if (name == "deng_audioColor_Pallet" && event.kind == PageNotify::ColorChanged) {
+        setColour(static_cast<std::uint32_t>(event.wParam));
+    } else if (name == "audiocolor_option_" && chosen) {
+        setColour(option->GetBkColor());
+    } else if ((name == "deng_audioedit_R" || name == "deng_audioedit_G" ||
+                name == "deng_audioedit_B") &&
+               event.kind == PageNotify::KillFocus && event.sender) {
+        // Decimal text, capped to 0-255; empty or unreadable text is 0.
+        const std::string text = event.sender->GetText();
+        long value = 0;
+        try {
+            value = text.empty() ? 0 : std::stol(text);
+        } catch (...) {
+            value = 0;
+        }
+        const int channel = name.back() == 'R' ? 0 : name.back() == 'G' ? 1 : 2;
+        *channels[channel] = static_cast<std::uint8_t>(std::clamp(value, 0L, 255L));
+        if (foreground) audio.sevenColors = 0;
+    } else if (name == "Close_bkColor_btn" && event.kind == PageNotify::Click) {
+        audio.backgroundRed = audio.backgroundGreen = audio.backgroundBlue = 0;
+    } else if (name == "light_combo_audiomodeSelect" && event.kind == PageNotify::ItemSelect) {
+        auto* modes = dynamic_cast<CComboUI*>(event.sender);
+        if (!modes || modes->GetCurSel() < 0) return true;
+        audio.audioMode = static_cast<std::uint8_t>(std::min(modes->GetCurSel(), 255));
+    } else if (name == "deng_7audiocolor_check" && event.kind == PageNotify::SelectChanged &&
+               option) {
+        audio.sevenColors = option->IsSelected() ? 1 : 0;
+    } else if ((name == "audio_FgColor_check" || name == "audio_BkColor_check") && chosen) {
+        audio.colorType = name == "audio_FgColor_check" ? 1 : 0;
+    } else {
+        return false;
+    }
+    keyboard.SetAudioSettings(audio);
+    ShowMusicControls();
+    return true;
 }
 
 }  // namespace q731

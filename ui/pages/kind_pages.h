@@ -23,6 +23,7 @@ public:
     explicit CKeyboardPage(PageContext context) : CDevicePage(std::move(context)) {}
     IDeviceView& View() override { return *this; }
     bool OnSettings(const PageEvent& event) override;
+    bool OnMusicLighting(const PageEvent& event) override;
 
     // IKeyboardView.
     void Refresh() override;
