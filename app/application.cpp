@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "app/device_tabs.h"
 #include "app/main_window.h"
@@ -21,6 +22,7 @@
 #include "headset/alsa_mixer.h"
 #include "headset/hs6533_device.h"
 #include "headset/sim_audio_conf.h"
+#include "lighting_extras/music_companion.h"
 #include "macros/desktop_capture.h"
 #include "platform/folders.h"
 #include "platform/key_store.h"
@@ -157,6 +159,14 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     });
     // Before the workers: the sync thread must end before what it walks goes.
     LightingSync lightingSync(SteadyClock::Instance());
+    // Outlives the workers: its watchdog is one of them.
+    MusicCompanionSetup musicSetup;
+    musicSetup.runtimeFolder = folders.RuntimeFolder();
+    musicSetup.program = ExecutableFolder() / std::string(kCompanionProgram);
+    std::optional<MusicCompanion> music;
+    if (!musicSetup.runtimeFolder.empty() && !std::getenv("Q731_NO_MUSIC_COMPANION")) {
+        music.emplace(loop, musicSetup);
+    }
     WorkerSlots workers;
     MessageBusServer bus;
     std::unique_ptr<DeviceScanner> scanner;
@@ -177,6 +187,7 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     services.lightingSync = &lightingSync;
     services.userDataFolder = folders.UserDataFolder();
     services.defaultDataFolder = folders.defaultData;
+    services.music = music ? &*music : nullptr;
     services.makeDesktopCapture = [&loop] {
         const char* chosen = std::getenv("Q731_CAPTURE");
         return MakeDesktopCapture(loop, SteadyClock::Instance(), chosen ? chosen : "");
@@ -213,12 +224,18 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
                       [&](const WorkerArgs& args) { scanner->Run(args, SteadyClock::Instance()); });
         workers.Start(WorkerSlots::kLightingSyncSlot, "lighting sync",
                       [&](const WorkerArgs& args) { lightingSync.Run(args); });
+        if (music) {
+            workers.Start(WorkerSlots::kAudioWatchdogSlot, "audio watchdog",
+                          [&](const WorkerArgs& args) { music->Watch(*args.stopEvent); });
+        }
     };
     services.shutdown = [&] {
         // Sends from workers fail from here on, so none can block the exit.
         loop.BeginShutdown();
         const auto report = workers.StopAll();
         if (report.abandoned > 0) LogError("some workers did not stop");
+        // With the watchdog gone nothing starts the companion again.
+        if (music) music->Shutdown();
         bus.Stop();
         devices.Shutdown();
         platform.QuitMessageLoop();

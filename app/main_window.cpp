@@ -12,6 +12,7 @@
 #include "app/macro_control.h"
 #include "app/message_box.h"
 #include "app/message_texts.h"
+#include "app/music_window.h"
 #include "app/window_fit.h"
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
@@ -78,7 +79,8 @@ CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& regist
           },
           [this](CVexloUSBDevice& device, const LightSetting& light, bool save) {
               SaveAndSend(device, light, save);
-          }) {
+          }),
+      analyser_(loop.GetClock()) {
     wakeId_ = registry_.Register(messages::kWake);
     settingsForwardId_ = registry_.Register(messages::kSettingsForward);
     startAnnounceId_ = registry_.Register(messages::kStartAnnounce);
@@ -107,6 +109,11 @@ CMainWnd::CMainWnd(UiLoop& loop, DeviceManager& devices, MessageRegistry& regist
 
 CMainWnd::~CMainWnd() {
     devices_.SetObserver(nullptr);
+    if (MusicCompanion* music = services_.music) {
+        music->SetFrameHandler(nullptr);
+        music->SetCaptureWanted(nullptr);
+        music->SetNotice(nullptr);
+    }
     for (const TabState& tab : devices_.Tabs()) {
         tab.device->SetView(nullptr);
         if (auto* keys = dynamic_cast<CKeyTableDevice*>(tab.device)) keys->SetPictureSink(nullptr);
@@ -191,6 +198,7 @@ void CMainWnd::OnWindowInit() {
     // unless there is no tray to come back from.
     if (services_.trayAvailable) ShowWindow(false, false);
     if (services_.startWorkers) services_.startWorkers();
+    StartMusic();
     loop_.SetOneShotTimer(this, main_timer::kFit, Millis(100), [this] {
         if (awake_) RefitToMonitor();
     });
@@ -283,6 +291,11 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
     }
     if (route.owner == Owner::ColourPalette) {
         OpenColourPalette(route.number);
+        return;
+    }
+    if (route.owner == Owner::MusicLighting &&
+        (route.name == "music_setting_btn" || route.name == "music_setting_text")) {
+        OpenMusicWindow();
         return;
     }
     if (route.owner == Owner::DeviceTabs) {
@@ -626,6 +639,7 @@ void CMainWnd::CloseSecondaryWindows() {
     if (about_) about_->Close(0);
     if (CSkinFrame* skin = CSkinFrame::Current()) skin->Close(0);
     if (palette_) palette_->Close(0);
+    if (musicWnd_) musicWnd_->Close(0);
     CMenuWnd::DestroyMenu();
 }
 
@@ -739,6 +753,87 @@ void CMainWnd::OpenColourPalette(int stage) {
     }
     if (!mouse->SetStageColour(stage, colour))
         LogWarning(fmt::format("stage {} colour: the mouse did not take it", stage));
+}
+
+bool CMainWnd::AnyKeyboardWantsMusic() const {
+    for (const TabState& tab : devices_.Tabs()) {
+        auto* keyboard = dynamic_cast<CVexloKeyboardDevice*>(tab.device);
+        if (!keyboard || !tab.visible || !keyboard->Link().IsOpen()) continue;
+        const int mode = keyboard->GetLightInfo().selectItem;
+        if (mode == CVexloKeyboardDevice::kMusicMode ||
+            mode == CVexloKeyboardDevice::kHostColourMode) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMainWnd::StartMusic() {
+    if (!services_.userDataFolder.empty()) {
+        styleStore_.emplace(services_.userDataFolder / "AudioFile.json",
+                            services_.defaultDataFolder / "AudioFile.json");
+        styles_ = styleStore_->Load();
+    }
+    MusicCompanion* music = services_.music;
+    if (!music) return;
+    auto keyboards = [this](auto&& each) {
+        for (const TabState& tab : devices_.Tabs()) {
+            auto* keyboard = dynamic_cast<CVexloKeyboardDevice*>(tab.device);
+            if (keyboard && tab.visible) each(*keyboard);
+        }
+    };
+    analyser_.SetKeyboardSink([keyboards](std::span<const std::int32_t> levels) {
+        keyboards([levels](CVexloKeyboardDevice& keyboard) { keyboard.PushAudioLevels(levels); });
+    });
+    // The mouse takes no music levels of its own; the colour block goes to
+    // the first keyboard.
+    analyser_.SetHostColourSink([keyboards](std::span<const std::int32_t> values) {
+        std::vector<std::uint32_t> colour(values.begin(), values.end());
+        bool first = true;
+        keyboards([&](CVexloKeyboardDevice& keyboard) {
+            if (first) keyboard.PushHostColour(colour);
+            first = false;
+        });
+    });
+    music->SetFrameHandler([this](int type, std::string payload) {
+        if (!Exiting()) (void)analyser_.HandleBlock(type, payload);
+    });
+    music->SetCaptureWanted([this] { return AnyKeyboardWantsMusic(); });
+    music->SetNotice([this](const std::string& text) {
+        // Told once the window is up, never from inside its start.
+        loop_.Post([this, text] {
+            if (!Exiting()) Ask({std::string(), text, false, QuestionButtons::Ok});
+        });
+    });
+    music->SendStyle(StyleBlock(styles_));
+    music->Start();
+    // Silence ends the music levels; capture follows the keyboards' modes.
+    loop_.SetTimer(this, main_timer::kMusicFlush, Millis(100), [this, music] {
+        analyser_.CheckSilence();
+        music->UpdateCapture();
+    });
+}
+
+void CMainWnd::OpenMusicWindow() {
+    if (musicWnd_ || Exiting()) return;
+    auto window = std::make_unique<CMusicWnd>(loop_, styles_);
+    if (!window->Create(this, "MusicWnd", kWsPopup, kWsExToolWindow)) {
+        LogError("music styles: cannot build its window");
+        return;
+    }
+    musicWnd_ = window.get();
+    window->SetScale(dpi_);
+    window->CenterWindow();
+    const int result = RunModal([&window] { return window->Run(); });
+    musicWnd_ = nullptr;
+    if (backend_ && backend_->IsVisible() && !Exiting()) backend_->Show(true, true);
+    const AudioLightStyles chosen = window->Styles();
+    window.reset();
+    if (result != 1 || Exiting()) return;
+    styles_ = chosen;
+    if (services_.music) services_.music->SendStyle(StyleBlock(styles_));
+    if (styleStore_ && !styleStore_->Save(styles_))
+        LogWarning("music styles: AudioFile.json could not be saved");
 }
 
 void CMainWnd::ReportSaveFailure(const WriteFailure& failure) {

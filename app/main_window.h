@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@
 #include "app/skin.h"
 #include "devices/device_manager.h"
 #include "devices/lighting/lighting_sync.h"
+#include "lighting_extras/audio_styles.h"
+#include "lighting_extras/music_analyser.h"
+#include "lighting_extras/music_companion.h"
 #include "platform/files.h"
 #include "platform/key_store.h"
 #include "platform/message_bus.h"
@@ -31,6 +35,7 @@ namespace q731 {
 
 class CAboutWnd;
 class CColorSelectWnd;
+class CMusicWnd;
 
 // Plain message numbers the main window handles.
 namespace main_msg {
@@ -83,6 +88,8 @@ struct MainWindowServices {
     // its read-only default copy. Empty: the swatches are not kept.
     std::filesystem::path userDataFolder;
     std::filesystem::path defaultDataFolder;
+    // The audio-capture companion; none: no music lighting.
+    MusicCompanion* music = nullptr;
 };
 
 class CMainWnd : public WindowImplBase,
@@ -154,6 +161,12 @@ public:
     MacroRecording& Recording() { return *recording_; }
     // The open colour palette, if any.
     CColorSelectWnd* ColourPalette() const { return palette_; }
+    // The music styles window, while open.
+    CMusicWnd* MusicWindow() const { return musicWnd_; }
+    const AudioLightStyles& MusicStyles() const { return styles_; }
+    MusicAnalyser& Music() { return analyser_; }
+    // Whether a keyboard that is there shows a music mode (capture is wanted).
+    bool AnyKeyboardWantsMusic() const;
 
 private:
     void OnWindowInit();
@@ -167,6 +180,10 @@ private:
     // The palette for stage `stage`'s colour of the current device, when that
     // is a mouse; OK gives the stage the chosen colour on that mouse.
     void OpenColourPalette(int stage);
+    // Music lighting: the styles, the companion and the analysis of its frames.
+    void StartMusic();
+    // The music styles window; OK keeps, saves and sends the styles.
+    void OpenMusicWindow();
     void CloseSecondaryWindows();
     void HideToTray();
     void SetLightingControl(bool on, bool announce);
@@ -191,6 +208,10 @@ private:
     CTrayIcon tray_;
     CAboutWnd* about_ = nullptr;
     CColorSelectWnd* palette_ = nullptr;
+    CMusicWnd* musicWnd_ = nullptr;
+    MusicAnalyser analyser_;
+    std::optional<AudioStyleStore> styleStore_;
+    AudioLightStyles styles_;
     std::vector<CDeviceOptionUI*> tabButtons_;
     std::vector<CMpDevicePowerUI*> powerPanels_;
     std::vector<CControlUI*> devicePages_;
