@@ -20,6 +20,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -29,6 +30,7 @@
 #include "app/macro_control.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/music_window.h"
 #include "app/skin.h"
 #include "devices/keyboard_device.h"
 #include "ui/controls/custom_controls.h"
@@ -141,8 +143,9 @@ private:
     q731::CPaintManagerUI& pm_;
 };
 
-// The keyboard in music mode, column bars in wheel colours, fed levels that
-// sweep across the columns as a music analyser would push them.
+// The keyboard in music mode, column bars in wheel colours, fed generated
+// sample frames through the program's own analysis (as the capture companion
+// sends them); then the music styles window over it.
 void ShootMusic(Shooter& shooter, CMainWnd& window, User& user, const std::string& suffix) {
     auto* keyboard = dynamic_cast<q731::CVexloKeyboardDevice*>(window.Devices().CurrentDevice());
     if (keyboard == nullptr) return;
@@ -152,19 +155,31 @@ void ShootMusic(Shooter& shooter, CMainWnd& window, User& user, const std::strin
     keyboard->SetAudioSettings(audio);
     user.Pick("light_combo_modeSelect", q731::CVexloKeyboardDevice::kMusicMode);
     int step = 0;
-    QTimer pushes;
-    QObject::connect(&pushes, &QTimer::timeout, [&] {
-        std::array<std::int32_t, 25> levels{};
-        for (int i = 0; i < 25; ++i)
-            levels[static_cast<std::size_t>(i)] =
-                static_cast<std::int32_t>(1000 + 1000 * std::sin((step + i * 3) / 6.0));
-        keyboard->PushAudioLevels(levels);
+    QTimer frames;
+    QObject::connect(&frames, &QTimer::timeout, [&] {
+        // Band b moves by an amount that sweeps across the bands over time.
+        std::string payload(q731::kMaxSamplesBlockBytes, '\0');
+        for (std::size_t i = 0; i < q731::kFrameValues; ++i) {
+            const double band = static_cast<double>(i / 5);
+            const double swing = 300 + 280 * std::sin((step + band * 3) / 6.0);
+            const auto value = static_cast<std::int32_t>((step % 2 == 0 ? 1 : -1) * swing);
+            std::memcpy(payload.data() + 4 * i, &value, 4);
+        }
+        (void)window.Music().HandleBlock(static_cast<int>(q731::MusicBlock::Samples), payload);
         ++step;
     });
-    pushes.start(15);
+    frames.start(5);
     Pump(800);
     shooter.Shoot("keyboard_music" + suffix);
-    pushes.stop();
+    QTimer::singleShot(300, [&] {
+        if (q731::CMusicWnd* styles = window.MusicWindow()) {
+            Pump(200);
+            shooter.Shoot("music_window" + suffix);
+            styles->Close(0);
+        }
+    });
+    user.Click("music_setting_btn");
+    frames.stop();
 }
 
 // Sends a key press and release to our window as the keyboard would (the

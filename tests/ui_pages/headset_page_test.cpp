@@ -162,10 +162,15 @@ TEST_F(HeadsetPageTest, AHiddenLedButtonKeepsItsColourWhileItsLedIsSent) {
     light.brightness = 4;
     device_->SetLightInfo(light);
     device_->ApplyProfile();
-    // The render thread sends LED 4 in the first report (red, LEDs 0-6).
+    // The render thread sends LED 4 in the first report (red, LEDs 0-6) once
+    // it has drawn the new colour; an earlier frame may still be on its way.
     auto ledFourSent = [this] {
+        const std::vector<LedColour> leds = device_->Leds().Snapshot();
+        if (leds.size() <= 5 || leds[4].red != 200 || leds[5].red != 200) return false;
+        const std::uint8_t expected = HeadsetLevel(leds[4], 0);
         for (const auto& report : bus_->OutputLog(unit_)) {
-            if (report.size() > 8 && report[1] == 0x22 && report[2] == 0xAA && report[8] > 0)
+            if (report.size() > 8 && report[1] == 0x22 && report[2] == 0xAA &&
+                report[8] == expected && expected > 0)
                 return true;
         }
         return false;
