@@ -1020,6 +1020,11 @@ void CMainWnd::TabCreated(int tab) {
     context.owner = this;
     context.powerPanel = panel;
     context.clearSync = [device = state.device] { device->SetSynchronised(false); };
+    context.profileReset = [this] {
+        if (!styleStore_) return;
+        styles_ = styleStore_->Reset();
+        if (services_.music) services_.music->SendStyle(StyleBlock(styles_));
+    };
     std::unique_ptr<CDevicePage> pageObject = MakeDevicePage(std::move(context));
     if (pageObject) {
         pageObject->BuildPage();

@@ -644,6 +644,7 @@ void CDevicePage::ResetProfile() {
     if (!panel || panel->SelectedIndex() < 0) return;
     if (context_.asker && !AskToConfirm(*context_.asker, profile_text::kConfirmReset)) return;
     if (!panel->ResetProfile()) return;
+    if (context_.profileReset) context_.profileReset();
     SendProfile(true);
 }
 

@@ -61,6 +61,9 @@ struct PageContext {
     CWindowWnd* owner = nullptr;  // the window file dialogs belong to
     // Ends synchronised lighting for this device (its link flag and its tab's).
     std::function<void()> clearSync;
+    // After a profile was reset to its defaults (the music styles go back to
+    // theirs with it).
+    std::function<void()> profileReset;
 };
 
 class CDevicePage {
