@@ -6,16 +6,22 @@
 #include "lighting_extras/music_companion.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "platform/message_bus.h"
 #include "tests/support/test_folder.h"
 #include "tests/support/wait.h"
+
+extern char** environ;
 
 namespace q731 {
 namespace {
@@ -170,6 +176,83 @@ TEST_F(MusicCompanionTest, AFailedStartIsToldAndTheWatchdogStartsItAgainLessOfte
     EXPECT_EQ(launches.load(), settled);
     stop.Set();
     watchdog.join();
+}
+
+// The real companion on a test tone: killed, it is started again by the
+// watchdog, connected to, and its frames flow again; "exit" leaves none.
+TEST_F(MusicCompanionTest, AKilledCompanionIsStartedAgainAndReconnected) {
+    const fs::path program = fs::path(Q731_BINARY_DIR) / "app" / std::string(kCompanionProgram);
+    ASSERT_TRUE(fs::exists(program)) << program;
+    std::mutex pidsMutex;
+    std::vector<pid_t> pids;
+    auto launch = [&](std::string* error) {
+        const std::string path = program.string();
+        const std::string runtime = folder_.path().string();
+        const char* argv[] = {path.c_str(), "--runtime-dir", runtime.c_str(),
+                              "--source",   "generated:440", nullptr};
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, const_cast<char**>(argv),
+                          environ) != 0) {
+            *error = "spawn failed";
+            return false;
+        }
+        std::lock_guard lock(pidsMutex);
+        pids.push_back(pid);
+        return true;
+    };
+    MusicCompanionSetup setup;
+    setup.runtimeFolder = folder_.path();
+    setup.launch = launch;
+    MusicCompanion companion(loop_, setup);
+    wanted_ = true;
+    companion.SetCaptureWanted([] { return true; });
+    int frames = 0;
+    companion.SetFrameHandler([&](int, std::string) { ++frames; });
+    auto framesFlow = [&] {
+        const int before = frames;
+        return WaitUntil([&] {
+            loop_.ProcessPending();
+            return frames > before + 10;
+        });
+    };
+    StopEvent stop;
+    std::thread watchdog([&] { companion.Watch(stop); });
+    companion.Start();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            loop_.ProcessPending();
+            return companion.Connected();
+        },
+        10s));
+    ASSERT_TRUE(framesFlow());
+
+    pid_t first = -1;
+    {
+        std::lock_guard lock(pidsMutex);
+        first = pids.front();
+    }
+    ::kill(first, SIGKILL);
+    ASSERT_EQ(::waitpid(first, nullptr, 0), first);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            loop_.ProcessPending();
+            std::lock_guard lock(pidsMutex);
+            return pids.size() >= 2 && companion.Connected();
+        },
+        10s));
+    EXPECT_TRUE(framesFlow()) << "the new companion sends again";
+
+    stop.Set();
+    watchdog.join();
+    companion.Shutdown();
+    std::lock_guard lock(pidsMutex);
+    for (pid_t pid : pids) {
+        int status = 0;
+        if (pid == first) continue;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_FALSE(fs::exists(CompanionSocketPath(folder_.path())));
 }
 
 }  // namespace
