@@ -23,6 +23,7 @@
 #include "ui/controls/device_profile.h"
 #include "ui/controls/headset_panels.h"
 #include "ui/widgets/menu.h"
+#include "ui/widgets/range.h"
 #include "ui/widgets/resource_manager.h"
 
 namespace q731 {
@@ -387,6 +388,27 @@ void CMainWnd::OnRoutedNotify(NotifyKind kind, TNotifyUI& msg) {
             break;
         case Owner::MacroEditor:
             OnMacroPanel(route, kind, msg);
+            break;
+        case Owner::MusicLighting:
+            if (route.name == "R_light_slider" || route.name == "G_light_slider" ||
+                route.name == "B_light_slider") {
+                // One of the style's weights, straight to the companion.
+                auto* slider = dynamic_cast<CSliderUI*>(msg.pSender);
+                if (kind != NotifyKind::ValueChanged || !slider) break;
+                const char channel = route.name[0];
+                const int value = slider->GetValue();
+                if (services_.music && services_.music->Connected()) {
+                    services_.music->SendChannel(channel == 'R'   ? 0
+                                                 : channel == 'G' ? 1
+                                                                  : 2,
+                                                 value);
+                    if (CControlUI* label =
+                            m_pm.FindControl(fmt::format("{}_light_label", channel)))
+                        label->SetText(fmt::format("{} {}", channel, value));
+                }
+                break;
+            }
+            (void)ToCurrentPage(route.owner, kind, route, msg);
             break;
         default:
             if (!ToCurrentPage(route.owner, kind, route, msg)) {
