@@ -53,10 +53,7 @@ void CColorSelectWnd::InitWindow() {
 
 void CColorSelectWnd::SetScale(int dpi) {
     if (dpi == dpi_) return;
-    if (!IsAcceptedScale(dpi)) {
-        LogWarning("SET_WND DPI SET ERROR");
-        dpi = 96;
-    }
+    dpi = SecondaryWindowScale(dpi);
     dpi_ = dpi;
     ScaleTo(dpi);
 }

@@ -62,10 +62,7 @@ AudioLightStyles CMusicWnd::Styles() const {
 
 void CMusicWnd::SetScale(int dpi) {
     if (dpi == dpi_) return;
-    if (!IsAcceptedScale(dpi)) {
-        LogWarning("SET_WND DPI SET ERROR");
-        dpi = 96;
-    }
+    dpi = SecondaryWindowScale(dpi);
     dpi_ = dpi;
     ScaleTo(dpi);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/device_tabs.h"
+#include "platform/log.h"
 
 namespace q731 {
 
@@ -17,6 +18,12 @@ bool IsAcceptedScale(int dpi) {
 
 int AcceptedScaleOr96(int dpi) {
     return IsAcceptedScale(dpi) ? dpi : 96;
+}
+
+int SecondaryWindowScale(int dpi) {
+    if (IsAcceptedScale(dpi)) return dpi;
+    LogWarning("SET_WND DPI SET ERROR");
+    return 96;
 }
 
 std::vector<std::uint8_t> MakeTabTableBlock() {

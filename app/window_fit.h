@@ -16,6 +16,8 @@ int ScaleForMonitor(int width, int height);
 // The scales a window accepts; anything else falls back to 96.
 bool IsAcceptedScale(int dpi);
 int AcceptedScaleOr96(int dpi);
+// The same for a secondary window, which says in the log when it refused one.
+int SecondaryWindowScale(int dpi);
 
 // The 1024-byte block sent to the "WorkTool" window: 2, 3, 0, 2, the row count,
 // then vendor id, product id and device type of every device-tab row, each as

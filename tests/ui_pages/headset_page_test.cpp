@@ -23,12 +23,7 @@ class HeadsetPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetUiPlatform(&platform_);
-        CPaintManagerUI::SetResourcePath((fs::path(Q731_SOURCE_DIR) / "skin").string());
-        auto& resources = CResourceManager::GetInstance();
-        resources.ResetResourceMap();
-        ASSERT_TRUE(resources.LoadResource("res.xml"));
-        ASSERT_TRUE(resources.LoadLanguage("lan_en.xml"));
-        RegisterCustomControls();
+        LoadPageSkin();
         ASSERT_TRUE(host_.Create(nullptr, "host"));
 
         loop_.BindToCurrentThread();
@@ -68,8 +63,7 @@ protected:
         device_->CloseDevice();
         device_->SetView(nullptr);
         page_.reset();
-        CResourceManager::GetInstance().ResetLanguage();
-        CResourceManager::GetInstance().ResetResourceMap();
+        UnloadPageSkin();
         SetUiPlatform(nullptr);
     }
 

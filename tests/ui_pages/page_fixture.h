@@ -50,6 +50,21 @@ public:
     CPaintManagerUI& Pm() { return m_pm; }
 };
 
+// The skin's resources and English texts, and the custom controls, for a page
+// built on the headless platform.
+inline void LoadPageSkin() {
+    CPaintManagerUI::SetResourcePath((fs::path(Q731_SOURCE_DIR) / "skin").string());
+    auto& resources = CResourceManager::GetInstance();
+    resources.ResetResourceMap();
+    EXPECT_TRUE(resources.LoadResource("res.xml"));
+    EXPECT_TRUE(resources.LoadLanguage("lan_en.xml"));
+    RegisterCustomControls();
+}
+inline void UnloadPageSkin() {
+    CResourceManager::GetInstance().ResetLanguage();
+    CResourceManager::GetInstance().ResetResourceMap();
+}
+
 template <typename Device>
 class PageTest : public DeviceTest<Device> {
 protected:
@@ -58,19 +73,13 @@ protected:
 
     PageTest() {
         SetUiPlatform(&platform_);
-        CPaintManagerUI::SetResourcePath((fs::path(Q731_SOURCE_DIR) / "skin").string());
-        auto& resources = CResourceManager::GetInstance();
-        resources.ResetResourceMap();
-        EXPECT_TRUE(resources.LoadResource("res.xml"));
-        EXPECT_TRUE(resources.LoadLanguage("lan_en.xml"));
-        RegisterCustomControls();
+        LoadPageSkin();
         EXPECT_TRUE(host_.Create(nullptr, "host"));
     }
     ~PageTest() override {
         if (this->device_) this->device_->SetView(nullptr);
         page_.reset();
-        CResourceManager::GetInstance().ResetLanguage();
-        CResourceManager::GetInstance().ResetResourceMap();
+        UnloadPageSkin();
         SetUiPlatform(nullptr);
     }
 
