@@ -31,13 +31,18 @@ constexpr int kQuietMode = 1;
 constexpr int kToneHz = 80;  // the keyboard's 25 levels cover 30-140 Hz
 constexpr int kToneRate = 48000;
 
-// `seconds` of a sine at half full scale, 16-bit mono, as pacat plays it raw.
+// `seconds` of a sine at half full scale in bursts of 100 ms with 100 ms of
+// silence between them, 16-bit mono, as pacat plays it raw. The levels follow
+// changes of the sound, so every burst's start and end is a chance to light.
 void WriteTone(const fs::path& file, double seconds) {
     std::ofstream out(file, std::ios::binary);
     const int samples = static_cast<int>(seconds * kToneRate);
+    const int burst = kToneRate / 10;
     for (int i = 0; i < samples; ++i) {
         const double phase = 2.0 * std::numbers::pi * kToneHz * i / kToneRate;
-        const auto value = static_cast<std::int16_t>(std::lround(16384.0 * std::sin(phase)));
+        const bool sounding = (i / burst) % 2 == 0;
+        const auto value =
+            static_cast<std::int16_t>(sounding ? std::lround(16384.0 * std::sin(phase)) : 0);
         out.put(static_cast<char>(value & 0xFF));
         out.put(static_cast<char>((value >> 8) & 0xFF));
     }
@@ -139,7 +144,7 @@ TEST_F(MusicEndToEnd, CaptureFollowsTheKeyboardAndAToneLightsItsFrames) {
     EXPECT_EQ(lit, 0) << "silence lit the keyboard";
 
     const fs::path tone = folder_ / "tone.raw";
-    WriteTone(tone, 1.5);
+    WriteTone(tone, 3.0);
     ChildGuard player(Play(tone));
     ASSERT_GT(player.Pid(), 0);
     EXPECT_TRUE(Pump([&] { return keyboard.StreamedReports().second > 0; }, 10s))
