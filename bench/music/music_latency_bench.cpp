@@ -102,7 +102,7 @@ public:
     }
 
     bool Open(std::string* error) {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 1};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = kRate / 100 * 2;  // 10 ms queued ahead of the sink
@@ -111,7 +111,7 @@ public:
         attr.fragsize = static_cast<std::uint32_t>(-1);
         int code = 0;
         stream_ = pa_simple_new(nullptr, "q731 music bench", PA_STREAM_PLAYBACK, nullptr,
-                                "tone bursts", &spec, nullptr, &attr, &code);
+                                "tone bursts", &format, nullptr, &attr, &code);
         if (stream_ == nullptr) {
             *error = std::string("playback stream: ") + pa_strerror(code);
             return false;
