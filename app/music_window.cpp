@@ -69,7 +69,6 @@ void CMusicWnd::SetScale(int dpi) {
 
 void CMusicWnd::Notify(TNotifyUI& msg) {
     if (!msg.pSender) return WindowImplBase::Notify(msg);
-    const std::string& name = msg.pSender->GetName();
     if (msg.sType == notify::kSelectChanged) {
         for (std::size_t i = 0; i < tabs_.size(); ++i) {
             if (msg.pSender == tabs_[i] && tabs_[i]->IsSelected()) {
@@ -96,7 +95,6 @@ void CMusicWnd::Notify(TNotifyUI& msg) {
         }
         return;
     }
-    (void)name;
     WindowImplBase::Notify(msg);
 }
 
