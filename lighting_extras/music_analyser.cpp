@@ -104,21 +104,26 @@ void MusicAnalyser::ComputeLevels(const Frame& differences) {
             sum += differences[band * kGroupStride + i];
         level = Saturate(sum / 4);
     };
-    for (std::size_t b = 0; b < kBands; ++b)
+    for (std::size_t b = 0; b < kBands; ++b) {
         smooth(levels_[b], b);
-    for (std::size_t b = 0; b < kCoarseBands; ++b)
+        heldLevels_[b] = std::max(heldLevels_[b], levels_[b]);
+    }
+    for (std::size_t b = 0; b < kCoarseBands; ++b) {
         smooth(coarse_[b], b);
+        heldCoarse_[b] = std::max(heldCoarse_[b], coarse_[b]);
+    }
+    if (frameCounter_ < kFramesPerSend) return;
+    frameCounter_ = 0;
 
-    const bool send = frameCounter_ >= kFramesPerSend;
     Frame buffer{};
-    std::copy(levels_.begin(), levels_.end(), buffer.begin());
-    if (send && keyboards_) keyboards_(buffer);
+    std::copy(heldLevels_.begin(), heldLevels_.end(), buffer.begin());
+    if (keyboards_) keyboards_(buffer);
     // The mouse's levels are the coarse ones over the first bands, read from
     // the second value on: kMouseValues values end with the buffer.
-    std::copy(coarse_.begin(), coarse_.end(), buffer.begin());
-    if (!send) return;
+    std::copy(heldCoarse_.begin(), heldCoarse_.end(), buffer.begin());
     if (mouse_) mouse_(std::span<const std::int32_t>(buffer).subspan(1, kMouseValues));
-    frameCounter_ = 0;
+    heldLevels_.fill(0);
+    heldCoarse_.fill(0);
 }
 
 void MusicAnalyser::CheckSilence() {
@@ -130,6 +135,8 @@ void MusicAnalyser::CheckSilence() {
 void MusicAnalyser::ClearQueues() {
     differences_.clear();
     usable_.clear();
+    heldLevels_.fill(0);
+    heldCoarse_.fill(0);
 }
 
 }  // namespace q731

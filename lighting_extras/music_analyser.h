@@ -10,7 +10,10 @@
 // kNoiseSum) is background noise: the frames queued so far are dropped and
 // levels wait until kQueueDepth usable frames have been queued again. Levels
 // are smoothed: a band's new level is (old level + the sum of its group of
-// differences) / 4. The devices get levels on every third frame.
+// differences) / 4. The devices get levels on every third frame, each band at
+// the highest it reached since the last send: a beat whose difference shows
+// in one frame between two sends still lights the keys (a steady tone after it
+// differs by nothing, so it would otherwise never light them).
 //
 // The companion stops sending when the music stops, so the app calls
 // CheckSilence every 100 ms: after kSilence without a frame the queues are
@@ -103,6 +106,9 @@ private:
     std::deque<bool> usable_;
     std::array<std::int32_t, kBands> levels_{};
     std::array<std::int32_t, kCoarseBands> coarse_{};
+    // The highest levels since the devices last got theirs.
+    std::array<std::int32_t, kBands> heldLevels_{};
+    std::array<std::int32_t, kCoarseBands> heldCoarse_{};
 };
 
 }  // namespace q731

@@ -1,5 +1,6 @@
 #include "lighting_extras/music_companion.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,6 +174,15 @@ void MusicCompanion::Shutdown() {
         Send(MusicCommand::Exit);
     }
     link_.Close();
+    // A companion started moments ago may not have been reached yet and would
+    // wait for a client until its idle time runs out: the ones this program
+    // started are told to end now. One that ended already is a zombie until
+    // reaped, so its pid cannot belong to another process.
+    {
+        std::lock_guard lock(childrenMutex_);
+        for (const int pid : children_)
+            ::kill(pid, SIGTERM);
+    }
     ReapChildren();
 }
 

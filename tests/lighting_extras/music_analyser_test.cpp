@@ -149,6 +149,18 @@ TEST_F(MusicAnalyserTest, LevelsAreSmoothedAndSentEveryThirdFrameTheMouseFromThe
     EXPECT_EQ(mouse_.size(), 2u);
 }
 
+TEST_F(MusicAnalyserTest, ABeatBetweenTwoSendsIsHeldUntilTheNext) {
+    Feed(Frame{}, 4);  // sent: all zero
+    Feed(Groups(1));   // the beat, in the frame after a send
+    Feed(Groups(1), 2);
+    ASSERT_EQ(keyboards_.size(), 2u);
+    EXPECT_EQ(analyser_.Levels()[0], 0);  // the steady frames after it differ by nothing
+    EXPECT_EQ(keyboards_[1][0], 11);      // (0 + 10 + 11 + 12 + 13) / 4
+    EXPECT_EQ(mouse_[1][0], 21);          // coarse band 1
+    Feed(Groups(1), 3);                   // the hold ends with the send
+    EXPECT_EQ(keyboards_[2][0], 0);
+}
+
 TEST_F(MusicAnalyserTest, ExtremeSamplesSaturateWithoutOverflow) {
     const std::string low = Payload(std::vector<std::int32_t>(kFrameValues, INT_MIN));
     const std::string high = Payload(std::vector<std::int32_t>(kFrameValues, INT_MAX));

@@ -178,6 +178,29 @@ TEST_F(MusicCompanionTest, AFailedStartIsToldAndTheWatchdogStartsItAgainLessOfte
     watchdog.join();
 }
 
+// A companion this program started but never reached is ended at shutdown
+// rather than left waiting for a client.
+TEST_F(MusicCompanionTest, ShutdownEndsAStartedCompanionNeverReached) {
+    const fs::path script = folder_ / "companion.sh";
+    const fs::path pidFile = folder_ / "pid";
+    testing::WriteText(script, "#!/bin/sh\necho $$ > " + pidFile.string() + "\nexec sleep 60\n");
+    fs::permissions(script, fs::perms::owner_all);
+    MusicCompanionSetup setup;
+    setup.runtimeFolder = folder_.path();
+    setup.program = script;
+    setup.running = [] { return false; };
+    MusicCompanion companion(loop_, setup);
+    companion.Start();
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(pidFile) && fs::file_size(pidFile) > 1; }));
+    const std::string proc = "/proc/" + std::to_string(std::stoi(testing::ReadText(pidFile)));
+    companion.Shutdown();
+    // Gone, or a zombie left for the destructor to collect.
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::string stat = fs::exists(proc) ? testing::ReadText(proc + "/stat") : "";
+        return stat.empty() || stat.find(") Z ") != std::string::npos;
+    }));
+}
+
 // The real companion on a test tone: killed, it is started again by the
 // watchdog, connected to, and its frames flow again; "exit" leaves none.
 TEST_F(MusicCompanionTest, AKilledCompanionIsStartedAgainAndReconnected) {
