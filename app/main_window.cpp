@@ -13,6 +13,7 @@
 #include "app/message_box.h"
 #include "app/message_texts.h"
 #include "app/music_window.h"
+#include "app/settings_window.h"
 #include "app/window_fit.h"
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
@@ -277,9 +278,10 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
             const fs::path folder = services_.configFolder;
             CSkinFrame::Show(*this, *msg.pSender, CSkinChangedObserver::Instance(),
                              folder.empty() ? fs::path() : folder / "main.ini");
+        } else if (route.name == "setbtn") {
+            OpenSettingsWindow(true);
         }
-        // "setbtn" opens a window of its own; "gamemodebtn", "cloudbtn" and
-        // "smarteyesbtn" do nothing.
+        // "gamemodebtn", "cloudbtn" and "smarteyesbtn" do nothing.
         return;
     }
     if (route.owner == Owner::LightingSync && route.name == "deng_same_mode") {
@@ -503,7 +505,8 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
         if (services_.sendTabTable) services_.sendTabTable(MakeTabTableBlock());
         return 0;
     }
-    if (msg == settingsForwardId_ || msg == startAnnounceId_) return 0;  // no settings window yet
+    // The settings window takes no action on the forwarded message.
+    if (msg == settingsForwardId_ || msg == startAnnounceId_) return 0;
     for (MessageId id : gameIds_) {
         if (msg == id) {
             gameEvents_.OnGameEvent(static_cast<long long>(wParam), static_cast<long long>(lParam));
@@ -526,6 +529,9 @@ LRESULT CMainWnd::HandleCustomMessage(unsigned msg, WPARAM wParam, LPARAM lParam
             return 0;
         case main_msg::kLanguage:
             ApplyLanguage(static_cast<int>(wParam));
+            return 0;
+        case main_msg::kOpenSettings:
+            OpenSettingsWindow(false);
             return 0;
         case main_msg::kClearUpdateMark:
             if (CControlUI* set = m_pm.FindControl("setbtn")) set->SetForeImage("");
@@ -570,6 +576,7 @@ void CMainWnd::ApplyLanguage(int index) {
     m_pm.Invalidate();
     if (about_) about_->SendMessage(main_msg::kLanguage);
     if (palette_) palette_->SendMessage(main_msg::kLanguage);
+    if (settingsWnd_) settingsWnd_->SendMessage(main_msg::kLanguage);
     m_pm.NeedUpdate();
     // Key captions are texts of the language too.
     for (const TabState& tab : devices_.Tabs()) {
@@ -662,6 +669,7 @@ void CMainWnd::CloseSecondaryWindows() {
     if (CSkinFrame* skin = CSkinFrame::Current()) skin->Close(0);
     if (palette_) palette_->Close(0);
     if (musicWnd_) musicWnd_->Close(0);
+    if (settingsWnd_) settingsWnd_->ForceClose();
     CMenuWnd::DestroyMenu();
 }
 
@@ -724,7 +732,53 @@ void CMainWnd::OnTrayMenuCommand(const std::string& item) {
         Exit();
     } else if (item == "about_menu") {
         ShowAbout();
+    } else if (item == "setwnd_menu") {
+        OpenSettingsWindow(false);
     }
+}
+
+void CMainWnd::OpenSettingsWindow(bool besideMain) {
+    if (settingsWnd_ || Exiting()) return;
+    SettingsWindowSetup setup;
+    setup.mainWindow = this;
+    setup.languageIndex = languageInUse_;
+    setup.languageTable = services_.languageTable;
+    // Each device row asks about the open device of its own type, whatever
+    // order the devices arrived in.
+    std::vector<FirmwareVersion> firmware;
+    for (const TabState& tab : devices_.Tabs()) {
+        if (!tab.device || !tab.device->Link().IsOpen()) continue;
+        CDeviceLink& link = tab.device->Link();
+        HidDevice& connection =
+            tab.device->OnReceiver() ? link.ReceiverConnection() : link.WiredConnection();
+        firmware.push_back({tab.product, connection.Attributes().version});
+    }
+    setup.rows = RowsToCheck(firmware, ApplicationVersionNumber(ApplicationVersion()));
+    setup.serverUrl = UpdateServerUrl(services_.keyStore);
+    setup.dataFolder = services_.userDataFolder;
+    setup.http = services_.updateHttp;
+
+    auto window = std::make_unique<CSetWnd>(loop_, std::move(setup));
+    if (!window->Create(this, "SetWnd", kWsPopup | kWsVisible, kWsExToolWindow)) {
+        LogError("settings: cannot build its window");
+        return;
+    }
+    settingsWnd_ = window.get();
+    window->SetScale(dpi_);
+    if (besideMain) {
+        const UiRect main = GetWindowRect();
+        const UiRect own = window->GetWindowRect();
+        const int width = own.right - own.left;
+        const int x = main.right - width - m_pm.Scale(30);
+        const int y = main.top + m_pm.Scale(60);
+        window->MoveWindow({x, y, x + width, y + (own.bottom - own.top)});
+    } else {
+        window->CenterWindow();
+    }
+    RunModal([&window] { return window->Run(); });
+    settingsWnd_ = nullptr;
+    window.reset();
+    if (backend_ && backend_->IsVisible() && !Exiting()) backend_->Show(true, true);
 }
 
 void CMainWnd::ShowAbout() {

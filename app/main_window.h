@@ -30,12 +30,14 @@
 #include "ui/controls/device_tab_controls.h"
 #include "ui/pages/device_page.h"
 #include "ui/widgets/window.h"
+#include "update/http_client.h"
 
 namespace q731 {
 
 class CAboutWnd;
 class CColorSelectWnd;
 class CMusicWnd;
+class CSetWnd;
 
 // Plain message numbers the main window handles.
 namespace main_msg {
@@ -90,6 +92,9 @@ struct MainWindowServices {
     std::filesystem::path defaultDataFolder;
     // The audio-capture companion; none: no music lighting.
     MusicCompanion* music = nullptr;
+    // How the settings window's update check reaches its server (the address
+    // comes from the key store or $Q731_UPDATE_URL).
+    HttpSettings updateHttp;
 };
 
 class CMainWnd : public WindowImplBase,
@@ -163,6 +168,10 @@ public:
     CColorSelectWnd* ColourPalette() const { return palette_; }
     // The music styles window, while open.
     CMusicWnd* MusicWindow() const { return musicWnd_; }
+    CSetWnd* SettingsWindow() const { return settingsWnd_; }
+    // The settings window, beside this one ("setbtn") or centred (the tray
+    // menu, 3093); one at a time.
+    void OpenSettingsWindow(bool besideMain);
     const AudioLightStyles& MusicStyles() const { return styles_; }
     MusicAnalyser& Music() { return analyser_; }
     // Whether a keyboard that is there shows a music mode (capture is wanted).
@@ -209,6 +218,7 @@ private:
     CAboutWnd* about_ = nullptr;
     CColorSelectWnd* palette_ = nullptr;
     CMusicWnd* musicWnd_ = nullptr;
+    CSetWnd* settingsWnd_ = nullptr;
     MusicAnalyser analyser_;
     std::optional<AudioStyleStore> styleStore_;
     AudioLightStyles styles_;

@@ -44,6 +44,7 @@ protected:
         MainWindowServices services;
         services.userDataFolder = data_ / "user";
         services.defaultDataFolder = fs::path(Q731_SOURCE_DIR) / "DefaultData";
+        ConfigureServices(services);
         window_ = std::make_unique<CMainWnd>(loop_, devices_, registry_, std::move(services));
         ASSERT_TRUE(window_->Create(nullptr, "title", kWsPopup));
         loop_.ProcessPending();
@@ -58,6 +59,9 @@ protected:
         SetUiPlatform(nullptr);
         fs::remove_all(data_);
     }
+
+    // For a test that needs more of the program than the mouse page.
+    virtual void ConfigureServices(MainWindowServices&) {}
 
     int ModeOnDevice() const { return firmware_->Region(SimRegion::Settings)[1]; }
 

@@ -31,8 +31,10 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/music_window.h"
+#include "app/settings_window.h"
 #include "app/skin.h"
 #include "devices/keyboard_device.h"
+#include "tests/update/update_fixture.h"
 #include "ui/controls/custom_controls.h"
 #include "ui/widgets/color_palette.h"
 #include "ui/widgets/list.h"
@@ -339,6 +341,23 @@ void ShootPages(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
     }
 }
 
+// The settings window beside the main window, its update list filled by a
+// local update server: the mouse has a newer firmware, the rest is current.
+void ShootSettings(Shooter& shooter, CMainWnd& window, const std::string& suffix) {
+    QTimer::singleShot(1500, [&shooter, &window, suffix] {
+        shooter.Shoot("settings" + suffix);
+        q731::CSetWnd* settings = window.SettingsWindow();
+        q731::CPaintManagerUI* pm = settings ? settings->GetPaintManager() : nullptr;
+        q731::CControlUI* update = pm ? pm->FindControl("update_fw_and_ap") : nullptr;
+        if (update) pm->SendNotify(update, "click");
+        Pump(300);
+        shooter.Shoot("settings_confirm" + suffix);
+        if (settings) settings->ForceClose();
+    });
+    window.OpenSettingsWindow(true);
+    Pump(200);
+}
+
 // The skin window open under its button, then a picture of the user's own
 // (a quote in its name) as the main window's background.
 void ShootSkins(Shooter& shooter, CMainWnd& window, const std::string& scale) {
@@ -366,6 +385,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     Shooter shooter(argv[1]);
+    // The update server the settings window asks: the mouse's firmware has a
+    // newer version, everything else is current.
+    q731::testing::TlsServer updates([](const httplib::Request& request,
+                                        httplib::Response& response) {
+        const bool mouse = request.body.find("_M1_") != std::string::npos;
+        response.set_content(mouse
+                                 ? R"({"name":"Q731 Mouse","version":"0200","version_name":"2.0",)"
+                                   R"("path":"https://example.com/q731/mouse-0200"})"
+                                 : R"({"name":"","version":"0"})",
+                             "application/json");
+    });
+    ::setenv("Q731_UPDATE_URL", updates.Url().c_str(), 1);
+    ::setenv("Q731_UPDATE_CA_FILE", q731::testing::TestCertificates().caFile.c_str(), 1);
     q731::AppHooks hooks;
     hooks.windowShown = [&shooter](CMainWnd& window) {
         Pump(1500);  // the simulated devices connect and draw
@@ -379,6 +411,7 @@ int main(int argc, char** argv) {
             shooter.ShootWithBox(window, "message_box" + suffix,
                                  {"", "message_text_22", true, q731::QuestionButtons::OkCancel});
             ShootPages(shooter, window, suffix);
+            ShootSettings(shooter, window, suffix);
         }
         ShootSkins(shooter, window, scale);
         window.Exit();

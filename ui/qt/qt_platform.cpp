@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontDatabase>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QUrl>
 #include <QWindow>
 #include <chrono>
 
@@ -232,6 +234,11 @@ bool QtUiPlatform::OwnsKeyboardFocus() const {
 
 bool QtUiPlatform::PointerOverOurWindow() const {
     return QGuiApplication::topLevelAt(QCursor::pos()) != nullptr;
+}
+
+bool QtUiPlatform::OpenUrl(const std::string& url) {
+    const QUrl address(QString::fromStdString(url), QUrl::StrictMode);
+    return address.isValid() && QDesktopServices::openUrl(address);
 }
 
 void QtUiPlatform::QuitMessageLoop() {

@@ -59,6 +59,7 @@ public:
     void SetInputObserver(UiInputObserver observer) override;
     bool OwnsKeyboardFocus() const override;
     bool PointerOverOurWindow() const override;
+    bool OpenUrl(const std::string& url) override;
 
     std::optional<std::filesystem::path> OpenFile(CWindowWnd* owner,
                                                   const FileDialogOptions& options) override;

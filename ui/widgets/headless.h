@@ -82,6 +82,10 @@ public:
     }
     bool OwnsKeyboardFocus() const override { return focused; }
     bool PointerOverOurWindow() const override { return pointerOver; }
+    bool OpenUrl(const std::string& url) override {
+        openedUrls.push_back(url);
+        return true;
+    }
     // Hands `event` to the observer as a window would; true when it was taken.
     bool FeedInput(const UiInputEvent& event) {
         return inputObserver ? inputObserver(event) : false;
@@ -105,6 +109,8 @@ public:
     // Runs while an open-file dialog is "shown" (focus changes, closes).
     std::function<void()> whileDialogOpen;
     std::vector<HeadlessWindowBackend*> windows;
+    // Every address handed to the browser, in order.
+    std::vector<std::string> openedUrls;
     // Tray clicks for tests: the last tray created.
     std::function<void(bool)> trayActivated;
     std::string trayToolTip;

@@ -150,6 +150,8 @@ public:
     // pointer is over one of them.
     virtual bool OwnsKeyboardFocus() const = 0;
     virtual bool PointerOverOurWindow() const = 0;
+    // Hands `url` to the user's browser; false when nothing could take it.
+    virtual bool OpenUrl(const std::string& url) = 0;
 };
 
 // The platform windows are created on. Set once by the back end at start-up.
