@@ -157,7 +157,7 @@ TEST(CompanionServer, RefusesAnotherUserAndKeepsOneClient) {
     // A newer client replaces the older, whose requests go with it; with no
     // client left the server ends after the idle time.
     CompanionOptions shortIdle;
-    shortIdle.idleExit = 300ms;
+    shortIdle.idleExit = 1s;
     ServerRun run(shortIdle);
     run.Start();
     const int older = ConnectTo(run.Socket());
