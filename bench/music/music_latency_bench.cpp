@@ -17,11 +17,10 @@
 //     0.2 ms), the target being p95 < 50 ms;
 //   - to the first light-frame report with a colour that the simulated
 //     keyboard receives (the stream follows the 50 ms lighting tick).
-// An onset whose levels peak between two of the analyser's pushes (every third
-// frame) can light no key until the tone stops; a row without those bursts
-// follows. The companion's CPU (utime + stime of /proc/<pid>/stat) is taken
-// over the bursts and over five seconds of continuous tone; the target is < 2%
-// of a core.
+// A row of the bursts that lit a key while still sounding follows (a burst lit
+// only by its end would show there as missing). The companion's CPU (utime + stime of
+// /proc/<pid>/stat) is taken over the bursts and over five seconds of continuous tone; the target
+// is < 2% of a core.
 
 #include <pulse/error.h>
 #include <pulse/simple.h>

@@ -160,8 +160,11 @@ private:
         attr.tlength = static_cast<std::uint32_t>(-1);
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
+        // Frames as small as one hop, without asking the server to run the
+        // monitored output at that latency: adjusting it would make the whole
+        // sound system wake every 5 ms while the music lights the keys.
         attr.fragsize = static_cast<std::uint32_t>(kHopSamples * sizeof(float));
-        if (pa_stream_connect_record(stream_, kMonitor, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+        if (pa_stream_connect_record(stream_, kMonitor, &attr, PA_STREAM_NOFLAGS) < 0) {
             Failed(std::string("cannot record ") + kMonitor + ": " +
                    pa_strerror(pa_context_errno(context_)));
         }
