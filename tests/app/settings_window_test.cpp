@@ -89,6 +89,39 @@ protected:
         EXPECT_EQ(own.right, main.right - 30 * dpi / 96) << dpi;
         EXPECT_EQ(own.top, main.top + 60 * dpi / 96) << dpi;
     }
+    // Each state's text, whether its check box may be used, whether progress
+    // or the done mark shows; a download's states hold the window open.
+    static void ExpectStateLooks(CSetWnd& settings, CUpdateInfoListItemUI& entry) {
+        struct Look {
+            int state;
+            const char* text;
+            bool checkable, progress, done, holds;
+        };
+        CPaintManagerUI& pm = *settings.GetPaintManager();
+        const auto part = [&](const char* name) { return pm.FindSubControlByName(&entry, name); };
+        for (const Look& look : {Look{1, "NeedUpdateText", true, false, false, false},
+                                 Look{3, "DownloadWaitText", false, false, false, false},
+                                 Look{4, "DownloadIngText", false, true, false, true},
+                                 Look{5, "DownloadOkText", false, false, true, true},
+                                 Look{6, "UpdateIngText", false, true, false, true},
+                                 Look{8, "UpdateFailText", true, false, false, false},
+                                 Look{0, "LessUpdateText", false, false, false, true},
+                                 Look{7, "UpdateOkText", false, false, false, false}}) {
+            entry.SetProgress(40);
+            entry.SetState(look.state);
+            EXPECT_EQ(part("update_status_text")->GetText(),
+                      CResourceManager::GetInstance().GetText(look.text).value_or("?"));
+            EXPECT_EQ(part("check_name_select")->IsEnabled(), look.checkable) << look.state;
+            EXPECT_EQ(part("update_status_ing")->IsVisible(), look.progress) << look.state;
+            EXPECT_EQ(part("update_status_ok")->IsVisible(), look.done) << look.state;
+            if (look.progress) {
+                EXPECT_EQ(part("update_progress_value")->GetText(), "0%");
+            }
+            if (!look.holds) continue;
+            settings.Close(0);
+            EXPECT_FALSE(settings.IsClosing()) << look.state;
+        }
+    }
     static CControlUI* Find(CSetWnd& settings, const std::string& name) {
         return settings.GetPaintManager()->FindControl(name);
     }
@@ -222,6 +255,7 @@ TEST_F(SettingsWindowTest, WithoutAServerNothingIsAskedAndTheWindowSaysSo) {
                         ExpectBeside(settings);
                         EXPECT_EQ(settings.EntryCount(), 2);
                         EXPECT_FALSE(settings.Entry(0)->IsChecked());
+                        ExpectStateLooks(settings, *settings.Entry(0));
                         settings.Close(0);
                         return true;
                     }));
