@@ -759,7 +759,7 @@ void CMainWnd::OpenSettingsWindow(bool besideMain) {
     setup.http = services_.updateHttp;
 
     auto window = std::make_unique<CSetWnd>(loop_, std::move(setup));
-    if (!window->Create(this, "SetWnd", kWsPopup | kWsVisible, kWsExToolWindow)) {
+    if (!window->Create(this, "SetWnd", kWsPopup, kWsExToolWindow)) {
         LogError("settings: cannot build its window");
         return;
     }
