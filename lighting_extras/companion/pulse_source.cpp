@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -27,6 +28,10 @@ namespace {
 constexpr int kFirstRetryMs = 500;
 constexpr int kLastRetryMs = 5000;
 constexpr const char* kMonitor = "@DEFAULT_MONITOR@";
+// Shortest time between two reads of the stream: two hops. Each wake of the
+// companion costs more than the analysis of a hop, and the keys follow the
+// music well within this.
+constexpr std::chrono::milliseconds kReadGap{10};
 
 class PulseSource final : public ISoundSource {
 public:
@@ -72,11 +77,30 @@ public:
             const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
             return ready < 0 && errno == EINTR ? 0 : ready;
         }
+        // While recording, the server is read at most every kReadGap: the
+        // hops in between wait in the stream's buffer and are analysed
+        // together. The caller's descriptors are still answered at once.
+        if (stream_ != nullptr) {
+            const auto due = lastDispatch_ + kReadGap;
+            const auto now = std::chrono::steady_clock::now();
+            if (now < due) {
+                int gapMs = static_cast<int>(
+                    std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+                if (timeoutMs >= 0) gapMs = std::min(gapMs, timeoutMs);
+                const int ready = ::poll(fds.data(), fds.size(), gapMs);
+                if (ready != 0) return ready < 0 && errno == EINTR ? 0 : ready;
+                if (timeoutMs >= 0) {
+                    timeoutMs -= gapMs;
+                    if (timeoutMs == 0) return 0;
+                }
+            }
+        }
         extra_ = fds;
         extraReady_ = 0;
         const int usec = timeoutMs < 0 ? -1 : std::min(timeoutMs, INT_MAX / 1000) * 1000;
         const bool ok = pa_mainloop_prepare(loop_, usec) >= 0 && pa_mainloop_poll(loop_) >= 0 &&
                         pa_mainloop_dispatch(loop_) >= 0;
+        lastDispatch_ = std::chrono::steady_clock::now();
         extra_ = {};
         return ok ? extraReady_ : -1;
     }
@@ -280,6 +304,7 @@ private:
     int extraReady_ = 0;
     std::vector<pollfd> polled_;
     std::vector<float> samples_;
+    std::chrono::steady_clock::time_point lastDispatch_{};
 };
 
 }  // namespace
