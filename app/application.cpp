@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/control_requests.h"
 #include "app/device_tabs.h"
 #include "app/main_window.h"
 #include "app/system_events.h"
@@ -263,6 +264,22 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     std::atomic<int> busBacklog{0};
     const std::filesystem::path runtime = folders.RuntimeFolder();
     if (!runtime.empty()) {
+        // q731ctl's requests: answered on the UI thread, on the connection
+        // they came by.
+        bus.SetRequestHandler(
+            std::string(messages::kControlRequest),
+            [&loop, &devices, &busBacklog](BusMessage message, std::shared_ptr<BusReply> reply) {
+                if (busBacklog.load() >= kMaxBusBacklog) {
+                    LogWarning("message bus: UI busy; dropped a request");
+                    return;
+                }
+                busBacklog.fetch_add(1);
+                loop.Post([&devices, &busBacklog, message = std::move(message), reply] {
+                    busBacklog.fetch_sub(1);
+                    if (!reply->Send(AnswerControlRequest(message, devices)))
+                        LogDebug("message bus: a request's answer could not be sent");
+                });
+            });
         const bool listening = bus.Start(
             BusSocketPath(runtime),
             [](std::string_view name) {

@@ -297,7 +297,7 @@ std::optional<std::pair<std::string, bool>> MessageBusServer::ServeReadable(int 
                        " bytes");
             dropped_.fetch_add(1);
         } else {
-            Deliver(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+            Deliver(fd, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
         }
         bytes += static_cast<std::size_t>(std::max<ssize_t>(got, 1));
         if (++packets >= kBusMaxPacketsPerConnection) {
@@ -309,12 +309,28 @@ std::optional<std::pair<std::string, bool>> MessageBusServer::ServeReadable(int 
     }
 }
 
-void MessageBusServer::Deliver(std::string_view packet) {
+void MessageBusServer::SetRequestHandler(std::string name, RequestHandler handler) {
+    requestName_ = std::move(name);
+    requestHandler_ = std::move(handler);
+}
+
+void MessageBusServer::Deliver(int fd, std::string_view packet) {
     std::string why;
     auto message = DecodeBusMessage(packet, &why);
     if (!message) {
         LogWarning("message bus: dropped a malformed packet (" + why + ")");
         dropped_.fetch_add(1);
+        return;
+    }
+    if (requestHandler_ && message->name == requestName_) {
+        const int replyFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (replyFd < 0) {
+            LogWarning(std::string("message bus: no way to answer: ") + std::strerror(errno));
+            dropped_.fetch_add(1);
+            return;
+        }
+        delivered_.fetch_add(1);
+        requestHandler_(std::move(*message), std::make_shared<BusReply>(replyFd));
         return;
     }
     if (accept_ && !accept_(message->name)) {
@@ -324,6 +340,66 @@ void MessageBusServer::Deliver(std::string_view packet) {
     }
     delivered_.fetch_add(1);
     if (handler_) handler_(std::move(*message));
+}
+
+BusReply::~BusReply() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool BusReply::Send(const BusMessage& message) {
+    const std::string packet = EncodeBusMessage(message);
+    if (packet.empty() || fd_ < 0) return false;
+    return ::send(fd_, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
+           static_cast<ssize_t>(packet.size());
+}
+
+std::optional<BusMessage> RequestBusMessage(const std::filesystem::path& socketPath,
+                                            const BusMessage& message, int timeoutMs,
+                                            std::string* error) {
+    const std::string packet = EncodeBusMessage(message);
+    if (packet.empty()) {
+        if (error) *error = "message cannot be encoded (name or payload too long)";
+        return std::nullopt;
+    }
+    sockaddr_un address{};
+    if (!MakeAddress(socketPath, address, error)) return std::nullopt;
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        if (error) *error = std::string("socket: ") + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::optional<BusMessage> answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+            static_cast<ssize_t>(packet.size())) {
+        if (error) *error = "cannot reach " + socketPath.string() + ": " + std::strerror(errno);
+        ::close(fd);
+        return std::nullopt;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string buffer(kMaxBusPacket + 1, '\0');
+    while (!answer) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&wait, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            if (error) *error = "no answer within " + std::to_string(timeoutMs) + " ms";
+            break;
+        }
+        const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) {
+            if (error) *error = "the control centre closed the connection without an answer";
+            break;
+        }
+        if (static_cast<std::size_t>(got) > kMaxBusPacket) continue;  // not an answer of ours
+        answer = DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    }
+    ::close(fd);
+    return answer;
 }
 
 bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& message,

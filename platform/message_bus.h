@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,12 +42,30 @@ inline constexpr long long kBusIdleLimitMs = 2000;
 
 // Empty when the message cannot be encoded (name or payload too long, bad name).
 std::string EncodeBusMessage(const BusMessage& message);
+
+// The way back to the client that sent a request: a duplicate of its
+// connection, so the answer can go from another thread, later, even after the
+// server closed its own end. Sending never blocks; a client that does not
+// read loses its answer. The connection is let go with the object.
+class BusReply {
+public:
+    explicit BusReply(int fd) : fd_(fd) {}
+    ~BusReply();
+    BusReply(const BusReply&) = delete;
+    BusReply& operator=(const BusReply&) = delete;
+
+    bool Send(const BusMessage& message);
+
+private:
+    int fd_ = -1;
+};
 std::optional<BusMessage> DecodeBusMessage(std::string_view packet, std::string* why = nullptr);
 
 class MessageBusServer {
 public:
     using Handler = std::function<void(BusMessage)>;
     using Filter = std::function<bool(std::string_view name)>;
+    using RequestHandler = std::function<void(BusMessage, std::shared_ptr<BusReply>)>;
 
     // `idleLimitMs`: how long a connection may stay silent before it is closed.
     explicit MessageBusServer(long long idleLimitMs = kBusIdleLimitMs)
@@ -61,6 +80,9 @@ public:
     // server closes is logged with the reason.
     bool Start(const std::filesystem::path& socketPath, Filter accept, Handler handler,
                std::string* error = nullptr);
+    // Before Start: messages named `name` go to `handler` with a way to answer
+    // (instead of the filter and the plain handler).
+    void SetRequestHandler(std::string name, RequestHandler handler);
     void Stop();
     bool Running() const { return listenFd_ >= 0; }
 
@@ -74,12 +96,14 @@ private:
     std::optional<std::pair<std::string, bool>> ServeReadable(int fd, short events, int& packets,
                                                               std::size_t& bytes,
                                                               std::string& buffer);
-    void Deliver(std::string_view packet);
+    void Deliver(int fd, std::string_view packet);
 
     long long idleLimitMs_;
     std::filesystem::path path_;
     Filter accept_;
     Handler handler_;
+    std::string requestName_;
+    RequestHandler requestHandler_;
     int listenFd_ = -1;
     int stopPipe_[2] = {-1, -1};
     std::thread thread_;
@@ -89,6 +113,12 @@ private:
 
 bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& message,
                     std::string* error = nullptr);
+
+// Sends `message` and waits up to `timeoutMs` for the answer on the same
+// connection; nothing (with the reason) when none came.
+std::optional<BusMessage> RequestBusMessage(const std::filesystem::path& socketPath,
+                                            const BusMessage& message, int timeoutMs,
+                                            std::string* error = nullptr);
 
 // The bus socket inside a runtime folder.
 std::filesystem::path BusSocketPath(const std::filesystem::path& runtimeFolder);

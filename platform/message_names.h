@@ -46,4 +46,9 @@ inline constexpr std::array<std::string_view, 9> kAcceptedFromOutside = {
     kWake,          kSettingsForward, kLightingControl, kTabTableRequest, kStartAnnounce,
     kGameEvents[0], kGameEvents[1],   kGameEvents[2],   kGameEvents[3]};
 
+// q731ctl's requests and their answers, which go back on the request's own
+// connection (our own names; no other program uses them).
+inline constexpr std::string_view kControlRequest = "q731.control";
+inline constexpr std::string_view kControlReply = "q731.control.reply";
+
 }  // namespace q731::messages

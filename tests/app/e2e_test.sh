@@ -57,6 +57,13 @@ for _ in $(seq 100); do [ "$(grep -c "lighting mode .* sent" "$tmp/log")" -ge 2 
 grep "lighting mode .* sent" "$tmp/log" | tail -1 | grep -q "(result 1)" || fail "the user's mode did not come back"
 "$ctl" Format_Disk 0 0 || true  # unknown: dropped by the program, not an error here
 
+# A question is answered: every simulated product, connected, by its channel.
+devices=$("$ctl" devices) || fail "q731ctl devices"
+for product in mouse keyboard "mouse pad" headset; do
+  grep -q "^$product .* connected, firmware" <<<"$devices" || fail "q731ctl devices: no $product in: $devices"
+done
+"$ctl" devices --json | grep -q '"devices":\[' || fail "q731ctl devices --json"
+
 # SIGTERM ends it like the tray's exit, within 2 s, workers stopped.
 start=$(date +%s%N)
 kill -TERM "$pid"
@@ -68,5 +75,9 @@ elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
 grep -q "device scan thread ended" "$tmp/log" || fail "the scan thread was not stopped"
 grep -q "dropped unknown message 'Format_Disk'" "$tmp/log" || fail "unknown bus message not dropped"
 [ -S "$socket" ] && fail "the bus socket was left behind"
+set +e
+"$ctl" devices
+[ $? -eq 3 ] || fail "q731ctl devices without a running program should exit 3"
+set -e
 echo "e2e: second start exit 0, bus reached, exit after SIGTERM in ${elapsed} ms"
 echo "1 passed, 0 failed"

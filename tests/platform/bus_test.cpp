@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -185,6 +186,53 @@ TEST(BusServer, EmptyPacketsAndSilentConnectionsAreLoggedAndSurvivedOrClosed) {
     EXPECT_TRUE(log.Contains("closed a connection: silent for"));
     ::close(fd);
     server.Stop();
+    fs::remove_all(dir);
+}
+
+// A request is answered on its own connection, later and from another thread,
+// even after the server closed its end (here after 100 ms of silence); other
+// messages still reach the plain handler; an unanswered request times out.
+TEST(BusServer, RequestsAreAnsweredOnTheirConnectionFromAnyThread) {
+    char pattern[] = "/tmp/q731-bus-XXXXXX";
+    const fs::path dir = ::mkdtemp(pattern);
+    std::atomic<int> plain{0};
+    std::vector<std::thread> answering;
+    std::vector<std::shared_ptr<BusReply>> held;
+    MessageBusServer server(100);
+    server.SetRequestHandler("ask", [&](BusMessage message, std::shared_ptr<BusReply> reply) {
+        if (message.payload == "ignore") return;
+        if (message.payload == "hold") {
+            held.push_back(reply);
+            return;
+        }
+        answering.emplace_back([message, reply] {
+            std::this_thread::sleep_for(200ms);
+            EXPECT_TRUE(reply->Send({"answer", message.wParam, 7, message.payload + "!"}));
+        });
+    });
+    ASSERT_TRUE(server.Start(BusSocketPath(dir), nullptr, [&](BusMessage) { ++plain; }));
+
+    std::string error;
+    const auto answer =
+        RequestBusMessage(BusSocketPath(dir), {"ask", 42, 0, "hello"}, 2000, &error);
+    ASSERT_TRUE(answer) << error;
+    EXPECT_EQ(answer->name, "answer");
+    EXPECT_EQ(answer->wParam, 42);
+    EXPECT_EQ(answer->lParam, 7);
+    EXPECT_EQ(answer->payload, "hello!");
+    // Kept but never answered: the client gives up; dropped: it learns at once.
+    EXPECT_FALSE(RequestBusMessage(BusSocketPath(dir), {"ask", 1, 0, "hold"}, 300, &error));
+    EXPECT_NE(error.find("no answer within 300 ms"), std::string::npos) << error;
+    EXPECT_FALSE(RequestBusMessage(BusSocketPath(dir), {"ask", 1, 0, "ignore"}, 3000, &error));
+    EXPECT_NE(error.find("without an answer"), std::string::npos) << error;
+    EXPECT_TRUE(SendBusMessage(BusSocketPath(dir), {"Game_End", 0, 0, {}}));
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (plain.load() < 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    server.Stop();
+    for (std::thread& thread : answering)
+        thread.join();
+    EXPECT_EQ(plain.load(), 1);
     fs::remove_all(dir);
 }
 

@@ -1,12 +1,19 @@
-// q731ctl: sends one message to the running control centre over the local bus.
+// q731ctl: talks to the running control centre over the local bus: sends one
+// message, or asks something and prints the answer.
 //
 //   q731ctl Game_Kill 0 5
 //   q731ctl {4695579F-999A-41d4-9FAF-EFFCE93EBF17} 1 0
+//   q731ctl devices [--json]
+
+#include <json/json.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -19,6 +26,12 @@ namespace {
 void PrintHelp() {
     std::printf(
         "usage: q731ctl [--socket PATH] NAME [WPARAM [LPARAM]]\n"
+        "       q731ctl [--socket PATH] devices [--json]\n"
+        "\n"
+        "devices: each device the control centre shows, how it is connected\n"
+        "(cable or receiver) and its firmware version; --json prints the answer\n"
+        "as it came. Exit status: 0 done, 1 refused or failed (with the reason),\n"
+        "2 bad arguments, 3 no control centre running.\n"
         "\n"
         "Sends the message NAME with two integer parameters (default 0) to the\n"
         "control centre running for this user, over the socket in\n"
@@ -34,6 +47,64 @@ void PrintHelp() {
         "  {4695579F-999A-41d4-9FAF-EFFCE93EBF17}  1 STATE  lighting control on (1) / off (0)\n"
         "  {4695579F-999A-41d4-9FAF-EFFCE93EBF18}  send the device-tab table to WorkTool\n"
         "  {4695579F-999A-41d4-9FAF-EFFCE93EBF15}  forwarded to the settings window\n");
+}
+
+constexpr int kNotRunning = 3;
+constexpr int kAnswerWithinMs = 2000;
+
+// Asks the running control centre `request` and prints the answer (the JSON as
+// it came with `json`, else `show` of it); the exit status.
+int Ask(const std::string& socketPath, const std::string& request, bool json,
+        void (*show)(const Json::Value& answer)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(socketPath, ec)) {
+        std::fprintf(stderr, "q731ctl: the control centre is not running (no %s)\n",
+                     socketPath.c_str());
+        return kNotRunning;
+    }
+    q731::BusMessage message{std::string(q731::messages::kControlRequest), ::getpid(), 0, request};
+    std::string error;
+    const std::optional<q731::BusMessage> answer =
+        q731::RequestBusMessage(socketPath, message, kAnswerWithinMs, &error);
+    if (!answer) {
+        std::fprintf(stderr, "q731ctl: %s\n", error.c_str());
+        return error.rfind("cannot reach", 0) == 0 ? kNotRunning : 1;
+    }
+    Json::Value body;
+    Json::CharReaderBuilder reader;
+    std::string why;
+    std::istringstream in(answer->payload);
+    if (answer->name != q731::messages::kControlReply || answer->wParam != message.wParam ||
+        !Json::parseFromStream(reader, in, &body, &why) || !body.isObject()) {
+        std::fprintf(stderr, "q731ctl: the answer cannot be read\n");
+        return 1;
+    }
+    const long long result = answer->lParam;
+    if (result != 0) {
+        std::fprintf(stderr, "q731ctl: %s\n", body["error"].asString().c_str());
+        return result == 2 ? 2 : 1;
+    }
+    if (json) {
+        std::printf("%s\n", answer->payload.c_str());
+    } else {
+        show(body);
+    }
+    return 0;
+}
+
+void ShowDevices(const Json::Value& answer) {
+    const Json::Value& devices = answer["devices"];
+    if (!devices.isArray() || devices.empty()) {
+        std::printf("no device\n");
+        return;
+    }
+    for (const Json::Value& device : devices) {
+        std::printf("%-10s %-8s %s%s%s\n", device["product"].asString().c_str(),
+                    device["channel"].asString().c_str(),
+                    device["connected"].asBool() ? "connected" : "not connected",
+                    device.isMember("firmware") ? ", firmware " : "",
+                    device["firmware"].asString().c_str());
+    }
 }
 
 bool ParseInt(std::string_view text, long long& value) {
@@ -55,6 +126,29 @@ int main(int argc, char** argv) {
         socketPath = argv[next + 1];
         next += 2;
     }
+    if (socketPath.empty()) {
+        const auto runtime = q731::Folders::Detect().RuntimeFolder();
+        if (runtime.empty()) {
+            std::fprintf(stderr, "q731ctl: no private runtime folder for this user\n");
+            return 1;
+        }
+        socketPath = q731::BusSocketPath(runtime).string();
+    }
+    if (next < argc && std::strcmp(argv[next], "devices") == 0) {
+        bool json = false;
+        for (int i = next + 1; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--json") == 0) {
+                json = true;
+            } else if (std::strcmp(argv[i], "--help") == 0) {
+                PrintHelp();
+                return 0;
+            } else {
+                std::fprintf(stderr, "q731ctl devices: unknown option %s\n", argv[i]);
+                return 2;
+            }
+        }
+        return Ask(socketPath, R"({"op":"devices"})", json, ShowDevices);
+    }
     const int rest = argc - next;
     if (rest < 1 || rest > 3) {
         PrintHelp();
@@ -71,15 +165,6 @@ int main(int argc, char** argv) {
     }
     message.wParam = values[0];
     message.lParam = values[1];
-
-    if (socketPath.empty()) {
-        const auto runtime = q731::Folders::Detect().RuntimeFolder();
-        if (runtime.empty()) {
-            std::fprintf(stderr, "q731ctl: no private runtime folder for this user\n");
-            return 1;
-        }
-        socketPath = q731::BusSocketPath(runtime).string();
-    }
     std::string error;
     // A running program whose bus is busy for a moment (a burst of other
     // clients) is tried again briefly; no socket at all fails at once.
