@@ -2,13 +2,172 @@
 
 #include <json/json.h>
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string>
+
 #include <fmt/format.h>
 
+#include "devices/keyboard_device.h"
+#include "devices/mouse_device.h"
 #include "profiles/document_file.h"
 
 namespace q731 {
 
 namespace {
+
+// The polling rates the pages offer, by index.
+constexpr int kPollingHz[] = {125, 250, 500, 1000, 2000};
+
+// A refusal on its way to the answer: the result and the reason.
+struct Refusal {
+    ControlResult result;
+    std::string why;
+};
+
+// Names compare without case, spaces or hyphens: "mouse-pad" is "mouse pad".
+std::string Folded(std::string_view name) {
+    std::string folded;
+    for (const char c : name) {
+        if (c == ' ' || c == '-' || c == '_') continue;
+        folded.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return folded;
+}
+
+// The connected device the request names in "device".
+CVexloUSBDevice* NamedDevice(const Json::Value& request, DeviceManager& devices,
+                             std::optional<Refusal>& refusal) {
+    const Json::Value& name = request["device"];
+    if (!name.isString()) {
+        refusal = Refusal{ControlResult::BadArguments, "the request names no \"device\""};
+        return nullptr;
+    }
+    std::optional<Product> product;
+    std::string known;
+    for (const ProductRecord& record : kProducts) {
+        known += (known.empty() ? "" : ", ") + std::string(record.name);
+        if (Folded(record.name) == Folded(name.asString())) product = record.product;
+    }
+    if (!product) {
+        refusal = Refusal{ControlResult::BadArguments,
+                          "unknown device \"" + name.asString() + "\" (one of: " + known + ")"};
+        return nullptr;
+    }
+    for (const TabState& tab : devices.Tabs()) {
+        if (tab.product == *product && tab.device && tab.visible && tab.device->Link().IsOpen())
+            return tab.device;
+    }
+    refusal = Refusal{ControlResult::Failed,
+                      "the " + std::string(RecordOf(*product).name) + " is not connected"};
+    return nullptr;
+}
+
+// An optional integer member within [low, high]; a refusal naming it otherwise.
+std::optional<int> IntegerMember(const Json::Value& request, const char* member, int low, int high,
+                                 std::optional<Refusal>& refusal) {
+    const Json::Value& value = request[member];
+    if (value.isNull()) return std::nullopt;
+    if (!value.isInt() || value.asInt() < low || value.asInt() > high) {
+        refusal = Refusal{
+            ControlResult::BadArguments,
+            fmt::format("{} must be a whole number from {} to {}",
+                        member == std::string_view("set") ? "the value" : member, low, high)};
+        return std::nullopt;
+    }
+    return value.asInt();
+}
+
+Json::Value DpiStages(CVexloMouseDevice& mouse) {
+    Json::Value out(Json::objectValue);
+    Json::Value stages(Json::arrayValue);
+    const std::vector<DpiStage>& list = mouse.Stages();
+    for (std::size_t i = 0; i < list.size() && i < CVexloMouseDevice::kStageCount; ++i) {
+        Json::Value stage(Json::objectValue);
+        stage["stage"] = static_cast<int>(i) + 1;
+        stage["dpi"] = mouse.Scale().Usable() ? mouse.Scale().ResolutionOfStep(list[i].DpiX())
+                                              : static_cast<int>(list[i].DpiX());
+        stage["enabled"] = list[i].enabled != 0;
+        stages.append(stage);
+    }
+    out["stages"] = stages;
+    out["active"] = mouse.Profile().GetActiveStage() + 1;
+    return out;
+}
+
+// dpi: the mouse's stages; --stage N --set DPI, --select N, --enable N, --disable N.
+std::optional<Refusal> Dpi(const Json::Value& request, DeviceManager& devices, Json::Value& body) {
+    std::optional<Refusal> refusal;
+    CVexloUSBDevice* device = NamedDevice(request, devices, refusal);
+    if (!device) return refusal;
+    auto* mouse = dynamic_cast<CVexloMouseDevice*>(device);
+    if (!mouse) return Refusal{ControlResult::BadArguments, "only the mouse has DPI stages"};
+    const int stages = CVexloMouseDevice::kStageCount;
+    const std::optional<int> stage = IntegerMember(request, "stage", 1, stages, refusal);
+    const std::optional<int> select = IntegerMember(request, "select", 1, stages, refusal);
+    const std::optional<int> enable = IntegerMember(request, "enable", 1, stages, refusal);
+    const std::optional<int> disable = IntegerMember(request, "disable", 1, stages, refusal);
+    const DpiScale& scale = mouse->Scale();
+    const int lowest = scale.Usable() ? scale.ResolutionOfStep(0) : 0;
+    const int highest = scale.Usable() ? scale.ResolutionOfStep(scale.steps) : 0;
+    const std::optional<int> set = IntegerMember(request, "set", lowest, highest, refusal);
+    if (refusal) return refusal;
+    if (set && !stage) return Refusal{ControlResult::BadArguments, "--set needs --stage"};
+    if (set && !scale.Usable()) {
+        return Refusal{ControlResult::Failed, "the mouse reported no DPI scale"};
+    }
+    auto failed = [](const char* what) { return Refusal{ControlResult::Failed, what}; };
+    if (set && !mouse->EnterStageResolution(*stage - 1, std::to_string(*set)))
+        return failed("the mouse did not take the new resolution");
+    if (enable && !mouse->EnableStage(*enable - 1, true))
+        return failed("the mouse did not take the enabled stage");
+    if (disable && !mouse->EnableStage(*disable - 1, false))
+        return failed("that stage cannot be disabled (the active one, or the last enabled one)");
+    if (select) {
+        std::vector<std::optional<int>> steps;
+        for (const DpiStage& entry : mouse->Stages())
+            steps.emplace_back(entry.DpiX());
+        if (!mouse->SelectStage(*select - 1, steps))
+            return failed("the mouse did not switch stage");
+    }
+    body = DpiStages(*mouse);
+    return std::nullopt;
+}
+
+// polling: the rate of the mouse or the keyboard; --set HZ.
+std::optional<Refusal> Polling(const Json::Value& request, DeviceManager& devices,
+                               Json::Value& body) {
+    std::optional<Refusal> refusal;
+    CVexloUSBDevice* device = NamedDevice(request, devices, refusal);
+    if (!device) return refusal;
+    auto* mouse = dynamic_cast<CVexloMouseDevice*>(device);
+    auto* keyboard = dynamic_cast<CVexloKeyboardDevice*>(device);
+    if (!mouse && !keyboard) {
+        return Refusal{ControlResult::BadArguments,
+                       "only the mouse and the keyboard have a polling rate"};
+    }
+    const int rates =
+        mouse ? CVexloMouseDevice::kPollingRates : CVexloKeyboardDevice::kPollingRates;
+    const Json::Value& set = request["set"];
+    if (!set.isNull()) {
+        const int* found = set.isInt() ? std::find(kPollingHz, kPollingHz + rates, set.asInt())
+                                       : kPollingHz + rates;
+        if (found == kPollingHz + rates) {
+            std::string offered;
+            for (int i = 0; i < rates; ++i)
+                offered += (i ? ", " : "") + std::to_string(kPollingHz[i]);
+            return Refusal{ControlResult::BadArguments, "the rate must be one of " + offered};
+        }
+        const int index = static_cast<int>(found - kPollingHz);
+        const bool taken = mouse ? mouse->SetPollingRate(index) : keyboard->SetPollingRate(index);
+        if (!taken) return Refusal{ControlResult::Failed, "the device did not take the rate"};
+    }
+    const int index = mouse ? mouse->Profile().GetSystemSettings().reportStage
+                            : keyboard->Profile().GetSystemSettings().pollingRate;
+    body["hz"] = index >= 0 && index < rates ? kPollingHz[index] : 0;
+    return std::nullopt;
+}
 
 // Each connected device: its product, how it is reached, its firmware.
 Json::Value ListDevices(DeviceManager& devices) {
@@ -57,6 +216,10 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
     if (!op.isString()) return refuse(ControlResult::BadArguments, "the request names no \"op\"");
     if (op.asString() == "devices") {
         body["devices"] = ListDevices(devices);
+    } else if (op.asString() == "dpi" || op.asString() == "polling") {
+        const auto run = op.asString() == "dpi" ? Dpi : Polling;
+        if (const std::optional<Refusal> refusal = run(parsed, devices, body))
+            return refuse(refusal->result, refusal->why);
     } else {
         return refuse(ControlResult::BadArguments, "unknown operation \"" + op.asString() + "\"");
     }

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "devices/mouse_device.h"
 #include "profiles/document_file.h"
 #include "tests/app/mouse_window_fixture.h"
+#include "tests/support/test_folder.h"
 
 namespace q731 {
 namespace {
@@ -39,6 +43,47 @@ TEST_F(MouseWindowTest, ControlRequestsListTheDevicesAndRefuseWhatTheyCannotRead
             AnswerControlRequest({std::string(messages::kControlRequest), 1, 0, payload}, devices_);
         EXPECT_EQ(refused.lParam, static_cast<std::int64_t>(ControlResult::BadArguments));
         EXPECT_NE(Body(refused)["error"].asString().find(reason), std::string::npos) << payload;
+    }
+}
+
+TEST_F(MouseWindowTest, ControlRequestsChangeTheMouseAsItsPageDoes) {
+    auto ask = [this](const std::string& json) {
+        return AnswerControlRequest({std::string(messages::kControlRequest), 1, 0, json}, devices_);
+    };
+    auto* mouse = dynamic_cast<CVexloMouseDevice*>(devices_.Tabs().front().device);
+    ASSERT_NE(mouse, nullptr);
+    const auto profilesBefore = testing::FolderContents(data_ / "mouse");
+
+    const BusMessage dpi = ask(R"({"op":"dpi","device":"Mouse","stage":2,"set":1600})");
+    ASSERT_EQ(dpi.lParam, 0) << dpi.payload;
+    EXPECT_EQ(Body(dpi)["stages"][1]["dpi"].asInt(), 1600);
+    const std::uint16_t step = mouse->Stages()[1].DpiX();
+    EXPECT_EQ(mouse->Scale().ResolutionOfStep(step), 1600);
+    const std::vector<std::uint8_t> memory = firmware_->Region(SimRegion::Settings);
+    EXPECT_EQ(memory[mouse_block::kStages + mouse_block::kStageBytes + 2], step & 0xFF);
+    EXPECT_EQ(mouse->Profile().GetDpiStages()[1].DpiX(), step);
+    EXPECT_NE(testing::FolderContents(data_ / "mouse"), profilesBefore) << "the profile is saved";
+
+    const BusMessage polling = ask(R"({"op":"polling","device":"mouse","set":500})");
+    ASSERT_EQ(polling.lParam, 0) << polling.payload;
+    EXPECT_EQ(Body(polling)["hz"].asInt(), 500);
+    EXPECT_EQ(firmware_->Region(SimRegion::Settings)[mouse_block::kPollingRate], 2);
+
+    // Request -> result and the reason given.
+    const auto failed = static_cast<std::int64_t>(ControlResult::Failed);
+    const auto bad = static_cast<std::int64_t>(ControlResult::BadArguments);
+    for (const auto& [json, result, reason] :
+         {std::tuple{R"({"op":"dpi","device":"keyboard"})", failed, "keyboard is not connected"},
+          std::tuple{R"({"op":"dpi","device":"rat"})", bad, "unknown device \"rat\""},
+          std::tuple{R"({"op":"dpi","device":"mouse","stage":6})", bad, "stage must be"},
+          std::tuple{R"({"op":"dpi","device":"mouse","set":800})", bad, "--set needs --stage"},
+          std::tuple{R"({"op":"dpi","device":"mouse","stage":1,"set":"800"})", bad, "value"},
+          std::tuple{R"({"op":"dpi","device":"mouse","disable":2})", failed, "cannot be disabled"},
+          std::tuple{R"({"op":"polling","device":"mouse","set":300})", bad, "one of 125"}}) {
+        const BusMessage refused = ask(json);
+        EXPECT_EQ(refused.lParam, result) << json;
+        EXPECT_NE(Body(refused)["error"].asString().find(reason), std::string::npos)
+            << json << " -> " << refused.payload;
     }
 }
 

@@ -63,6 +63,13 @@ for product in mouse keyboard "mouse pad" headset; do
   grep -q "^$product .* connected, firmware" <<<"$devices" || fail "q731ctl devices: no $product in: $devices"
 done
 "$ctl" devices --json | grep -q '"devices":\[' || fail "q731ctl devices --json"
+# A change: the mouse's second stage to 1600 dpi, shown back by the mouse.
+"$ctl" dpi mouse --stage 2 --set 1600 >/dev/null || fail "q731ctl dpi mouse --stage 2 --set 1600"
+"$ctl" dpi mouse | grep -q "^stage 2 *1600 dpi" || fail "the mouse's stage 2 is not 1600 dpi"
+set +e
+"$ctl" dpi mouse --stage 9 --set 1600 2>/dev/null
+[ $? -eq 2 ] || fail "q731ctl: a stage out of range should exit 2"
+set -e
 
 # SIGTERM ends it like the tray's exit, within 2 s, workers stopped.
 start=$(date +%s%N)

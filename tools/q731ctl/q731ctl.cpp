@@ -4,11 +4,15 @@
 //   q731ctl Game_Kill 0 5
 //   q731ctl {4695579F-999A-41d4-9FAF-EFFCE93EBF17} 1 0
 //   q731ctl devices [--json]
+//   q731ctl dpi mouse --stage 2 --set 1600
+//   q731ctl polling keyboard --set 1000
 
 #include <json/json.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/folders.h"
 #include "platform/message_bus.h"
@@ -27,11 +32,19 @@ void PrintHelp() {
     std::printf(
         "usage: q731ctl [--socket PATH] NAME [WPARAM [LPARAM]]\n"
         "       q731ctl [--socket PATH] devices [--json]\n"
+        "       q731ctl [--socket PATH] dpi DEVICE [--stage N --set DPI] [--select N]\n"
+        "                               [--enable N | --disable N] [--json]\n"
+        "       q731ctl [--socket PATH] polling DEVICE [--set HZ] [--json]\n"
         "\n"
-        "devices: each device the control centre shows, how it is connected\n"
-        "(cable or receiver) and its firmware version; --json prints the answer\n"
-        "as it came. Exit status: 0 done, 1 refused or failed (with the reason),\n"
-        "2 bad arguments, 3 no control centre running.\n"
+        "devices  each device the control centre shows, how it is connected (cable\n"
+        "         or receiver) and its firmware version\n"
+        "dpi      the mouse's DPI stages (1-5): set a stage's resolution, switch to a\n"
+        "         stage, enable or disable one; then shows the stages\n"
+        "polling  the polling rate of the mouse or the keyboard (125, 250, 500, 1000,\n"
+        "         and 2000 for the mouse)\n"
+        "The change goes to the device and its profile as the page makes it. --json\n"
+        "prints the answer as it came. Exit status: 0 done, 1 refused or failed (with\n"
+        "the reason), 2 bad arguments, 3 no control centre running.\n"
         "\n"
         "Sends the message NAME with two integer parameters (default 0) to the\n"
         "control centre running for this user, over the socket in\n"
@@ -107,6 +120,18 @@ void ShowDevices(const Json::Value& answer) {
     }
 }
 
+void ShowDpi(const Json::Value& answer) {
+    for (const Json::Value& stage : answer["stages"]) {
+        std::printf("stage %d  %5d dpi  %s%s\n", stage["stage"].asInt(), stage["dpi"].asInt(),
+                    stage["enabled"].asBool() ? "enabled" : "disabled",
+                    stage["stage"].asInt() == answer["active"].asInt() ? "  (active)" : "");
+    }
+}
+
+void ShowPolling(const Json::Value& answer) {
+    std::printf("%d Hz\n", answer["hz"].asInt());
+}
+
 bool ParseInt(std::string_view text, long long& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
@@ -134,20 +159,62 @@ int main(int argc, char** argv) {
         }
         socketPath = q731::BusSocketPath(runtime).string();
     }
-    if (next < argc && std::strcmp(argv[next], "devices") == 0) {
+    // Questions: a sub-command, maybe a device, integer options, --json.
+    struct Question {
+        const char* name;
+        bool device;
+        std::vector<std::string_view> options;
+        void (*show)(const Json::Value&);
+    };
+    const Question questions[] = {
+        {"devices", false, {}, ShowDevices},
+        {"dpi", true, {"stage", "set", "select", "enable", "disable"}, ShowDpi},
+        {"polling", true, {"set"}, ShowPolling},
+    };
+    for (const Question& question : questions) {
+        if (next >= argc || std::strcmp(argv[next], question.name) != 0) continue;
+        Json::Value request(Json::objectValue);
+        request["op"] = question.name;
         bool json = false;
-        for (int i = next + 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--json") == 0) {
-                json = true;
-            } else if (std::strcmp(argv[i], "--help") == 0) {
-                PrintHelp();
-                return 0;
-            } else {
-                std::fprintf(stderr, "q731ctl devices: unknown option %s\n", argv[i]);
+        int i = next + 1;
+        if (question.device) {
+            if (i >= argc || argv[i][0] == '-') {
+                std::fprintf(stderr, "q731ctl %s: name the device (mouse, keyboard, ...)\n",
+                             question.name);
                 return 2;
             }
+            request["device"] = argv[i++];
         }
-        return Ask(socketPath, R"({"op":"devices"})", json, ShowDevices);
+        for (; i < argc; ++i) {
+            const std::string_view argument = argv[i];
+            if (argument == "--json") {
+                json = true;
+                continue;
+            }
+            if (argument == "--help" || argument == "-h") {
+                PrintHelp();
+                return 0;
+            }
+            const std::string_view option =
+                argument.starts_with("--") ? argument.substr(2) : std::string_view();
+            long long value = 0;
+            if (std::find(question.options.begin(), question.options.end(), option) ==
+                question.options.end()) {
+                std::fprintf(stderr, "q731ctl %s: unknown option %s\n", question.name, argv[i]);
+                return 2;
+            }
+            if (i + 1 >= argc || !ParseInt(argv[i + 1], value) || value < INT32_MIN ||
+                value > INT32_MAX) {
+                std::fprintf(stderr, "q731ctl %s: --%s needs a whole number\n", question.name,
+                             std::string(option).c_str());
+                return 2;
+            }
+            request[std::string(option)] = static_cast<int>(value);
+            ++i;
+        }
+        Json::StreamWriterBuilder writer;
+        writer["indentation"] = "";
+        return Ask(socketPath, Json::writeString(writer, request), json, question.show);
     }
     const int rest = argc - next;
     if (rest < 1 || rest > 3) {
