@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 
 #include "devices/keyboard_device.h"
 #include "devices/mouse_device.h"
+#include "platform/log.h"
 #include "profiles/document_file.h"
 
 namespace q731 {
@@ -169,6 +171,62 @@ std::optional<Refusal> Polling(const Json::Value& request, DeviceManager& device
     return std::nullopt;
 }
 
+// lighting: the device's lighting record; --mode N, --colour RRGGBB,
+// --brightness 0-4, --speed 0-4. Saved, sent and shown as the page does.
+std::optional<Refusal> Lighting(const Json::Value& request, DeviceManager& devices,
+                                Json::Value& body) {
+    std::optional<Refusal> refusal;
+    CVexloUSBDevice* device = NamedDevice(request, devices, refusal);
+    if (!device) return refusal;
+    const int modes = static_cast<int>(device->Definitions().effectNames.size());
+    if (modes == 0) return Refusal{ControlResult::Failed, "the device offers no lighting modes"};
+    const std::optional<int> mode = IntegerMember(request, "mode", 0, modes - 1, refusal);
+    const std::optional<int> brightness = IntegerMember(request, "brightness", 0, 4, refusal);
+    const std::optional<int> speed = IntegerMember(request, "speed", 0, 4, refusal);
+    if (refusal) return refusal;
+    std::optional<std::uint32_t> colour;
+    if (const Json::Value& text = request["colour"]; !text.isNull()) {
+        const std::string digits = text.isString() ? text.asString() : std::string();
+        std::uint32_t value = 0;
+        const auto [end, ec] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+        if (digits.size() != 6 || ec != std::errc() || end != digits.data() + digits.size()) {
+            return Refusal{ControlResult::BadArguments,
+                           "the colour must be six hexadecimal digits (RRGGBB)"};
+        }
+        colour = value;
+    }
+    LightSetting light = device->GetLightInfo();
+    const LightSetting before = light;
+    if (mode) light.selectItem = static_cast<std::uint8_t>(*mode);
+    if (brightness) light.brightness = static_cast<std::uint8_t>(*brightness);
+    if (speed) light.speed = static_cast<std::uint8_t>(*speed);
+    if (colour) {
+        light.red = static_cast<std::uint8_t>(*colour >> 16);
+        light.green = static_cast<std::uint8_t>(*colour >> 8);
+        light.blue = static_cast<std::uint8_t>(*colour);
+        light.multiColor = 0;
+    }
+    if (light != before) {
+        // A change of one device's lighting ends synchronised lighting, as on the page.
+        if (device->Synchronised()) device->SetSynchronised(false);
+        device->SetLightInfo(light);
+        if (!device->SaveProfile()) LogWarning("lighting: the profile was not saved");
+        device->ApplyProfile();
+        if (device->WriteSettings() != LinkResult::Ok) {
+            return Refusal{ControlResult::Failed,
+                           "the device did not take it (kept in its profile for the next write)"};
+        }
+        if (IDeviceView* view = device->View()) view->Refresh();
+    }
+    body["mode"] = light.selectItem;
+    body["modes"] = modes;
+    body["brightness"] = light.brightness;
+    body["speed"] = light.speed;
+    body["colour"] = fmt::format("{:02X}{:02X}{:02X}", light.red, light.green, light.blue);
+    return std::nullopt;
+}
+
 // Each connected device: its product, how it is reached, its firmware.
 Json::Value ListDevices(DeviceManager& devices) {
     Json::Value list(Json::arrayValue);
@@ -216,8 +274,11 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
     if (!op.isString()) return refuse(ControlResult::BadArguments, "the request names no \"op\"");
     if (op.asString() == "devices") {
         body["devices"] = ListDevices(devices);
-    } else if (op.asString() == "dpi" || op.asString() == "polling") {
-        const auto run = op.asString() == "dpi" ? Dpi : Polling;
+    } else if (op.asString() == "dpi" || op.asString() == "polling" ||
+               op.asString() == "lighting") {
+        const auto run = op.asString() == "dpi"       ? Dpi
+                         : op.asString() == "polling" ? Polling
+                                                      : Lighting;
         if (const std::optional<Refusal> refusal = run(parsed, devices, body))
             return refuse(refusal->result, refusal->why);
     } else {

@@ -69,6 +69,13 @@ TEST_F(MouseWindowTest, ControlRequestsChangeTheMouseAsItsPageDoes) {
     EXPECT_EQ(Body(polling)["hz"].asInt(), 500);
     EXPECT_EQ(firmware_->Region(SimRegion::Settings)[mouse_block::kPollingRate], 2);
 
+    const BusMessage lighting =
+        ask(R"({"op":"lighting","device":"mouse","mode":2,"colour":"FF8000","brightness":3})");
+    ASSERT_EQ(lighting.lParam, 0) << lighting.payload;
+    EXPECT_EQ(ModeOnDevice(), mouse->ModeCode(2));
+    EXPECT_EQ(Body(lighting)["colour"].asString(), "FF8000");
+    EXPECT_EQ(mouse->GetLightInfo().brightness, 3);
+
     // Request -> result and the reason given.
     const auto failed = static_cast<std::int64_t>(ControlResult::Failed);
     const auto bad = static_cast<std::int64_t>(ControlResult::BadArguments);
@@ -79,7 +86,9 @@ TEST_F(MouseWindowTest, ControlRequestsChangeTheMouseAsItsPageDoes) {
           std::tuple{R"({"op":"dpi","device":"mouse","set":800})", bad, "--set needs --stage"},
           std::tuple{R"({"op":"dpi","device":"mouse","stage":1,"set":"800"})", bad, "value"},
           std::tuple{R"({"op":"dpi","device":"mouse","disable":2})", failed, "cannot be disabled"},
-          std::tuple{R"({"op":"polling","device":"mouse","set":300})", bad, "one of 125"}}) {
+          std::tuple{R"({"op":"polling","device":"mouse","set":300})", bad, "one of 125"},
+          std::tuple{R"({"op":"lighting","device":"mouse","colour":"F80"})", bad, "RRGGBB"},
+          std::tuple{R"({"op":"lighting","device":"mouse","speed":5})", bad, "speed must be"}}) {
         const BusMessage refused = ask(json);
         EXPECT_EQ(refused.lParam, result) << json;
         EXPECT_NE(Body(refused)["error"].asString().find(reason), std::string::npos)

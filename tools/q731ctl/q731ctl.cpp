@@ -35,6 +35,8 @@ void PrintHelp() {
         "       q731ctl [--socket PATH] dpi DEVICE [--stage N --set DPI] [--select N]\n"
         "                               [--enable N | --disable N] [--json]\n"
         "       q731ctl [--socket PATH] polling DEVICE [--set HZ] [--json]\n"
+        "       q731ctl [--socket PATH] lighting DEVICE [--mode N] [--colour RRGGBB]\n"
+        "                               [--brightness 0-4] [--speed 0-4] [--json]\n"
         "\n"
         "devices  each device the control centre shows, how it is connected (cable\n"
         "         or receiver) and its firmware version\n"
@@ -42,6 +44,8 @@ void PrintHelp() {
         "         stage, enable or disable one; then shows the stages\n"
         "polling  the polling rate of the mouse or the keyboard (125, 250, 500, 1000,\n"
         "         and 2000 for the mouse)\n"
+        "lighting a device's lighting: the mode (its number in the page's list, from\n"
+        "         0), colour, brightness and speed\n"
         "The change goes to the device and its profile as the page makes it. --json\n"
         "prints the answer as it came. Exit status: 0 done, 1 refused or failed (with\n"
         "the reason), 2 bad arguments, 3 no control centre running.\n"
@@ -128,6 +132,12 @@ void ShowDpi(const Json::Value& answer) {
     }
 }
 
+void ShowLighting(const Json::Value& answer) {
+    std::printf("mode %d of %d, colour %s, brightness %d, speed %d\n", answer["mode"].asInt(),
+                answer["modes"].asInt(), answer["colour"].asString().c_str(),
+                answer["brightness"].asInt(), answer["speed"].asInt());
+}
+
 void ShowPolling(const Json::Value& answer) {
     std::printf("%d Hz\n", answer["hz"].asInt());
 }
@@ -170,6 +180,7 @@ int main(int argc, char** argv) {
         {"devices", false, {}, ShowDevices},
         {"dpi", true, {"stage", "set", "select", "enable", "disable"}, ShowDpi},
         {"polling", true, {"set"}, ShowPolling},
+        {"lighting", true, {"mode", "colour", "brightness", "speed"}, ShowLighting},
     };
     for (const Question& question : questions) {
         if (next >= argc || std::strcmp(argv[next], question.name) != 0) continue;
@@ -202,6 +213,10 @@ int main(int argc, char** argv) {
                 question.options.end()) {
                 std::fprintf(stderr, "q731ctl %s: unknown option %s\n", question.name, argv[i]);
                 return 2;
+            }
+            if (option == "colour" && i + 1 < argc) {
+                request["colour"] = argv[++i];
+                continue;
             }
             if (i + 1 >= argc || !ParseInt(argv[i + 1], value) || value < INT32_MIN ||
                 value > INT32_MAX) {
