@@ -169,6 +169,8 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
         music.emplace(loop, musicSetup);
     }
     WorkerSlots workers;
+    // Who watches over the bus (UI thread); outlives the window that tells it.
+    ControlWatchers watchers;
     MessageBusServer bus;
     std::unique_ptr<DeviceScanner> scanner;
     CMainWnd* window = nullptr;
@@ -189,6 +191,7 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
     services.userDataFolder = folders.UserDataFolder();
     services.defaultDataFolder = folders.defaultData;
     services.music = music ? &*music : nullptr;
+    services.announce = [&watchers](const Json::Value& event) { watchers.Announce(event); };
     services.makeDesktopCapture = [&loop] {
         const char* chosen = std::getenv("Q731_CAPTURE");
         return MakeDesktopCapture(loop, SteadyClock::Instance(), chosen ? chosen : "");
@@ -268,16 +271,21 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
         // they came by.
         bus.SetRequestHandler(
             std::string(messages::kControlRequest),
-            [&loop, &devices, &busBacklog](BusMessage message, std::shared_ptr<BusReply> reply) {
+            [&loop, &devices, &busBacklog, &watchers, &mainWindow](
+                BusMessage message, std::shared_ptr<BusReply> reply) {
                 if (busBacklog.load() >= kMaxBusBacklog) {
                     LogWarning("message bus: UI busy; dropped a request");
                     return;
                 }
                 busBacklog.fetch_add(1);
-                loop.Post([&devices, &busBacklog, message = std::move(message), reply] {
+                loop.Post([&devices, &busBacklog, &watchers, &mainWindow,
+                           message = std::move(message), reply] {
                     busBacklog.fetch_sub(1);
-                    if (!reply->Send(AnswerControlRequest(message, devices)))
+                    if (ControlWatchers::IsWatchRequest(message)) {
+                        watchers.Add(message, reply, mainWindow.CurrentEvents());
+                    } else if (!reply->Send(AnswerControlRequest(message, devices))) {
                         LogDebug("message bus: a request's answer could not be sent");
+                    }
                 });
             });
         const bool listening = bus.Start(

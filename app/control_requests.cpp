@@ -291,4 +291,44 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
     return answer;
 }
 
+bool ControlWatchers::IsWatchRequest(const BusMessage& request) {
+    Json::Value parsed;
+    return DocumentFile::Parse(request.payload, parsed) && parsed.isObject() &&
+           parsed["op"].isString() && parsed["op"].asString() == "watch";
+}
+
+void ControlWatchers::Add(const BusMessage& request, std::shared_ptr<BusReply> reply,
+                          const std::vector<Json::Value>& current) {
+    BusMessage answer{std::string(messages::kControlReply), request.wParam, 0, {}};
+    Json::Value body(Json::objectValue);
+    if (watchers_.size() >= kMaxWatchers) {
+        answer.lParam = static_cast<std::int64_t>(ControlResult::Failed);
+        body["error"] = fmt::format("already {} watchers", kMaxWatchers);
+        answer.payload = Compact(body);
+        (void)reply->Send(answer);
+        return;
+    }
+    body["watching"] = true;
+    answer.payload = Compact(body);
+    if (!reply->Send(answer)) return;
+    Watcher watcher{request.wParam, std::move(reply)};
+    for (const Json::Value& event : current) {
+        if (!Tell(watcher, event)) return;
+    }
+    watchers_.push_back(std::move(watcher));
+}
+
+void ControlWatchers::Announce(const Json::Value& event) {
+    std::erase_if(watchers_, [&event](const Watcher& watcher) {
+        if (Tell(watcher, event)) return false;
+        LogInfo("control: a watcher that does not read (or is gone) was dropped");
+        return true;
+    });
+}
+
+bool ControlWatchers::Tell(const Watcher& watcher, const Json::Value& event) {
+    return watcher.reply->Send(
+        {std::string(messages::kControlEvent), watcher.id, 0, Compact(event)});
+}
+
 }  // namespace q731

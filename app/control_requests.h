@@ -6,8 +6,12 @@
 // JSON object in the payload. Requests are performed on the UI thread, with
 // the devices the window owns.
 
+#include <json/json.h>
+
 #include <cstdint>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "devices/device_manager.h"
 #include "platform/message_bus.h"
@@ -22,5 +26,31 @@ enum class ControlResult : std::int64_t { Done = 0, Failed = 1, BadArguments = 2
 // unknown operation or a payload that is not a JSON object is answered with
 // BadArguments and the reason ("error" in the answer).
 BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& devices);
+
+// The clients watching the program's announcements ({"op": "watch"}): each
+// gets an answer, then every event as a kControlEvent message with its watch
+// id in wParam and a JSON object ({"event": "lighting-control", "on": true}).
+// UI thread only. Sending never blocks: a watcher that does not read, or is
+// gone, is dropped at the next event.
+class ControlWatchers {
+public:
+    static constexpr std::size_t kMaxWatchers = 16;
+
+    static bool IsWatchRequest(const BusMessage& request);
+    // Answers the request and, when there is room, keeps `reply` and sends it
+    // `current` (the state at subscription) at once.
+    void Add(const BusMessage& request, std::shared_ptr<BusReply> reply,
+             const std::vector<Json::Value>& current);
+    void Announce(const Json::Value& event);
+    std::size_t Count() const { return watchers_.size(); }
+
+private:
+    struct Watcher {
+        std::int64_t id;
+        std::shared_ptr<BusReply> reply;
+    };
+    static bool Tell(const Watcher& watcher, const Json::Value& event);
+    std::vector<Watcher> watchers_;
+};
 
 }  // namespace q731

@@ -31,6 +31,20 @@ namespace q731 {
 
 namespace {
 
+Json::Value LightingControlEvent(bool on) {
+    Json::Value event(Json::objectValue);
+    event["event"] = "lighting-control";
+    event["on"] = on;
+    return event;
+}
+
+Json::Value DeviceEvent(const char* name, Product product) {
+    Json::Value event(Json::objectValue);
+    event["event"] = name;
+    event["device"] = std::string(RecordOf(product).name);
+    return event;
+}
+
 constexpr int kAppIcon = 107;
 constexpr const char* kAppTitle = "Gaming Keyboard Q731 Control Center";
 constexpr const char* kLightingOn = "控制灯光";
@@ -351,8 +365,10 @@ bool CMainWnd::ToCurrentPage(Owner owner, NotifyKind kind, const Route& route, T
                 loop_.SetOneShotTimer(this, main_timer::kProfileSwitch, Millis(400),
                                       [this, device = devices_.CurrentDevice()] {
                                           if (Exiting()) return;
-                                          if (CDevicePage* shown = PageOf(device))
-                                              shown->SwitchProfile();
+                                          CDevicePage* shown = PageOf(device);
+                                          if (!shown) return;
+                                          shown->SwitchProfile();
+                                          AnnounceProfile(*device);
                                       });
                 return true;
             }
@@ -620,6 +636,7 @@ int CMainWnd::Receive(const SkinMessage& message) {
 }
 
 void CMainWnd::SetLightingControl(bool on, bool announce) {
+    const bool changed = on != lightingControl_;
     lightingControl_ = on;
     if (CControlUI* label = m_pm.FindControl("control_light_status")) {
         label->SetText(on ? kLightingOn : kLightingOff);
@@ -635,7 +652,16 @@ void CMainWnd::SetLightingControl(bool on, bool announce) {
             tab.device->SetHostLighting(on);
         }
     }
-    (void)announce;  // other programs learn the state through the bus when they ask
+    // Programs watching over the bus hear of every change, whoever made it.
+    (void)announce;
+    if (changed && services_.announce) services_.announce(LightingControlEvent(on));
+}
+
+std::vector<Json::Value> CMainWnd::CurrentEvents() const {
+    std::vector<Json::Value> events{LightingControlEvent(lightingControl_)};
+    for (const Product product : announcedDevices_)
+        events.push_back(DeviceEvent("device-arrived", product));
+    return events;
 }
 
 bool CMainWnd::StartSynchronisation() {
@@ -654,6 +680,36 @@ bool CMainWnd::StartSynchronisation() {
             device.ApplyProfile();
             (void)device.WriteSettings();
         });
+}
+
+void CMainWnd::AnnounceProfile(CVexloUSBDevice& device) {
+    if (!services_.announce) return;
+    Json::Value event = DeviceEvent("profile-switched", device.GetProduct());
+    const std::vector<std::string> names = device.Profiles().ProfileNames();
+    const int index = device.Profiles().SelectedIndex();
+    if (index >= 0 && index < static_cast<int>(names.size()))
+        event["profile"] = names[static_cast<std::size_t>(index)];
+    services_.announce(event);
+}
+
+void CMainWnd::AnnounceDevices() {
+    std::vector<Product> shown;
+    for (const TabState& tab : devices_.Tabs()) {
+        if (tab.visible) shown.push_back(tab.product);
+    }
+    if (shown == announcedDevices_) return;
+    if (services_.announce) {
+        for (const Product product : shown) {
+            if (std::find(announcedDevices_.begin(), announcedDevices_.end(), product) ==
+                announcedDevices_.end())
+                services_.announce(DeviceEvent("device-arrived", product));
+        }
+        for (const Product product : announcedDevices_) {
+            if (std::find(shown.begin(), shown.end(), product) == shown.end())
+                services_.announce(DeviceEvent("device-removed", product));
+        }
+    }
+    announcedDevices_ = std::move(shown);
 }
 
 void CMainWnd::TellMiceAndKeyboards(bool shown) {
@@ -1133,6 +1189,7 @@ void CMainWnd::TabCreated(int tab) {
 
 void CMainWnd::TabsChanged() {
     const auto& tabs = devices_.Tabs();
+    AnnounceDevices();
     // A run belongs to the device shown when it started: another device
     // becoming current (a switch, or the recording one going) ends it.
     if (recording_->Running() && recording_->Panel() != MacroPanelOf(devices_.CurrentDevice()))

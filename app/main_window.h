@@ -4,6 +4,8 @@
 // control notification to its owner, handles the messages other programs send,
 // owns the tray icon and its menu, and fits itself to the monitor.
 
+#include <json/json.h>
+
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -95,6 +97,9 @@ struct MainWindowServices {
     // How the settings window's update check reaches its server (the address
     // comes from the key store or $Q731_UPDATE_URL).
     HttpSettings updateHttp;
+    // Tells the programs watching over the bus of an event ({"event": ...});
+    // none: nobody is told.
+    std::function<void(const Json::Value& event)> announce;
 };
 
 class CMainWnd : public WindowImplBase,
@@ -148,6 +153,8 @@ public:
     // State visible to tests.
     bool Awake() const { return awake_; }
     bool LightingControl() const { return lightingControl_; }
+    // The events a watcher gets when it starts watching: the state now.
+    std::vector<Json::Value> CurrentEvents() const;
     // "deng_same_mode": every connected device shows the current device's
     // effect in step. False when the current mode has no common effect.
     bool StartSynchronisation();
@@ -193,6 +200,9 @@ private:
     void StartMusic();
     // The music styles window; OK keeps, saves and sends the styles.
     void OpenMusicWindow();
+    // Tells watchers which devices arrived or went since the last time.
+    void AnnounceDevices();
+    void AnnounceProfile(CVexloUSBDevice& device);
     void CloseSecondaryWindows();
     void HideToTray();
     void SetLightingControl(bool on, bool announce);
@@ -239,6 +249,8 @@ private:
     bool active_ = false;
     bool attention_ = false;
     bool lightingControl_ = true;
+    // The products last announced as shown, to tell arrivals and removals.
+    std::vector<Product> announcedDevices_;
     bool startedUp_ = false;
     bool sawWindowSize_ = false;
     bool exiting_ = false;

@@ -353,53 +353,89 @@ bool BusReply::Send(const BusMessage& message) {
            static_cast<ssize_t>(packet.size());
 }
 
-std::optional<BusMessage> RequestBusMessage(const std::filesystem::path& socketPath,
-                                            const BusMessage& message, int timeoutMs,
-                                            std::string* error) {
+namespace {
+
+// A connected client socket that has sent `message`; -1 (with the reason) when not.
+int SendOnNewConnection(const std::filesystem::path& socketPath, const BusMessage& message,
+                        std::string* error) {
     const std::string packet = EncodeBusMessage(message);
     if (packet.empty()) {
         if (error) *error = "message cannot be encoded (name or payload too long)";
-        return std::nullopt;
+        return -1;
     }
     sockaddr_un address{};
-    if (!MakeAddress(socketPath, address, error)) return std::nullopt;
+    if (!MakeAddress(socketPath, address, error)) return -1;
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         if (error) *error = std::string("socket: ") + std::strerror(errno);
-        return std::nullopt;
+        return -1;
     }
-    std::optional<BusMessage> answer;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
             static_cast<ssize_t>(packet.size())) {
         if (error) *error = "cannot reach " + socketPath.string() + ": " + std::strerror(errno);
         ::close(fd);
-        return std::nullopt;
+        return -1;
     }
+    return fd;
+}
+
+// The next message on `fd`, waiting up to `timeoutMs` (-1: as long as it takes).
+std::optional<BusMessage> ReceiveWithin(int fd, int timeoutMs, std::string* error) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string buffer(kMaxBusPacket + 1, '\0');
-    while (!answer) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        pollfd wait{fd, POLLIN, 0};
-        const int ready = left > 0 ? ::poll(&wait, 1, static_cast<int>(left)) : 0;
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) {
+    while (true) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            wait = static_cast<int>(std::max<long long>(left, 0));
+        }
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, wait);
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) {
             if (error) *error = "no answer within " + std::to_string(timeoutMs) + " ms";
-            break;
+            return std::nullopt;
         }
         const ssize_t got = ::recv(fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got <= 0) {
             if (error) *error = "the control centre closed the connection without an answer";
-            break;
+            return std::nullopt;
         }
-        if (static_cast<std::size_t>(got) > kMaxBusPacket) continue;  // not an answer of ours
-        answer = DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        if (static_cast<std::size_t>(got) > kMaxBusPacket) continue;  // not one of ours
+        if (auto message =
+                DecodeBusMessage(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+            return message;
+        }
     }
+}
+
+}  // namespace
+
+std::optional<BusMessage> RequestBusMessage(const std::filesystem::path& socketPath,
+                                            const BusMessage& message, int timeoutMs,
+                                            std::string* error) {
+    const int fd = SendOnNewConnection(socketPath, message, error);
+    if (fd < 0) return std::nullopt;
+    std::optional<BusMessage> answer = ReceiveWithin(fd, timeoutMs, error);
     ::close(fd);
     return answer;
+}
+
+bool WatchBusMessages(const std::filesystem::path& socketPath, const BusMessage& message,
+                      int timeoutMs, const std::function<bool(const BusMessage&)>& each,
+                      std::string* error) {
+    const int fd = SendOnNewConnection(socketPath, message, error);
+    if (fd < 0) return false;
+    std::optional<BusMessage> next = ReceiveWithin(fd, timeoutMs, error);
+    const bool answered = next.has_value();
+    while (next && each(*next))
+        next = ReceiveWithin(fd, -1, nullptr);
+    ::close(fd);
+    return answered;
 }
 
 bool SendBusMessage(const std::filesystem::path& socketPath, const BusMessage& message,

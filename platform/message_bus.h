@@ -120,6 +120,14 @@ std::optional<BusMessage> RequestBusMessage(const std::filesystem::path& socketP
                                             const BusMessage& message, int timeoutMs,
                                             std::string* error = nullptr);
 
+// Sends `message`, then hands each message that comes back on the connection
+// to `each` until it returns false or the connection ends: the first must come
+// within `timeoutMs`, the others may take as long as they take. False (with the
+// reason) when the message could not be sent or no first answer came.
+bool WatchBusMessages(const std::filesystem::path& socketPath, const BusMessage& message,
+                      int timeoutMs, const std::function<bool(const BusMessage&)>& each,
+                      std::string* error = nullptr);
+
 // The bus socket inside a runtime folder.
 std::filesystem::path BusSocketPath(const std::filesystem::path& runtimeFolder);
 

@@ -50,5 +50,7 @@ inline constexpr std::array<std::string_view, 9> kAcceptedFromOutside = {
 // connection (our own names; no other program uses them).
 inline constexpr std::string_view kControlRequest = "q731.control";
 inline constexpr std::string_view kControlReply = "q731.control.reply";
+// What a watching client is told, on the connection of its watch request.
+inline constexpr std::string_view kControlEvent = "q731.control.event";
 
 }  // namespace q731::messages

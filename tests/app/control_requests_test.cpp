@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
 #include <tuple>
 
 #include "devices/mouse_device.h"
@@ -94,6 +98,67 @@ TEST_F(MouseWindowTest, ControlRequestsChangeTheMouseAsItsPageDoes) {
         EXPECT_NE(Body(refused)["error"].asString().find(reason), std::string::npos)
             << json << " -> " << refused.payload;
     }
+}
+
+// A watcher's end of the connection: what it has been sent so far.
+struct WatcherEnd {
+    int fd = -1;
+    std::shared_ptr<BusReply> reply;
+    WatcherEnd() {
+        int fds[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
+        fd = fds[0];
+        reply = std::make_shared<BusReply>(fds[1]);
+    }
+    ~WatcherEnd() {
+        if (fd >= 0) ::close(fd);
+    }
+    std::vector<std::string> Received() const {
+        std::vector<std::string> got;
+        char buffer[kMaxBusPacket];
+        while (true) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n <= 0) return got;
+            auto message = DecodeBusMessage(std::string_view(buffer, std::size_t(n)));
+            if (message) got.push_back(message->name + " " + message->payload);
+        }
+    }
+};
+
+TEST(ControlWatchers, WatchersHearTheStateThenEachEventAndTheSilentOnesAreDropped) {
+    ControlWatchers watchers;
+    const BusMessage watch{std::string(messages::kControlRequest), 5, 0, R"({"op":"watch"})"};
+    EXPECT_TRUE(ControlWatchers::IsWatchRequest(watch));
+    EXPECT_FALSE(ControlWatchers::IsWatchRequest({"x", 0, 0, R"({"op":"devices"})"}));
+    Json::Value on(Json::objectValue);
+    on["event"] = "lighting-control";
+    on["on"] = true;
+
+    WatcherEnd reading, gone, full;
+    for (WatcherEnd* end : {&reading, &gone, &full})
+        watchers.Add(watch, end->reply, {on});
+    EXPECT_EQ(
+        reading.Received(),
+        (std::vector<std::string>{"q731.control.reply {\"watching\":true}",
+                                  R"(q731.control.event {"event":"lighting-control","on":true})"}));
+    ::close(gone.fd);
+    gone.fd = -1;
+    // Fills the one that never reads until nothing more fits.
+    const std::string big(kMaxBusPayload - 64, 'x');
+    while (full.reply->Send({"fill", 0, 0, big})) {
+    }
+    watchers.Announce(on);
+    EXPECT_EQ(watchers.Count(), 1u);
+    EXPECT_EQ(reading.Received().size(), 1u);
+
+    // There is room for a limited number of watchers; the next is refused.
+    std::vector<std::unique_ptr<WatcherEnd>> more;
+    for (std::size_t i = watchers.Count(); i <= ControlWatchers::kMaxWatchers; ++i) {
+        more.push_back(std::make_unique<WatcherEnd>());
+        watchers.Add(watch, more.back()->reply, {});
+    }
+    EXPECT_EQ(watchers.Count(), ControlWatchers::kMaxWatchers);
+    EXPECT_NE(more.back()->Received().at(0).find("already"), std::string::npos);
 }
 
 }  // namespace

@@ -63,6 +63,15 @@ for product in mouse keyboard "mouse pad" headset; do
   grep -q "^$product .* connected, firmware" <<<"$devices" || fail "q731ctl devices: no $product in: $devices"
 done
 "$ctl" devices --json | grep -q '"devices":\[' || fail "q731ctl devices --json"
+# A watcher hears the state at once, then each change, whoever makes it.
+"$ctl" watch >"$tmp/watch" 2>&1 &
+watcher=$!
+for _ in $(seq 40); do grep -q "lighting-control on" "$tmp/watch" && break; sleep 0.05; done
+"$ctl" '{4695579F-999A-41d4-9FAF-EFFCE93EBF17}' 1 0 || fail "q731ctl lighting control off"
+for _ in $(seq 40); do grep -q "lighting-control off" "$tmp/watch" && break; sleep 0.05; done
+grep -q "device-arrived mouse" "$tmp/watch" || fail "q731ctl watch: no device listed: $(cat "$tmp/watch")"
+grep -q "lighting-control off" "$tmp/watch" || fail "q731ctl watch: the change was not told: $(cat "$tmp/watch")"
+"$ctl" '{4695579F-999A-41d4-9FAF-EFFCE93EBF17}' 1 1 || true
 # A change: the mouse's second stage to 1600 dpi, shown back by the mouse.
 "$ctl" dpi mouse --stage 2 --set 1600 >/dev/null || fail "q731ctl dpi mouse --stage 2 --set 1600"
 "$ctl" dpi mouse | grep -q "^stage 2 *1600 dpi" || fail "the mouse's stage 2 is not 1600 dpi"
@@ -82,6 +91,9 @@ elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
 grep -q "device scan thread ended" "$tmp/log" || fail "the scan thread was not stopped"
 grep -q "dropped unknown message 'Format_Disk'" "$tmp/log" || fail "unknown bus message not dropped"
 [ -S "$socket" ] && fail "the bus socket was left behind"
+# The watcher ends with the program.
+for _ in $(seq 40); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$watcher" 2>/dev/null && fail "q731ctl watch outlived the program"
 set +e
 "$ctl" devices
 [ $? -eq 3 ] || fail "q731ctl devices without a running program should exit 3"

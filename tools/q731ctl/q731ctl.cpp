@@ -6,6 +6,7 @@
 //   q731ctl devices [--json]
 //   q731ctl dpi mouse --stage 2 --set 1600
 //   q731ctl polling keyboard --set 1000
+//   q731ctl watch [--json]
 
 #include <json/json.h>
 #include <unistd.h>
@@ -37,6 +38,7 @@ void PrintHelp() {
         "       q731ctl [--socket PATH] polling DEVICE [--set HZ] [--json]\n"
         "       q731ctl [--socket PATH] lighting DEVICE [--mode N] [--colour RRGGBB]\n"
         "                               [--brightness 0-4] [--speed 0-4] [--json]\n"
+        "       q731ctl [--socket PATH] watch [--json]\n"
         "\n"
         "devices  each device the control centre shows, how it is connected (cable\n"
         "         or receiver) and its firmware version\n"
@@ -46,6 +48,9 @@ void PrintHelp() {
         "         and 2000 for the mouse)\n"
         "lighting a device's lighting: the mode (its number in the page's list, from\n"
         "         0), colour, brightness and speed\n"
+        "watch    one line per event until the control centre ends: lighting control\n"
+        "         on or off (and its state at once), devices arriving and going,\n"
+        "         profile switches\n"
         "The change goes to the device and its profile as the page makes it. --json\n"
         "prints the answer as it came. Exit status: 0 done, 1 refused or failed (with\n"
         "the reason), 2 bad arguments, 3 no control centre running.\n"
@@ -142,6 +147,56 @@ void ShowPolling(const Json::Value& answer) {
     std::printf("%d Hz\n", answer["hz"].asInt());
 }
 
+// Prints each event as it comes: "lighting-control on", "device-arrived mouse",
+// "profile-switched keyboard Game".
+int Watch(const std::string& socketPath, bool json) {
+    std::error_code ec;
+    if (!std::filesystem::exists(socketPath, ec)) {
+        std::fprintf(stderr, "q731ctl: the control centre is not running (no %s)\n",
+                     socketPath.c_str());
+        return kNotRunning;
+    }
+    const q731::BusMessage request{std::string(q731::messages::kControlRequest), ::getpid(), 0,
+                                   R"({"op":"watch"})"};
+    int status = 0;
+    std::string error;
+    const bool answered = q731::WatchBusMessages(
+        socketPath, request, kAnswerWithinMs,
+        [&](const q731::BusMessage& message) {
+            if (message.name == q731::messages::kControlReply) {
+                if (message.lParam == 0) return true;
+                std::fprintf(stderr, "q731ctl: the control centre refused to be watched\n");
+                status = 1;
+                return false;
+            }
+            if (message.name != q731::messages::kControlEvent) return true;
+            if (json) {
+                std::printf("%s\n", message.payload.c_str());
+            } else {
+                Json::Value event;
+                Json::CharReaderBuilder reader;
+                std::istringstream in(message.payload);
+                std::string why;
+                if (!Json::parseFromStream(reader, in, &event, &why) || !event.isObject())
+                    return true;
+                std::string line = event["event"].asString();
+                if (event.isMember("on")) line += event["on"].asBool() ? " on" : " off";
+                for (const char* member : {"device", "profile"}) {
+                    if (event[member].isString()) line += " " + event[member].asString();
+                }
+                std::printf("%s\n", line.c_str());
+            }
+            std::fflush(stdout);
+            return true;
+        },
+        &error);
+    if (!answered) {
+        std::fprintf(stderr, "q731ctl: %s\n", error.c_str());
+        return error.rfind("cannot reach", 0) == 0 ? kNotRunning : 1;
+    }
+    return status;
+}
+
 bool ParseInt(std::string_view text, long long& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
@@ -168,6 +223,18 @@ int main(int argc, char** argv) {
             return 1;
         }
         socketPath = q731::BusSocketPath(runtime).string();
+    }
+    if (next < argc && std::strcmp(argv[next], "watch") == 0) {
+        bool json = false;
+        for (int i = next + 1; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--json") == 0) {
+                json = true;
+            } else {
+                std::fprintf(stderr, "q731ctl watch: unknown option %s\n", argv[i]);
+                return 2;
+            }
+        }
+        return Watch(socketPath, json);
     }
     // Questions: a sub-command, maybe a device, integer options, --json.
     struct Question {
