@@ -283,7 +283,11 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
                     busBacklog.fetch_sub(1);
                     if (ControlWatchers::IsWatchRequest(message)) {
                         watchers.Add(message, reply, mainWindow.CurrentEvents());
-                    } else if (!reply->Send(AnswerControlRequest(message, devices))) {
+                    } else if (!reply->Send(AnswerControlRequest(
+                                   message, devices,
+                                   [&mainWindow](CVexloUSBDevice& device, const std::string& name) {
+                                       return mainWindow.SelectProfileByName(device, name);
+                                   }))) {
                         LogDebug("message bus: a request's answer could not be sent");
                     }
                 });

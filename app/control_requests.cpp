@@ -227,6 +227,36 @@ std::optional<Refusal> Lighting(const Json::Value& request, DeviceManager& devic
     return std::nullopt;
 }
 
+// profile: the device's profiles and the current one; "select" makes the
+// named one current.
+std::optional<Refusal> Profiles(const Json::Value& request, DeviceManager& devices,
+                                const ProfileSelector& selectProfile, Json::Value& body) {
+    std::optional<Refusal> refusal;
+    CVexloUSBDevice* device = NamedDevice(request, devices, refusal);
+    if (!device) return refusal;
+    if (const Json::Value& name = request["select"]; !name.isNull()) {
+        if (!name.isString() || name.asString().empty()) {
+            return Refusal{ControlResult::BadArguments, "select needs a profile name"};
+        }
+        if (!selectProfile) {
+            return Refusal{ControlResult::Failed, "profiles are switched only with the window"};
+        }
+        if (auto why = selectProfile(*device, name.asString()))
+            return Refusal{why->rfind("no profile", 0) == 0 ? ControlResult::BadArguments
+                                                            : ControlResult::Failed,
+                           *why};
+    }
+    const std::vector<std::string> names = device->Profiles().ProfileNames();
+    Json::Value list(Json::arrayValue);
+    for (const std::string& name : names)
+        list.append(name);
+    body["profiles"] = list;
+    const int index = device->Profiles().SelectedIndex();
+    if (index >= 0 && index < static_cast<int>(names.size()))
+        body["current"] = names[static_cast<std::size_t>(index)];
+    return std::nullopt;
+}
+
 // Each connected device: its product, how it is reached, its firmware.
 Json::Value ListDevices(DeviceManager& devices) {
     Json::Value list(Json::arrayValue);
@@ -256,7 +286,8 @@ std::string Compact(const Json::Value& value) {
 
 }  // namespace
 
-BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& devices) {
+BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& devices,
+                                const ProfileSelector& selectProfile) {
     BusMessage answer{std::string(messages::kControlReply), request.wParam, 0, {}};
     Json::Value body(Json::objectValue);
     auto refuse = [&](ControlResult result, const std::string& why) {
@@ -274,6 +305,9 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
     if (!op.isString()) return refuse(ControlResult::BadArguments, "the request names no \"op\"");
     if (op.asString() == "devices") {
         body["devices"] = ListDevices(devices);
+    } else if (op.asString() == "profile") {
+        if (const std::optional<Refusal> refusal = Profiles(parsed, devices, selectProfile, body))
+            return refuse(refusal->result, refusal->why);
     } else if (op.asString() == "dpi" || op.asString() == "polling" ||
                op.asString() == "lighting") {
         const auto run = op.asString() == "dpi"       ? Dpi

@@ -9,7 +9,10 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,10 +25,17 @@ namespace q731 {
 // What lParam of an answer says; q731ctl exits with the same number.
 enum class ControlResult : std::int64_t { Done = 0, Failed = 1, BadArguments = 2 };
 
+// Makes the named profile current on a device as its page would; the reason
+// when it cannot.
+using ProfileSelector =
+    std::function<std::optional<std::string>(CVexloUSBDevice& device, const std::string& name)>;
+
 // The answer to `request`. Anything the request carries is checked: an
 // unknown operation or a payload that is not a JSON object is answered with
-// BadArguments and the reason ("error" in the answer).
-BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& devices);
+// BadArguments and the reason ("error" in the answer). Without `selectProfile`
+// profiles are listed but not switched.
+BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& devices,
+                                const ProfileSelector& selectProfile = {});
 
 // The clients watching the program's announcements ({"op": "watch"}): each
 // gets an answer, then every event as a kControlEvent message with its watch

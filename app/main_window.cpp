@@ -682,6 +682,19 @@ bool CMainWnd::StartSynchronisation() {
         });
 }
 
+std::optional<std::string> CMainWnd::SelectProfileByName(CVexloUSBDevice& device,
+                                                         const std::string& name) {
+    CDevicePage* page = PageOf(&device);
+    if (!page) return "the device has no page";
+    const std::vector<std::string> names = device.Profiles().ProfileNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end()) return "no profile is named \"" + name + "\"";
+    if (!page->SwitchToProfile(static_cast<int>(found - names.begin())))
+        return "the profile could not be made current";
+    AnnounceProfile(device);
+    return std::nullopt;
+}
+
 void CMainWnd::AnnounceProfile(CVexloUSBDevice& device) {
     if (!services_.announce) return;
     Json::Value event = DeviceEvent("profile-switched", device.GetProduct());

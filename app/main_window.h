@@ -153,6 +153,10 @@ public:
     // State visible to tests.
     bool Awake() const { return awake_; }
     bool LightingControl() const { return lightingControl_; }
+    // Makes the profile named `name` current on `device` as its page's list
+    // would; the reason when it cannot.
+    std::optional<std::string> SelectProfileByName(CVexloUSBDevice& device,
+                                                   const std::string& name);
     // The events a watcher gets when it starts watching: the state now.
     std::vector<Json::Value> CurrentEvents() const;
     // "deng_same_mode": every connected device shows the current device's

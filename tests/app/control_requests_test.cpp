@@ -80,6 +80,20 @@ TEST_F(MouseWindowTest, ControlRequestsChangeTheMouseAsItsPageDoes) {
     EXPECT_EQ(Body(lighting)["colour"].asString(), "FF8000");
     EXPECT_EQ(mouse->GetLightInfo().brightness, 3);
 
+    // A second profile made current as the page's list would; then listed.
+    Json::Value document(Json::objectValue);
+    ASSERT_FALSE(mouse->Profiles().MakeProfile(document, "Night", false).empty());
+    const ProfileSelector select = [this](CVexloUSBDevice& device, const std::string& name) {
+        return window_->SelectProfileByName(device, name);
+    };
+    const BusMessage profile =
+        AnswerControlRequest({std::string(messages::kControlRequest), 1, 0,
+                              R"({"op":"profile","device":"mouse","select":"Night"})"},
+                             devices_, select);
+    ASSERT_EQ(profile.lParam, 0) << profile.payload;
+    EXPECT_EQ(Body(profile)["current"].asString(), "Night");
+    EXPECT_EQ(Body(profile)["profiles"].size(), 2u);
+
     // Request -> result and the reason given.
     const auto failed = static_cast<std::int64_t>(ControlResult::Failed);
     const auto bad = static_cast<std::int64_t>(ControlResult::BadArguments);
@@ -92,7 +106,9 @@ TEST_F(MouseWindowTest, ControlRequestsChangeTheMouseAsItsPageDoes) {
           std::tuple{R"({"op":"dpi","device":"mouse","disable":2})", failed, "cannot be disabled"},
           std::tuple{R"({"op":"polling","device":"mouse","set":300})", bad, "one of 125"},
           std::tuple{R"({"op":"lighting","device":"mouse","colour":"F80"})", bad, "RRGGBB"},
-          std::tuple{R"({"op":"lighting","device":"mouse","speed":5})", bad, "speed must be"}}) {
+          std::tuple{R"({"op":"lighting","device":"mouse","speed":5})", bad, "speed must be"},
+          std::tuple{R"({"op":"profile","device":"mouse","select":"Day"})", failed,
+                     "only with the window"}}) {
         const BusMessage refused = ask(json);
         EXPECT_EQ(refused.lParam, result) << json;
         EXPECT_NE(Body(refused)["error"].asString().find(reason), std::string::npos)

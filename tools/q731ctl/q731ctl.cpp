@@ -6,6 +6,7 @@
 //   q731ctl devices [--json]
 //   q731ctl dpi mouse --stage 2 --set 1600
 //   q731ctl polling keyboard --set 1000
+//   q731ctl profile keyboard --select Game
 //   q731ctl watch [--json]
 
 #include <json/json.h>
@@ -38,6 +39,7 @@ void PrintHelp() {
         "       q731ctl [--socket PATH] polling DEVICE [--set HZ] [--json]\n"
         "       q731ctl [--socket PATH] lighting DEVICE [--mode N] [--colour RRGGBB]\n"
         "                               [--brightness 0-4] [--speed 0-4] [--json]\n"
+        "       q731ctl [--socket PATH] profile DEVICE [--select NAME] [--json]\n"
         "       q731ctl [--socket PATH] watch [--json]\n"
         "\n"
         "devices  each device the control centre shows, how it is connected (cable\n"
@@ -48,6 +50,8 @@ void PrintHelp() {
         "         and 2000 for the mouse)\n"
         "lighting a device's lighting: the mode (its number in the page's list, from\n"
         "         0), colour, brightness and speed\n"
+        "profile  a device's profiles, the current one marked; --select makes the\n"
+        "         named one current and sends it to the device, as the page's list does\n"
         "watch    one line per event until the control centre ends: lighting control\n"
         "         on or off (and its state at once), devices arriving and going,\n"
         "         profile switches\n"
@@ -141,6 +145,13 @@ void ShowLighting(const Json::Value& answer) {
     std::printf("mode %d of %d, colour %s, brightness %d, speed %d\n", answer["mode"].asInt(),
                 answer["modes"].asInt(), answer["colour"].asString().c_str(),
                 answer["brightness"].asInt(), answer["speed"].asInt());
+}
+
+void ShowProfiles(const Json::Value& answer) {
+    for (const Json::Value& name : answer["profiles"]) {
+        const bool current = name.asString() == answer["current"].asString();
+        std::printf("%s %s\n", current ? "*" : " ", name.asString().c_str());
+    }
 }
 
 void ShowPolling(const Json::Value& answer) {
@@ -248,6 +259,7 @@ int main(int argc, char** argv) {
         {"dpi", true, {"stage", "set", "select", "enable", "disable"}, ShowDpi},
         {"polling", true, {"set"}, ShowPolling},
         {"lighting", true, {"mode", "colour", "brightness", "speed"}, ShowLighting},
+        {"profile", true, {"select"}, ShowProfiles},
     };
     for (const Question& question : questions) {
         if (next >= argc || std::strcmp(argv[next], question.name) != 0) continue;
@@ -281,8 +293,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "q731ctl %s: unknown option %s\n", question.name, argv[i]);
                 return 2;
             }
-            if (option == "colour" && i + 1 < argc) {
-                request["colour"] = argv[++i];
+            if ((option == "colour" || option == "select") && i + 1 < argc) {
+                request[std::string(option)] = argv[++i];
                 continue;
             }
             if (i + 1 >= argc || !ParseInt(argv[i + 1], value) || value < INT32_MIN ||

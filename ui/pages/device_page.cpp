@@ -639,6 +639,16 @@ void CDevicePage::SwitchProfile() {
     SendProfile(false);
 }
 
+bool CDevicePage::SwitchToProfile(int index) {
+    // Through the panel when the page shows one, so its list shows the choice.
+    DeviceProfilePanel* panel = profilePanel_ ? profilePanel_->Panel() : nullptr;
+    const bool selected =
+        panel ? panel->SelectProfileEntry(index) : context_.device->Profiles().SelectProfile(index);
+    if (!selected) return false;
+    SendProfile(false);
+    return true;
+}
+
 void CDevicePage::ResetProfile() {
     DeviceProfilePanel* panel = profilePanel_ ? profilePanel_->Panel() : nullptr;
     if (!panel || panel->SelectedIndex() < 0) return;

@@ -107,6 +107,10 @@ public:
     // Makes the profile chosen in the panel's list current and sends it to
     // the device (the main window runs it a moment after the choice).
     void SwitchProfile();
+    // The same for entry `index` of the list, chosen from outside the page
+    // (q731ctl): the list, when the page has one, shows it selected. False when
+    // there is no such entry or the choice cannot be stored.
+    bool SwitchToProfile(int index);
     // The device's macro list changed: its definitions are read again and the
     // key panel and key captions show the new names.
     void MacrosChanged();
