@@ -281,8 +281,15 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
                 loop.Post([&devices, &busBacklog, &watchers, &mainWindow,
                            message = std::move(message), reply] {
                     busBacklog.fetch_sub(1);
-                    if (ControlWatchers::IsWatchRequest(message)) {
+                    const std::string operation = ControlOperation(message);
+                    if (operation == "watch") {
                         watchers.Add(message, reply, mainWindow.CurrentEvents());
+                    } else if (operation == "quit") {
+                        // Answered first: the client learns it was heard, then
+                        // the program ends as from the tray's "exit".
+                        (void)reply->Send(
+                            {std::string(messages::kControlReply), message.wParam, 0, "{}"});
+                        mainWindow.Exit();
                     } else if (!reply->Send(AnswerControlRequest(
                                    message, devices,
                                    [&mainWindow](CVexloUSBDevice& device, const std::string& name) {

@@ -325,10 +325,14 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
     return answer;
 }
 
-bool ControlWatchers::IsWatchRequest(const BusMessage& request) {
+std::string ControlOperation(const BusMessage& request) {
     Json::Value parsed;
-    return DocumentFile::Parse(request.payload, parsed) && parsed.isObject() &&
-           parsed["op"].isString() && parsed["op"].asString() == "watch";
+    if (!DocumentFile::Parse(request.payload, parsed) || !parsed.isObject()) return {};
+    return parsed["op"].isString() ? parsed["op"].asString() : std::string();
+}
+
+bool ControlWatchers::IsWatchRequest(const BusMessage& request) {
+    return ControlOperation(request) == "watch";
 }
 
 void ControlWatchers::Add(const BusMessage& request, std::shared_ptr<BusReply> reply,

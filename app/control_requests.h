@@ -25,6 +25,10 @@ namespace q731 {
 // What lParam of an answer says; q731ctl exits with the same number.
 enum class ControlResult : std::int64_t { Done = 0, Failed = 1, BadArguments = 2 };
 
+// The operation a request names ("devices", "watch", "quit", ...); empty when
+// it names none.
+std::string ControlOperation(const BusMessage& request);
+
 // Makes the named profile current on a device as its page would; the reason
 // when it cannot.
 using ProfileSelector =

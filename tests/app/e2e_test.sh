@@ -67,11 +67,11 @@ done
 "$ctl" watch >"$tmp/watch" 2>&1 &
 watcher=$!
 for _ in $(seq 40); do grep -q "lighting-control on" "$tmp/watch" && break; sleep 0.05; done
-"$ctl" '{4695579F-999A-41d4-9FAF-EFFCE93EBF17}' 1 0 || fail "q731ctl lighting control off"
+"$ctl" lighting --all off || fail "q731ctl lighting --all off"
 for _ in $(seq 40); do grep -q "lighting-control off" "$tmp/watch" && break; sleep 0.05; done
 grep -q "device-arrived mouse" "$tmp/watch" || fail "q731ctl watch: no device listed: $(cat "$tmp/watch")"
 grep -q "lighting-control off" "$tmp/watch" || fail "q731ctl watch: the change was not told: $(cat "$tmp/watch")"
-"$ctl" '{4695579F-999A-41d4-9FAF-EFFCE93EBF17}' 1 1 || true
+"$ctl" lighting --all on || fail "q731ctl lighting --all on"
 # A change: the mouse's second stage to 1600 dpi, shown back by the mouse.
 "$ctl" dpi mouse --stage 2 --set 1600 >/dev/null || fail "q731ctl dpi mouse --stage 2 --set 1600"
 "$ctl" dpi mouse | grep -q "^stage 2 *1600 dpi" || fail "the mouse's stage 2 is not 1600 dpi"

@@ -40,7 +40,9 @@ void PrintHelp() {
         "       q731ctl [--socket PATH] lighting DEVICE [--mode N] [--colour RRGGBB]\n"
         "                               [--brightness 0-4] [--speed 0-4] [--json]\n"
         "       q731ctl [--socket PATH] profile DEVICE [--select NAME] [--json]\n"
+        "       q731ctl [--socket PATH] lighting --all on|off\n"
         "       q731ctl [--socket PATH] watch [--json]\n"
+        "       q731ctl [--socket PATH] quit\n"
         "\n"
         "devices  each device the control centre shows, how it is connected (cable\n"
         "         or receiver) and its firmware version\n"
@@ -50,11 +52,14 @@ void PrintHelp() {
         "         and 2000 for the mouse)\n"
         "lighting a device's lighting: the mode (its number in the page's list, from\n"
         "         0), colour, brightness and speed\n"
+        "lighting --all on|off: whether the control centre drives the lighting\n"
+        "         at all (off leaves it to the devices and other programs)\n"
         "profile  a device's profiles, the current one marked; --select makes the\n"
         "         named one current and sends it to the device, as the page's list does\n"
         "watch    one line per event until the control centre ends: lighting control\n"
         "         on or off (and its state at once), devices arriving and going,\n"
         "         profile switches\n"
+        "quit     ends the control centre as the tray's \"exit\" does\n"
         "The change goes to the device and its profile as the page makes it. --json\n"
         "prints the answer as it came. Exit status: 0 done, 1 refused or failed (with\n"
         "the reason), 2 bad arguments, 3 no control centre running.\n"
@@ -154,6 +159,8 @@ void ShowProfiles(const Json::Value& answer) {
     }
 }
 
+void ShowNothing(const Json::Value&) {}
+
 void ShowPolling(const Json::Value& answer) {
     std::printf("%d Hz\n", answer["hz"].asInt());
 }
@@ -247,6 +254,28 @@ int main(int argc, char** argv) {
         }
         return Watch(socketPath, json);
     }
+    // lighting --all on|off: whether the program drives the lighting at all.
+    if (argc - next == 3 && std::strcmp(argv[next], "lighting") == 0 &&
+        std::strcmp(argv[next + 1], "--all") == 0) {
+        const std::string_view state = argv[next + 2];
+        if (state != "on" && state != "off") {
+            std::fprintf(stderr, "q731ctl lighting --all: on or off\n");
+            return 2;
+        }
+        std::error_code ec;
+        if (!std::filesystem::exists(socketPath, ec)) {
+            std::fprintf(stderr, "q731ctl: the control centre is not running\n");
+            return kNotRunning;
+        }
+        std::string error;
+        const q731::BusMessage message{
+            std::string(q731::messages::kLightingControl), 1, state == "on" ? 1 : 0, {}};
+        if (!q731::SendBusMessageWithin(socketPath, message, 1500, &error)) {
+            std::fprintf(stderr, "q731ctl: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
     // Questions: a sub-command, maybe a device, integer options, --json.
     struct Question {
         const char* name;
@@ -260,6 +289,7 @@ int main(int argc, char** argv) {
         {"polling", true, {"set"}, ShowPolling},
         {"lighting", true, {"mode", "colour", "brightness", "speed"}, ShowLighting},
         {"profile", true, {"select"}, ShowProfiles},
+        {"quit", false, {}, ShowNothing},
     };
     for (const Question& question : questions) {
         if (next >= argc || std::strcmp(argv[next], question.name) != 0) continue;
