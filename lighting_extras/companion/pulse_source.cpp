@@ -28,10 +28,11 @@ namespace {
 constexpr int kFirstRetryMs = 500;
 constexpr int kLastRetryMs = 5000;
 constexpr const char* kMonitor = "@DEFAULT_MONITOR@";
-// Shortest time between two reads of the stream: two hops. Each wake of the
+// Shortest time between two reads of the stream: three hops (15 ms). Each wake of the
 // companion costs more than the analysis of a hop, and the keys follow the
 // music well within this.
-constexpr std::chrono::milliseconds kReadGap{10};
+constexpr std::size_t kHopsPerRead = 3;
+constexpr std::chrono::milliseconds kReadGap{1000 * kHopsPerRead * kHopSamples / kCaptureRate};
 
 class PulseSource final : public ISoundSource {
 public:
@@ -184,11 +185,11 @@ private:
         attr.tlength = static_cast<std::uint32_t>(-1);
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
-        // Frames as small as one hop, without asking the server to run the
-        // monitored output at that latency: adjusting it would make the whole
-        // sound system wake every 5 ms while the music lights the keys.
-        attr.fragsize = static_cast<std::uint32_t>(kHopSamples * sizeof(float));
-        if (pa_stream_connect_record(stream_, kMonitor, &attr, PA_STREAM_NOFLAGS) < 0) {
+        // The monitor's latency is set to the read gap (three hops): low enough
+        // for the keys to follow the music whatever latency the players ask
+        // of the output, and the server is not made to wake every 5 ms.
+        attr.fragsize = static_cast<std::uint32_t>(kHopsPerRead * kHopSamples * sizeof(float));
+        if (pa_stream_connect_record(stream_, kMonitor, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
             Failed(std::string("cannot record ") + kMonitor + ": " +
                    pa_strerror(pa_context_errno(context_)));
         }
