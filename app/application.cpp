@@ -282,7 +282,23 @@ int RunControlCentre(int argc, char** argv, const AppHooks& hooks) {
                            message = std::move(message), reply] {
                     busBacklog.fetch_sub(1);
                     const std::string operation = ControlOperation(message);
-                    if (operation == "watch") {
+                    // While a dialog waits for the user, or the program ends,
+                    // only questions that change nothing are answered: a
+                    // change now could land under a choice the user is making.
+                    const bool quiet = operation == "devices" || operation == "watch" ||
+                                       operation == "quit";  // an exit closes the dialogs
+                    if (!quiet && (mainWindow.Exiting() || mainWindow.ModalOpen())) {
+                        Json::Value body(Json::objectValue);
+                        body["error"] = mainWindow.Exiting()
+                                            ? "the control centre is ending"
+                                            : "a dialog is open in the control centre; try again "
+                                              "once it is closed";
+                        Json::StreamWriterBuilder writer;
+                        writer["indentation"] = "";
+                        (void)reply->Send({std::string(messages::kControlReply), message.wParam,
+                                           static_cast<std::int64_t>(ControlResult::Failed),
+                                           Json::writeString(writer, body)});
+                    } else if (operation == "watch") {
                         watchers.Add(message, reply, mainWindow.CurrentEvents());
                     } else if (operation == "quit") {
                         // Answered first: the client learns it was heard, then

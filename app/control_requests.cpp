@@ -28,6 +28,16 @@ struct Refusal {
     std::string why;
 };
 
+// A name the client sent, as an answer repeats it: at most 64 bytes, never cut
+// inside a UTF-8 sequence, so the answer always fits in one message.
+std::string Echoed(const std::string& text, std::size_t limit = 64) {
+    if (text.size() <= limit) return text;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut) + "...";
+}
+
 // Names compare without case, spaces or hyphens: "mouse-pad" is "mouse pad".
 std::string Folded(std::string_view name) {
     std::string folded;
@@ -53,8 +63,9 @@ CVexloUSBDevice* NamedDevice(const Json::Value& request, DeviceManager& devices,
         if (Folded(record.name) == Folded(name.asString())) product = record.product;
     }
     if (!product) {
-        refusal = Refusal{ControlResult::BadArguments,
-                          "unknown device \"" + name.asString() + "\" (one of: " + known + ")"};
+        refusal =
+            Refusal{ControlResult::BadArguments,
+                    "unknown device \"" + Echoed(name.asString()) + "\" (one of: " + known + ")"};
         return nullptr;
     }
     for (const TabState& tab : devices.Tabs()) {
@@ -292,7 +303,7 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
     Json::Value body(Json::objectValue);
     auto refuse = [&](ControlResult result, const std::string& why) {
         answer.lParam = static_cast<std::int64_t>(result);
-        body["error"] = why;
+        body["error"] = Echoed(why, 512);
         answer.payload = Compact(body);
         return answer;
     };
@@ -316,7 +327,8 @@ BusMessage AnswerControlRequest(const BusMessage& request, DeviceManager& device
         if (const std::optional<Refusal> refusal = run(parsed, devices, body))
             return refuse(refusal->result, refusal->why);
     } else {
-        return refuse(ControlResult::BadArguments, "unknown operation \"" + op.asString() + "\"");
+        return refuse(ControlResult::BadArguments,
+                      "unknown operation \"" + Echoed(op.asString()) + "\"");
     }
     answer.payload = Compact(body);
     if (answer.payload.size() > kMaxBusPayload) {
@@ -339,6 +351,8 @@ void ControlWatchers::Add(const BusMessage& request, std::shared_ptr<BusReply> r
                           const std::vector<Json::Value>& current) {
     BusMessage answer{std::string(messages::kControlReply), request.wParam, 0, {}};
     Json::Value body(Json::objectValue);
+    // Clients that hung up since the last event make room first.
+    std::erase_if(watchers_, [](const Watcher& watcher) { return watcher.reply->PeerGone(); });
     if (watchers_.size() >= kMaxWatchers) {
         answer.lParam = static_cast<std::int64_t>(ControlResult::Failed);
         body["error"] = fmt::format("already {} watchers", kMaxWatchers);
@@ -357,6 +371,10 @@ void ControlWatchers::Add(const BusMessage& request, std::shared_ptr<BusReply> r
 }
 
 void ControlWatchers::Announce(const Json::Value& event) {
+    if (Compact(event).size() > kMaxBusPayload) {
+        LogWarning("control: an event too large for one message was not told");
+        return;
+    }
     std::erase_if(watchers_, [&event](const Watcher& watcher) {
         if (Tell(watcher, event)) return false;
         LogInfo("control: a watcher that does not read (or is gone) was dropped");

@@ -690,7 +690,7 @@ std::optional<std::string> CMainWnd::SelectProfileByName(CVexloUSBDevice& device
     const auto found = std::find(names.begin(), names.end(), name);
     if (found == names.end()) return "no profile is named \"" + name + "\"";
     if (!page->SwitchToProfile(static_cast<int>(found - names.begin())))
-        return "the profile could not be made current";
+        return "the device did not take the profile (it stays selected in the list)";
     AnnounceProfile(device);
     return std::nullopt;
 }

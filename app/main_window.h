@@ -126,6 +126,8 @@ public:
     // returned, so nothing runs on a destroyed window.
     void Exit();
     bool Exiting() const { return exiting_ || exitPending_; }
+    // Whether a modal window (a question, the settings, a palette) is open.
+    bool ModalOpen() const { return modalDepth_ > 0; }
 
     // A file could not be written (UI thread). The user is told once per run
     // and folder: which folder, why, and that changes are kept in memory until

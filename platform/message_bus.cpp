@@ -9,7 +9,9 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/log.h"
@@ -370,9 +372,16 @@ int SendOnNewConnection(const std::filesystem::path& socketPath, const BusMessag
         if (error) *error = std::string("socket: ") + std::strerror(errno);
         return -1;
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
-            static_cast<ssize_t>(packet.size())) {
+    // A server whose backlog is full for a moment (a burst of clients) is
+    // tried again briefly; a missing or refusing one fails at once.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    int connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    while (connected != 0 && errno == EAGAIN && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    if (connected != 0 || ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+                              static_cast<ssize_t>(packet.size())) {
         if (error) *error = "cannot reach " + socketPath.string() + ": " + std::strerror(errno);
         ::close(fd);
         return -1;
@@ -414,6 +423,11 @@ std::optional<BusMessage> ReceiveWithin(int fd, int timeoutMs, std::string* erro
 }
 
 }  // namespace
+
+bool BusReply::PeerGone() const {
+    pollfd probe{fd_, 0, 0};
+    return fd_ < 0 || (::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR)) != 0);
+}
 
 std::optional<BusMessage> RequestBusMessage(const std::filesystem::path& socketPath,
                                             const BusMessage& message, int timeoutMs,

@@ -55,6 +55,8 @@ public:
     BusReply& operator=(const BusReply&) = delete;
 
     bool Send(const BusMessage& message);
+    // Whether the client has hung up.
+    bool PeerGone() const;
 
 private:
     int fd_ = -1;

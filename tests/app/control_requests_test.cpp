@@ -175,6 +175,12 @@ TEST(ControlWatchers, WatchersHearTheStateThenEachEventAndTheSilentOnesAreDroppe
     }
     EXPECT_EQ(watchers.Count(), ControlWatchers::kMaxWatchers);
     EXPECT_NE(more.back()->Received().at(0).find("already"), std::string::npos);
+    // One that hung up makes room for the next, without waiting for an event.
+    ::close(more.front()->fd);
+    more.front()->fd = -1;
+    WatcherEnd late;
+    watchers.Add(watch, late.reply, {});
+    EXPECT_EQ(late.Received(), std::vector<std::string>{"q731.control.reply {\"watching\":true}"});
 }
 
 }  // namespace

@@ -644,9 +644,7 @@ bool CDevicePage::SwitchToProfile(int index) {
     DeviceProfilePanel* panel = profilePanel_ ? profilePanel_->Panel() : nullptr;
     const bool selected =
         panel ? panel->SelectProfileEntry(index) : context_.device->Profiles().SelectProfile(index);
-    if (!selected) return false;
-    SendProfile(false);
-    return true;
+    return selected && SendProfile(false);
 }
 
 void CDevicePage::ResetProfile() {
@@ -658,12 +656,12 @@ void CDevicePage::ResetProfile() {
     SendProfile(true);
 }
 
-void CDevicePage::SendProfile(bool reset) {
+bool CDevicePage::SendProfile(bool reset) {
     CVexloUSBDevice& device = *context_.device;
     const std::string_view product = RecordOf(device.GetProduct()).name;
     if (!device.LoadProfile()) {
         LogWarning(fmt::format("{}: the selected profile cannot be loaded", product));
-        return;
+        return false;
     }
     CKeyTableDevice* keys = KeyDevice();
     if (keys && !reset && keys->CheckMacroAssignments())
@@ -673,12 +671,16 @@ void CDevicePage::SendProfile(bool reset) {
     } else if (auto* pad = dynamic_cast<CVexloMousePadDevice*>(&device)) {
         pad->RefreshView();
     }
-    if (device.WriteSettings() != LinkResult::Ok)
+    bool sent = true;
+    if (device.WriteSettings() != LinkResult::Ok) {
         LogWarning(fmt::format("{}: the profile's settings were not sent", product));
-    if (!keys) return;
+        sent = false;
+    }
+    if (!keys) return sent;
     if (reset && IsKeyboard() && keyPanel_) keyPanel_->SetVisible(false);
-    if (!SendMacrosAndKeys()) return;
+    if (!SendMacrosAndKeys()) return false;
     if (reset && IsMouse() && keyPanel_) keyPanel_->SetVisible(false);
+    return sent;
 }
 
 }  // namespace q731

@@ -109,7 +109,8 @@ public:
     void SwitchProfile();
     // The same for entry `index` of the list, chosen from outside the page
     // (q731ctl): the list, when the page has one, shows it selected. False when
-    // there is no such entry or the choice cannot be stored.
+    // there is no such entry, the choice cannot be stored or the device did not
+    // take the profile.
     bool SwitchToProfile(int index);
     // The device's macro list changed: its definitions are read again and the
     // key panel and key captions show the new names.
@@ -191,7 +192,8 @@ private:
     // Loads the current profile and sends it: settings, then (keyboard and
     // mouse) macros and keys. `reset` hides the key editor and leaves the
     // macro assignments as the defaults give them.
-    void SendProfile(bool reset);
+    // Loads the current profile and sends it; false when the device lacks it.
+    bool SendProfile(bool reset);
     void ResetProfile();
     // Shows "message_text_16" with the count of events that do not fit.
     void TellMacroOverflow(int count);
